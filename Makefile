@@ -1,0 +1,60 @@
+# Two commands matter: `make test` and `make run`. Both install what is
+# missing (tools/install-deps.sh), build every tree and go on from there.
+#
+#   build/native  g++: portable code, POSIX serial port, virtual device, tests
+#                 (plain, ASan+UBSan, TSan variants of the test programs)
+#   build/win64   mingw-w64: quorvane.exe and the test programs run under Wine
+#   build/fuzz    clang: the libFuzzer target
+#
+# CTest in build/native runs everything, the Wine and fuzz tests included.
+
+ROOT   := $(abspath .)
+BUILD  := $(ROOT)/build
+JOBS   ?= $(shell nproc)
+CMAKE_TYPE ?= RelWithDebInfo
+
+.PHONY: all deps native win64 fuzz-build test run bench fuzz clean
+
+all: native win64 fuzz-build
+
+deps:
+	@bash tools/install-deps.sh
+
+$(BUILD)/native/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=$(CMAKE_TYPE) \
+	  -DQV_WIN64_DIR=$(BUILD)/win64 -DQV_FUZZ_DIR=$(BUILD)/fuzz >/dev/null
+
+$(BUILD)/win64/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD)/win64 -DCMAKE_BUILD_TYPE=$(CMAKE_TYPE) \
+	  -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake >/dev/null
+
+$(BUILD)/fuzz/CMakeCache.txt: | deps
+	CXX=clang++ cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQV_FUZZ_ONLY=ON >/dev/null
+
+native: deps $(BUILD)/native/CMakeCache.txt
+	cmake --build $(BUILD)/native -j $(JOBS)
+
+win64: deps $(BUILD)/win64/CMakeCache.txt
+	cmake --build $(BUILD)/win64 -j $(JOBS)
+
+fuzz-build: deps $(BUILD)/fuzz/CMakeCache.txt
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+
+test: all
+	cd $(BUILD)/native && ctest --output-on-failure --timeout 600
+
+run: all
+	bash tools/run.sh
+
+bench: deps $(BUILD)/native/CMakeCache.txt
+	cmake --build $(BUILD)/native -j $(JOBS) --target receive_bench
+	$(BUILD)/native/tests/bench/receive_bench
+
+# make fuzz FUZZ_SECONDS=600
+FUZZ_SECONDS ?= 60
+fuzz: fuzz-build
+	bash tests/fuzz/run-fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,7 @@
+// Placeholder entry point until the application shell lands.
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    return 0;
+}
