@@ -2,16 +2,28 @@
 // appended as the reader would (StagingBuffer, AppendStagedBytes), then
 // AssemblerPass cuts the frames and the real HandleReplyFrame checks and
 // dispatches them to counting fakes.
+//
+// With the serial library built in (QV_BENCH_PTY), the delay from writing a
+// reply's last byte into a pty to its dispatch, with the real port, reader
+// and assembler threads running.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/frame_codec.h"
 #include "link/frame_receiver.h"
 #include "protocol/device_client.h"
 #include "tests/bench/bench_replies.h"
+
+#ifdef QV_BENCH_PTY
+#include "link/platform.h"
+#include "link/serial_port.h"
+#include "tests/serial/pty_pair.h"
+#endif
 
 namespace {
 
@@ -60,6 +72,67 @@ void BM_OutputReplies1024Bytes(benchmark::State& state)
     RunFrames(state, Reply(ReplyCode(RunShellCommand), std::string(1015, 'x')));
 }
 BENCHMARK(BM_OutputReplies1024Bytes);
+
+#ifdef QV_BENCH_PTY
+
+constexpr int LatencyReplies = 1000;
+
+// Arg 0: each heartbeat reply written whole into an idle line (the assembler
+// is in its 1 ms sleeps). Arg 1: its first 8 bytes written 2 ms ahead of the
+// last one (the assembler is testing a started frame without sleeping).
+// Registered after the in-process benchmarks: once started, the threads run
+// until the process ends.
+void BM_PtyReplyLatency(benchmark::State& state)
+{
+    static PtyPair line;
+    static bool started = false;
+    if (!line.Ok() || !OpenPort(line.path.c_str())) {
+        state.SkipWithError("no pty");
+        return;
+    }
+    if (!started) {
+        started = true;
+        ResetReceiverForTest();
+        std::thread(ReaderThread).detach();
+        InitReceiveLock();
+        std::thread(AssemblerThread).detach();
+    }
+    const bool split = state.range(0) != 0;
+    const auto frame = Reply(ReplyCode(Heartbeat), "");
+    const size_t head = split ? frame.size() - 1 : 0;
+    std::vector<double> micros;
+    micros.reserve(LatencyReplies);
+    for (auto _ : state) {
+        for (int i = 0; i < LatencyReplies; ++i) {
+            const uint64_t before = repliesDispatched.load(std::memory_order_acquire);
+            if (head != 0) {
+                WriteAll(line.master, std::vector<uint8_t>(frame.begin(), frame.begin() + head));
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            const int64_t written = NowNs();
+            WriteAll(line.master, std::vector<uint8_t>(frame.begin() + head, frame.end()));
+            const int64_t limit = written + 2'000'000'000;
+            while (repliesDispatched.load(std::memory_order_acquire) == before) {
+                if (NowNs() > limit) {
+                    state.SkipWithError("a reply was not dispatched within 2 s");
+                    ClosePort();
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            }
+            micros.push_back(static_cast<double>(lastDispatchNs.load() - written) / 1000.0);
+        }
+    }
+    ClosePort();
+    std::sort(micros.begin(), micros.end());
+    state.counters["replies"] = static_cast<double>(micros.size());
+    state.counters["median_us"] = micros[micros.size() / 2];
+    state.counters["p99_us"] = micros[micros.size() * 99 / 100];
+    state.counters["max_us"] = micros.back();
+}
+BENCHMARK(BM_PtyReplyLatency)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+#endif
 
 }  // namespace
 
