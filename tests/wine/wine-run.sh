@@ -6,6 +6,8 @@
 #               [--screenshot FILE] -- PROGRAM.exe [ARGS...]
 #
 #   --prefix DIR     the Wine prefix; created on first use (takes seconds).
+#                    Tests that may run at the same time need prefixes of
+#                    their own: the COM mapping lives in the prefix.
 #   --com N=PATH     COMn opens PATH (normally one end of a pty pair). Every
 #                    COM1..COM32 not given here does not exist for the program:
 #                    Wine's own mapping of /dev/ttyS* is switched off in the
@@ -68,10 +70,23 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 stop_wineserver() { "$WINESERVER" -k >/dev/null 2>&1 || true; }
 qv_on_exit stop_wineserver
 
-if [ ! -f "$prefix/.qv-ready" ]; then
+# A new prefix gets the machine's CJK font in place of the Chinese Windows
+# fonts it lacks (the dialog font of code page 936 is SimSun); without it the
+# system's own texts show as empty boxes.
+if [ "$(cat "$prefix/.qv-ready" 2>/dev/null)" != "fonts-1" ]; then
   rm -rf "$prefix"
   timeout 180 "$WINE64" wineboot -i >/dev/null 2>&1
-  touch "$prefix/.qv-ready"
+  regfile=$(mktemp --suffix=.reg)
+  {
+    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    for f in SimSun NSimSun SimHei "Microsoft YaHei"; do
+      printf '"%s"="WenQuanYi Micro Hei"\r\n' "$f"
+    done
+  } >"$regfile"
+  timeout 120 "$WINE64" regedit /S "$(winepath_of "$regfile")" >/dev/null 2>&1
+  rm -f "$regfile"
+  timeout 60 "$WINESERVER" -w || true
+  echo fonts-1 >"$prefix/.qv-ready"
 fi
 
 # Wine's mount manager rewrites dosdevices/comN from HKLM\Software\Wine\Ports
@@ -115,6 +130,8 @@ if ((display)); then
   qv_wait_for_nonempty "$fdfile" 20 || { echo "wine-run: Xvfb did not start" >&2; exit 1; }
   export DISPLAY=":$(head -n1 "$fdfile" | tr -d '[:space:]')"
   rm -f "$fdfile"
+  # Wine's own processes go before the screen they draw on.
+  qv_on_exit stop_wineserver
 fi
 
 take_shot() {
