@@ -72,13 +72,16 @@ void TraceStart()
                   rt.line.clientPath, s.dhcp ? "on" : "off", ip, mask, gw, pw);
     Trace(rt, "--", text);
     const DeviceOptions& o = rt.options;
-    std::snprintf(text, sizeof text, "faults:%s%s%s%s%s%s%s%s (seed %u)",
+    bool statusForced = false;
+    for (int16_t v : o.faults.status)
+        statusForced = statusForced || v != NoStatusOverride;
+    std::snprintf(text, sizeof text, "faults:%s%s%s%s%s%s%s%s%s (seed %u)",
                   o.faults.silent ? " silent" : "", o.faults.onlyNetConfig ? " only-netconfig" : "",
                   o.faults.heartbeatStopMs >= 0 ? " heartbeat-stop" : "",
                   o.delayMs ? " delay" : "", o.corruptEvery ? " corrupt" : "",
                   o.noise ? " noise" : "", o.fragment ? " fragment" : "",
-                  o.hangupMs >= 0 ? " hangup" : "", o.seed);
-    if (o.faults.silent || o.faults.onlyNetConfig || o.faults.heartbeatStopMs >= 0 || o.delayMs ||
+                  o.hangupMs >= 0 ? " hangup" : "", statusForced ? " status" : "", o.seed);
+    if (statusForced || o.faults.silent || o.faults.onlyNetConfig || o.faults.heartbeatStopMs >= 0 || o.delayMs ||
         o.corruptEvery || o.noise || o.fragment || o.hangupMs >= 0)
         Trace(rt, "--", text);
 }
