@@ -42,9 +42,14 @@ inline uint16_t ReferenceCrc(const uint8_t* data, size_t length)
 
 inline Bytes Frame(uint8_t code, const Bytes& payload)
 {
-    Bytes f = {0x55, 0xAA, code, 0x00, static_cast<uint8_t>(payload.size() >> 8),
-               static_cast<uint8_t>(payload.size() & 0xFF)};
-    f.insert(f.end(), payload.begin(), payload.end());
+    Bytes f(payload.size() + 6);
+    f[0] = 0x55;
+    f[1] = 0xAA;
+    f[2] = code;
+    f[4] = static_cast<uint8_t>(payload.size() >> 8);
+    f[5] = static_cast<uint8_t>(payload.size() & 0xFF);
+    for (size_t i = 0; i < payload.size(); ++i)
+        f[6 + i] = payload[i];
     const uint16_t crc = ReferenceCrc(f.data() + 2, f.size() - 2);
     f.push_back(static_cast<uint8_t>(crc >> 8));
     f.push_back(static_cast<uint8_t>(crc & 0xFF));
