@@ -4,6 +4,9 @@
 // the old descriptor, not even when the number is handed out again.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <time.h>
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -50,10 +53,27 @@ bool WaitForReceived(size_t want, int ms)
 }
 
 // The reader runs for the rest of the process, as in the program.
+clockid_t ReaderClock;
+
 void StartReaderOnce()
 {
     static std::once_flag once;
-    std::call_once(once, [] { std::thread(ReaderThread).detach(); });
+    std::call_once(once, [] {
+        std::thread reader(ReaderThread);
+        pthread_getcpuclockid(reader.native_handle(), &ReaderClock);
+        reader.detach();
+    });
+}
+
+// Processor time the reader spends during `ms` of wall time.
+long ReaderCpuMsOver(int ms)
+{
+    timespec before{};
+    timespec after{};
+    clock_gettime(ReaderClock, &before);
+    usleep(static_cast<useconds_t>(ms) * 1000);
+    clock_gettime(ReaderClock, &after);
+    return (after.tv_sec - before.tv_sec) * 1000 + (after.tv_nsec - before.tv_nsec) / 1000000;
 }
 
 class Reader : public ::testing::Test {
@@ -171,4 +191,26 @@ TEST_F(Reader, OpenCloseCyclesWhileTheFarEndKeepsSending)
     sender.join();
     for (uint8_t v : TakeReceived())
         ASSERT_EQ(v, 0);
+}
+
+TEST_F(Reader, IdlesWithoutEatingTheProcessorClosedQuietOrHungUp)
+{
+    EXPECT_LT(ReaderCpuMsOver(500), 100) << "no port open";
+
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    ASSERT_TRUE(OpenPort(pty.path.c_str()));
+    EXPECT_LT(ReaderCpuMsOver(500), 100) << "open, nothing arriving";
+
+    // The far end goes away: every wait and read now fails at once, and only
+    // the sleep after each failure keeps the reader from spinning.
+    close(pty.master);
+    pty.master = -1;
+    close(pty.slave);
+    pty.slave = -1;
+    EXPECT_LT(ReaderCpuMsOver(500), 100) << "line hung up";
+    const auto start = std::chrono::steady_clock::now();
+    ClosePort();
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start).count(), 200);
 }
