@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,7 +79,7 @@ BENCHMARK(BM_OutputReplies1024Bytes);
 constexpr int LatencyReplies = 1000;
 
 // Arg 0: each heartbeat reply written whole into an idle line (the assembler
-// is in its 1 ms sleeps). Arg 1: its first 8 bytes written 2 ms ahead of the
+// is in its 1 ms sleeps), at a random moment. Arg 1: its first 8 bytes written 2 ms ahead of the
 // last one (the assembler is testing a started frame without sleeping).
 // Registered after the in-process benchmarks: once started, the threads run
 // until the process ends.
@@ -102,12 +103,18 @@ void BM_PtyReplyLatency(benchmark::State& state)
     const size_t head = split ? frame.size() - 1 : 0;
     std::vector<double> micros;
     micros.reserve(LatencyReplies);
+    std::mt19937 rng(7);
     for (auto _ : state) {
         for (int i = 0; i < LatencyReplies; ++i) {
             const uint64_t before = repliesDispatched.load(std::memory_order_acquire);
             if (head != 0) {
                 WriteAll(line.master, std::vector<uint8_t>(frame.begin(), frame.begin() + head));
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            } else {
+                // A device answers at any moment of the assembler's sleep,
+                // not just as it begins one (which is where the last
+                // dispatch left it).
+                std::this_thread::sleep_for(std::chrono::microseconds(rng() % 1500));
             }
             const int64_t written = NowNs();
             WriteAll(line.master, std::vector<uint8_t>(frame.begin() + head, frame.end()));
