@@ -3,7 +3,7 @@
 // AssemblerPass cuts the frames and the real HandleReplyFrame checks and
 // dispatches them to counting fakes.
 //
-// With the serial library built in (QV_BENCH_PTY), the delay from writing a
+// Then the delay from writing a
 // reply's last byte into a pty to its dispatch, with the real port, reader
 // and assembler threads running.
 #include <benchmark/benchmark.h>
@@ -20,11 +20,9 @@
 #include "protocol/device_client.h"
 #include "tests/bench/bench_replies.h"
 
-#ifdef QV_BENCH_PTY
 #include "link/platform.h"
 #include "link/serial_port.h"
 #include "tests/serial/pty_pair.h"
-#endif
 
 namespace {
 
@@ -73,8 +71,6 @@ void BM_OutputReplies1024Bytes(benchmark::State& state)
     RunFrames(state, Reply(ReplyCode(RunShellCommand), std::string(1015, 'x')));
 }
 BENCHMARK(BM_OutputReplies1024Bytes);
-
-#ifdef QV_BENCH_PTY
 
 constexpr int LatencyReplies = 1000;
 
@@ -138,8 +134,6 @@ void BM_PtyReplyLatency(benchmark::State& state)
     state.counters["max_us"] = micros.back();
 }
 BENCHMARK(BM_PtyReplyLatency)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
-
-#endif
 
 }  // namespace
 
