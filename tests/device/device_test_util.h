@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/reference_crc.h"
+
 using Bytes = std::vector<uint8_t>;
 
 inline Bytes Hex(const std::string& text)
@@ -19,25 +21,6 @@ inline Bytes Hex(const std::string& text)
     for (size_t i = 0; i + 1 < digits.size(); i += 2)
         out.push_back(static_cast<uint8_t>(std::strtoul(digits.substr(i, 2).c_str(), nullptr, 16)));
     return out;
-}
-
-inline uint16_t ReferenceCrc(const uint8_t* data, size_t length)
-{
-    static uint16_t table[256];
-    static bool ready = false;
-    if (!ready) {
-        for (unsigned n = 0; n < 256; ++n) {
-            uint16_t c = static_cast<uint16_t>(n);
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0xA001) : static_cast<uint16_t>(c >> 1);
-            table[n] = c;
-        }
-        ready = true;
-    }
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < length; ++i)
-        crc = static_cast<uint16_t>((crc >> 8) ^ table[(crc ^ data[i]) & 0xFF]);
-    return crc;
 }
 
 inline Bytes Frame(uint8_t code, const Bytes& payload)

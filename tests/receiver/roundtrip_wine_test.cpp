@@ -16,85 +16,13 @@
 #include "protocol/device_client.h"
 #include "tests/support/frames.h"
 #include "tests/support/reply_recorder.h"
+#include "tests/wine/com_peer_win32.h"
 #include "ui/texts.h"
 
 namespace {
 
 // Generous: Wine on a shared machine.
 constexpr DWORD WaitLimitMs = 5000;
-
-std::string Env(const char* name)
-{
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-// The device's end of the line. Reads end after `ms` whether or not the read
-// returned at once (Windows) or stayed pending (Wine over a pty).
-class Peer {
-public:
-    bool Open(const std::string& path)
-    {
-        handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE)
-            return false;
-        COMMTIMEOUTS t{MAXDWORD, 0, 0, 0, 0};
-        SetCommTimeouts(handle_, &t);
-        event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        return event_ != nullptr;
-    }
-    ~Peer()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-        if (event_)
-            CloseHandle(event_);
-    }
-
-    std::vector<uint8_t> Read(size_t want, DWORD ms)
-    {
-        std::vector<uint8_t> got;
-        const DWORD start = GetTickCount();
-        while (got.size() < want && GetTickCount() - start < ms) {
-            uint8_t chunk[2048];
-            OVERLAPPED ov{};
-            ov.hEvent = event_;
-            DWORD n = 0;
-            if (!ReadFile(handle_, chunk, sizeof chunk, &n, &ov)) {
-                if (GetLastError() != ERROR_IO_PENDING)
-                    break;
-                const DWORD spent = GetTickCount() - start;
-                if (WaitForSingleObject(event_, spent >= ms ? 0 : ms - spent) != WAIT_OBJECT_0)
-                    CancelIoEx(handle_, &ov);
-                GetOverlappedResult(handle_, &ov, &n, TRUE);
-            }
-            got.insert(got.end(), chunk, chunk + n);
-            if (n == 0)
-                Sleep(5);
-        }
-        return got;
-    }
-
-    bool Write(const std::vector<uint8_t>& bytes)
-    {
-        OVERLAPPED ov{};
-        ov.hEvent = event_;
-        DWORD n = 0;
-        if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &n, &ov)) {
-            if (GetLastError() != ERROR_IO_PENDING)
-                return false;
-            if (WaitForSingleObject(event_, 3000) != WAIT_OBJECT_0)
-                CancelIoEx(handle_, &ov);
-            GetOverlappedResult(handle_, &ov, &n, TRUE);
-        }
-        return n == bytes.size();
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-    HANDLE event_ = nullptr;
-};
 
 DWORD WINAPI ReaderEntry(void*) { ReaderThread(); }
 DWORD WINAPI AssemblerEntry(void*) { AssemblerThread(); }
@@ -134,7 +62,7 @@ protected:
     }
     void TearDown() override { ClosePort(); }
 
-    Peer peer_;
+    ComPeer peer_;
 };
 
 TEST_F(WineRoundTrip, RepliesWholeSplitAndTwoAtOnceAreDispatched)

@@ -15,6 +15,7 @@
 
 #include "link/frame_receiver.h"
 #include "link/serial_port.h"
+#include "tests/wine/com_peer_win32.h"
 
 std::array<uint8_t, StagingBufferSize> StagingBuffer;
 uint32_t StagingCount;
@@ -25,17 +26,6 @@ CRITICAL_SECTION RecordLock;
 std::vector<uint8_t> Received;
 std::atomic<uint32_t> Appends{0};
 uint32_t LargestRead = 0;
-
-std::string Env(const char* name)
-{
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-DWORD MsSince(DWORD start)
-{
-    return GetTickCount() - start;
-}
 
 size_t ReceivedSize()
 {
@@ -53,74 +43,6 @@ std::vector<uint8_t> TakeReceived()
     LeaveCriticalSection(&RecordLock);
     return out;
 }
-
-// The far end of the line: plain overlapped Win32 I/O with its own limits,
-// so that it works whether reads return at once (Windows) or stay pending
-// until bytes arrive (Wine over a pty).
-class Peer {
-public:
-    bool Open(const std::string& path)
-    {
-        handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE)
-            return false;
-        COMMTIMEOUTS t{MAXDWORD, 0, 0, 0, 0};
-        SetCommTimeouts(handle_, &t);
-        event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        return true;
-    }
-    ~Peer()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-        if (event_)
-            CloseHandle(event_);
-    }
-
-    std::vector<uint8_t> Read(size_t want, DWORD ms)
-    {
-        std::vector<uint8_t> got;
-        const DWORD start = GetTickCount();
-        while (got.size() < want && MsSince(start) < ms) {
-            uint8_t chunk[4096];
-            OVERLAPPED ov{};
-            ov.hEvent = event_;
-            DWORD n = 0;
-            if (!ReadFile(handle_, chunk, sizeof chunk, &n, &ov)) {
-                if (GetLastError() != ERROR_IO_PENDING)
-                    break;
-                const DWORD left = ms - MsSince(start);
-                if (WaitForSingleObject(event_, left > ms ? 0 : left) != WAIT_OBJECT_0)
-                    CancelIoEx(handle_, &ov);
-                GetOverlappedResult(handle_, &ov, &n, TRUE);
-            }
-            got.insert(got.end(), chunk, chunk + n);
-            if (n == 0)
-                Sleep(5);
-        }
-        return got;
-    }
-
-    bool Write(const std::vector<uint8_t>& bytes)
-    {
-        OVERLAPPED ov{};
-        ov.hEvent = event_;
-        DWORD n = 0;
-        if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &n, &ov)) {
-            if (GetLastError() != ERROR_IO_PENDING)
-                return false;
-            if (WaitForSingleObject(event_, 3000) != WAIT_OBJECT_0)
-                CancelIoEx(handle_, &ov);
-            GetOverlappedResult(handle_, &ov, &n, TRUE);
-        }
-        return n == bytes.size();
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-    HANDLE event_ = nullptr;
-};
 
 std::vector<uint8_t> Pattern(size_t n, unsigned seed)
 {
@@ -190,7 +112,7 @@ TEST(WineProbe, ReportsExactlyTheMappedPorts)
 
 TEST_F(WinePort, OpenWriteCloseReopenAndBytesArriveExactly)
 {
-    Peer peer;
+    ComPeer peer;
     ASSERT_TRUE(peer.Open(peerPath_));
     ASSERT_TRUE(OpenPort(port_.c_str()));
     EXPECT_TRUE(IsPortOpen());
@@ -251,7 +173,7 @@ TEST_F(WinePort, WriteThatCannotDrainReturnsInAboutOneSecond)
     EXPECT_LT(MsSince(start), 1000u);
 
     // Drain the far end, then the port works as before.
-    Peer peer;
+    ComPeer peer;
     ASSERT_TRUE(peer.Open(peerPath_));
     while (!peer.Read(1 << 20, 300).empty()) {
     }
@@ -265,7 +187,7 @@ TEST_F(WinePort, ReaderReceivesAndLetsGoOnClose)
 {
     HANDLE reader = StartReaderOnce();
     ASSERT_NE(reader, nullptr);
-    Peer peer;
+    ComPeer peer;
     ASSERT_TRUE(peer.Open(peerPath_));
     TakeReceived();
 
@@ -320,7 +242,7 @@ TEST_F(WinePort, ReaderReceivesAndLetsGoOnClose)
 TEST_F(WinePort, OpenCloseCyclesUnderTraffic)
 {
     StartReaderOnce();
-    Peer peer;
+    ComPeer peer;
     ASSERT_TRUE(peer.Open(peerPath_));
     for (int cycle = 0; cycle < 30; ++cycle) {
         ASSERT_TRUE(OpenPort(port_.c_str()));
