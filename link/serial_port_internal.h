@@ -1,0 +1,29 @@
+// The reader thread's access to the open port. The port handle (a Win32
+// HANDLE or a POSIX file descriptor, carried as intptr_t; -1 means no port in
+// both worlds) may be closed by the user-interface thread at any moment. The
+// reader therefore borrows it: while it holds a borrow, ClosePort may take the
+// handle away from everyone but does not release it, so a closed handle value
+// is never reused under the reader's feet. Every borrow is returned, also one
+// that yielded -1.
+#pragma once
+
+#include <cstdint>
+
+constexpr intptr_t NoPort = -1;
+
+// Registers the caller as a user of the port, then reads the handle.
+intptr_t BorrowPort();
+
+// False once the port the borrow yielded has been taken away by ClosePort (or
+// replaced by another open): no new operation may be started on it then.
+bool IsCurrentPort(intptr_t handle);
+
+// Ends the borrow; ClosePort waits for this before releasing the handle.
+void ReturnPort();
+
+#ifndef _WIN32
+// Readable from the moment ClosePort takes the handle away until it has
+// released it: the reader polls it together with the port, so a wait on a
+// port that is being closed ends at once.
+int PortClosingFd();
+#endif

@@ -1,0 +1,193 @@
+// The serial port on Win32: the COMn device, opened for overlapped I/O.
+//
+// Closing under a live reader
+// ---------------------------
+// The reader thread waits on and reads from the port handle while the
+// user-interface thread may close it. A plain "clear the mask, purge, close"
+// is not enough: between the reader loading the handle and starting its next
+// WaitCommEvent or ReadFile the handle may be closed, and by then its value
+// may already name some other kernel object (handle values are recycled at
+// once), so the reader would wait on, or read from, something that is not
+// the port at all.
+//
+// So the handle is an atomic value and the reader borrows it (see
+// serial_port_internal.h):
+//   - the reader first raises an atomic count of users, then loads the
+//     handle (both sequentially consistent);
+//   - ClosePort first swaps the handle to INVALID_HANDLE_VALUE, so no new
+//     borrow can yield it; then clears the event mask and purges, which ends
+//     the wait and the read on real Windows; then, until the count of users
+//     is 0, it cancels all I/O on the handle and sleeps 1 ms, which also ends
+//     a wait or read the reader started just after the swap, and a read that
+//     the purge does not end (Wine keeps a read on a pty pending until bytes
+//     come); only then does it close the handle;
+//   - the reader checks, before every WaitCommEvent and ReadFile, that its
+//     borrowed handle is still the current one, and returns the borrow after
+//     its pass. Because of the count, a handle value it holds is never closed
+//     under it, and because of the check it starts nothing on a handle that
+//     has been taken away.
+// The sequentially consistent order of "users++ then load" against "swap then
+// read users" means ClosePort cannot see 0 users while a reader holds the old
+// value.
+//
+// Writes
+// ------
+// WritePort waits at most 1000 ms for its overlapped write. A write still
+// pending then is cancelled (CancelIoEx) and its completion collected before
+// the event, the OVERLAPPED record and the caller's bytes go away: the driver
+// never writes into freed stack memory or signals a closed event.
+#include "link/serial_port.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "link/serial_port_internal.h"
+
+namespace {
+
+std::atomic<intptr_t> PortHandle{NoPort};
+std::atomic<uint32_t> PortUsers{0};
+
+constexpr DWORD ProbeAccess = 0;
+constexpr DWORD OpenAccess = GENERIC_READ | GENERIC_WRITE;
+constexpr DWORD OpenFlags = FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL;
+constexpr DWORD PurgeOnOpen = PURGE_TXCLEAR | PURGE_RXCLEAR;
+constexpr DWORD PurgeOnClose = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+constexpr DWORD LineBaudRate = 115200;
+
+HANDLE AsHandle(intptr_t value)
+{
+    return reinterpret_cast<HANDLE>(value);
+}
+
+void ConfigureLine(HANDLE h)
+{
+    SetCommMask(h, EV_RXCHAR);
+    SetupComm(h, PortQueueSize, PortQueueSize);
+
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 100;
+    timeouts.WriteTotalTimeoutConstant = 500;
+    SetCommTimeouts(h, &timeouts);
+
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(h, &dcb)) {
+        // Nothing trustworthy was read: send only the four values that
+        // matter rather than whatever the record held.
+        dcb = DCB{};
+        dcb.DCBlength = sizeof dcb;
+    }
+    dcb.BaudRate = LineBaudRate;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    SetCommState(h, &dcb);
+
+    PurgeComm(h, PurgeOnOpen);
+}
+
+}  // namespace
+
+uint32_t EnumeratePorts()
+{
+    uint32_t mask = 0;
+    for (uint32_t n = 1; n <= HighestProbedPort; ++n) {
+        char path[16];
+        std::snprintf(path, sizeof path, "\\\\.\\COM%d", static_cast<int>(n));
+        HANDLE h = CreateFileA(path, ProbeAccess, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            mask |= 1u << (n - 1);
+            CloseHandle(h);
+        }
+    }
+    return mask;
+}
+
+bool OpenPort(const char* path)
+{
+    if (path == nullptr)
+        return false;
+    ClosePort();
+
+    HANDLE h = CreateFileA(path, OpenAccess, 0, nullptr, OPEN_EXISTING, OpenFlags, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        GetLastError();
+        return false;
+    }
+    // Configured before it is published, so the reader never waits on a port
+    // whose event mask or time-outs are not yet in place.
+    ConfigureLine(h);
+    PortHandle.store(reinterpret_cast<intptr_t>(h));
+    return true;
+}
+
+void WritePort(const uint8_t* data, uint32_t length)
+{
+    const intptr_t value = PortHandle.load();
+    if (value == NoPort)
+        return;
+    HANDLE h = AsHandle(value);
+
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (done == nullptr)
+        return;  // no way to wait for the write: better not to start it
+    OVERLAPPED ov{};
+    ov.hEvent = done;
+
+    DWORD errors = 0;
+    COMSTAT status{};
+    ClearCommError(h, &errors, &status);
+
+    DWORD written = 0;
+    if (!WriteFile(h, data, length, &written, &ov) && GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(done, WriteWaitMs) != WAIT_OBJECT_0)
+            CancelIoEx(h, &ov);
+        GetOverlappedResult(h, &ov, &written, TRUE);
+    }
+    CloseHandle(done);
+}
+
+void ClosePort()
+{
+    const intptr_t value = PortHandle.exchange(NoPort);
+    if (value == NoPort)
+        return;
+    HANDLE h = AsHandle(value);
+
+    SetCommMask(h, 0);
+    PurgeComm(h, PurgeOnClose);
+    for (;;) {
+        CancelIoEx(h, nullptr);
+        if (PortUsers.load() == 0)
+            break;
+        Sleep(1);
+    }
+    CloseHandle(h);
+}
+
+bool IsPortOpen()
+{
+    return PortHandle.load() != NoPort;
+}
+
+intptr_t BorrowPort()
+{
+    PortUsers.fetch_add(1);
+    return PortHandle.load();
+}
+
+bool IsCurrentPort(intptr_t handle)
+{
+    return handle != NoPort && PortHandle.load() == handle;
+}
+
+void ReturnPort()
+{
+    PortUsers.fetch_sub(1);
+}

@@ -1,0 +1,174 @@
+// The reader thread over a pty pair, with a recording AppendStagedBytes bound
+// in place of the assembler's: every byte arrives once, in order, in reads of
+// at most 1024; closing ends its wait at once; after a close it never touches
+// the old descriptor, not even when the number is handed out again.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "link/frame_receiver.h"
+#include "link/serial_port.h"
+#include "tests/serial/pty_pair.h"
+
+std::array<uint8_t, StagingBufferSize> StagingBuffer;
+uint32_t StagingCount;
+
+namespace {
+
+std::mutex RecordLock;
+std::vector<uint8_t> Received;
+uint32_t LargestRead = 0;
+std::atomic<uint32_t> Appends{0};
+
+size_t ReceivedSize()
+{
+    std::lock_guard<std::mutex> hold(RecordLock);
+    return Received.size();
+}
+
+std::vector<uint8_t> TakeReceived()
+{
+    std::lock_guard<std::mutex> hold(RecordLock);
+    std::vector<uint8_t> out;
+    out.swap(Received);
+    return out;
+}
+
+bool WaitForReceived(size_t want, int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (ReceivedSize() < want) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        usleep(1000);
+    }
+    return true;
+}
+
+// The reader runs for the rest of the process, as in the program.
+void StartReaderOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { std::thread(ReaderThread).detach(); });
+}
+
+class Reader : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        StartReaderOnce();
+        TakeReceived();
+    }
+    void TearDown() override { ClosePort(); }
+};
+
+}  // namespace
+
+void AppendStagedBytes()
+{
+    std::lock_guard<std::mutex> hold(RecordLock);
+    Received.insert(Received.end(), StagingBuffer.begin(), StagingBuffer.begin() + StagingCount);
+    LargestRead = std::max(LargestRead, StagingCount);
+    Appends.fetch_add(1);
+}
+
+TEST_F(Reader, DeliversEveryByteInOrderInReadsOfAtMost1024)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    ASSERT_TRUE(OpenPort(pty.path.c_str()));
+
+    std::vector<uint8_t> sent(10000);
+    for (size_t i = 0; i < sent.size(); ++i)
+        sent[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    ASSERT_TRUE(WriteAll(pty.master, sent));
+    ASSERT_TRUE(WaitForReceived(sent.size(), 3000));
+    usleep(20 * 1000);
+    EXPECT_EQ(TakeReceived(), sent);
+    EXPECT_LE(LargestRead, MaxReadSize);
+    EXPECT_GT(LargestRead, 0u);
+}
+
+TEST_F(Reader, CloseWhileWaitingReturnsPromptlyAndNothingMoreIsRead)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    ASSERT_TRUE(OpenPort(pty.path.c_str()));
+    ASSERT_TRUE(WriteAll(pty.master, {1, 2, 3}));
+    ASSERT_TRUE(WaitForReceived(3, 1000));
+    usleep(20 * 1000);  // the reader is back in its wait
+
+    const auto start = std::chrono::steady_clock::now();
+    ClosePort();
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start).count(), 200);
+
+    TakeReceived();
+    ASSERT_TRUE(WriteAll(pty.master, {4, 5, 6}));
+    usleep(50 * 1000);
+    EXPECT_EQ(ReceivedSize(), 0u);
+    EXPECT_EQ(ReadFor(pty.slave, 4, 200), (std::vector<uint8_t>{4, 5, 6}));
+}
+
+TEST_F(Reader, RecycledDescriptorNumberIsLeftAlone)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    ASSERT_TRUE(OpenPort(pty.path.c_str()));
+    ClosePort();
+
+    // The lowest free numbers now include the port's old one; data waiting
+    // on any of them must stay there.
+    int pipes[4][2];
+    for (auto& p : pipes) {
+        ASSERT_EQ(pipe(p), 0);
+        ASSERT_EQ(write(p[1], "keep", 4), 4);
+    }
+    usleep(50 * 1000);
+    EXPECT_EQ(ReceivedSize(), 0u);
+    for (auto& p : pipes) {
+        char back[8] = {};
+        EXPECT_EQ(read(p[0], back, sizeof back), 4);
+        close(p[0]);
+        close(p[1]);
+    }
+}
+
+TEST_F(Reader, OpenCloseCyclesWhileTheFarEndKeepsSending)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        const uint8_t chunk[64] = {};
+        while (!stop.load()) {
+            if (write(pty.master, chunk, sizeof chunk) < 0)
+                usleep(200);
+        }
+    });
+
+    const uint32_t appendsBefore = Appends.load();
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        ASSERT_TRUE(OpenPort(pty.path.c_str()));
+        usleep(static_cast<useconds_t>(200 + (cycle % 7) * 150));
+        if (cycle % 3 == 0)
+            ClosePort();
+    }
+    ClosePort();
+    EXPECT_GT(Appends.load(), appendsBefore);
+
+    // After the last close the reader delivers nothing more, though the far
+    // end is still sending.
+    usleep(20 * 1000);
+    const size_t settled = ReceivedSize();
+    usleep(50 * 1000);
+    EXPECT_EQ(ReceivedSize(), settled);
+    stop.store(true);
+    sender.join();
+    for (uint8_t v : TakeReceived())
+        ASSERT_EQ(v, 0);
+}

@@ -1,0 +1,18 @@
+# The virtual device: a native program that answers the utility over a
+# pseudo-terminal, with a protocol trace and fault modes.
+qv_library(device_core
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/device/device_state.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/device/shell.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/device/answer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/device/rx_stream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/device/trace.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/device/options.cpp
+  DEPS frame_codec)
+
+add_executable(quorvane-device
+  ${CMAKE_CURRENT_LIST_DIR}/device/device_main.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/device/transmit.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/device/line_posix.cpp)
+target_link_libraries(quorvane-device PRIVATE device_core)
+set_target_properties(quorvane-device PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
