@@ -72,6 +72,7 @@ void InitDialog(HWND window)
     SendMessageA(configDialog.portList, CB_SETCURSEL, 0, 0);
 
     configDialog.statusLabel = DialogItem(IDC_STATUS);
+    KeepLabelsOnOneLine();
 
     EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_DHCP, IDC_SET_NETWORK}, false);
     for (int id : {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}) {

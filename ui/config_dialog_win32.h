@@ -43,3 +43,4 @@ void SendNewPassword();
 HWND DialogItem(int id);
 void EnableItems(std::initializer_list<int> ids, bool enable);
 void ShowDialogMessage(const char* text);   // no caption, information icon, OK
+void KeepLabelsOnOneLine();                 // at initialisation

@@ -24,6 +24,40 @@ void EnableItems(std::initializer_list<int> ids, bool enable)
     }
 }
 
+// The labels are sized for the dialog's own typeface. Where Windows
+// substitutes one whose Latin letters are narrower, the dialog units shrink
+// while the Chinese characters keep their width, and a label's last
+// character wraps onto a line below its height, out of sight ("状态：" shows
+// as "状"). Such a label is drawn on one line, clipped at its right edge,
+// where the full-width colon's cell is blank. Labels that fit are left
+// exactly as the template made them.
+void KeepLabelsOnOneLine()
+{
+    HWND dialog = configDialog.window;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    HDC dc = GetDC(dialog);
+    HGDIOBJ previous = SelectObject(dc, font);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[16] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+        if (lstrcmpiA(cls, "Static") != 0 || (style & SS_TYPEMASK) != SS_LEFT) {
+            continue;
+        }
+        char text[64] = {};
+        const int length = GetWindowTextA(child, text, sizeof text);
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text, length, &extent);
+        RECT client{};
+        GetClientRect(child, &client);
+        if (extent.cx > client.right) {
+            SetWindowLongPtrA(child, GWL_STYLE, (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | SS_LEFTNOWORDWRAP);
+        }
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(dialog, dc);
+}
+
 void ShowDialogMessage(const char* text)
 {
     MessageBoxA(configDialog.window, text, nullptr, MB_ICONINFORMATION | MB_OK);

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -141,17 +142,84 @@ TEST(Dialog, InitialStatesAndPortListInAscendingOrder)
     Shot("closed.bmp");
 }
 
+// Every label shows its whole text with the font the dialog really got: one
+// that fits stays as the template made it; one that does not (a substitute
+// font with narrower Latin letters shrinks the dialog units) is drawn on one
+// line, and the ink of its last character still lies inside the label.
+TEST(Dialog, LabelsShowTheirWholeTextWithTheDialogFont)
+{
+    HWND dialog = Dialog();
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    HDC dc = GetDC(dialog);
+    HGDIOBJ previous = SelectObject(dc, font);
+    char face[LF_FACESIZE] = {};
+    GetTextFaceA(dc, sizeof face, face);
+    // A Chinese character in a CJK font is about as wide as the font's em.
+    SIZE wide{};
+    GetTextExtentPoint32A(dc, "\xD7\xB4", 2, &wide);  // one character, GBK
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    EXPECT_GE(wide.cx * 10, (metrics.tmHeight - metrics.tmInternalLeading) * 9) << "face " << face;
+
+    int labels = 0;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[32] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") != 0) {
+            continue;
+        }
+        ++labels;
+        char text[64] = {};
+        GetWindowTextA(child, text, sizeof text);
+        const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+        RECT client{};
+        GetClientRect(child, &client);
+        // The status label is measured with its longer text too.
+        for (const char* t : {static_cast<const char*>(text), texts::Connected}) {
+            if (t != text && GetDlgCtrlID(child) != IDC_STATUS) {
+                continue;
+            }
+            wchar_t wide[64] = {};
+            const int n = MultiByteToWideChar(936, 0, t, -1, wide, 64) - 1;
+            ASSERT_GT(n, 0);
+            SIZE extent{};
+            GetTextExtentPoint32W(dc, wide, n, &extent);
+            EXPECT_LE(extent.cy, client.bottom) << "label \"" << t << "\" is cut";
+            if (extent.cx <= client.right) {
+                EXPECT_EQ(style & 0xFFFFFFFF, 0x50020000) << "label \"" << t << "\" as templated";
+                continue;
+            }
+            EXPECT_EQ(style & SS_TYPEMASK, SS_LEFTNOWORDWRAP) << "label \"" << t << "\" would wrap";
+            ABC last{};
+            ASSERT_TRUE(GetCharABCWidthsW(dc, wide[n - 1], wide[n - 1], &last));
+            EXPECT_LE(extent.cx - last.abcC, client.right) << "label \"" << t << "\" is cut";
+        }
+    }
+    EXPECT_EQ(labels, 7);
+    SelectObject(dc, previous);
+    ReleaseDC(dialog, dc);
+    std::printf("dialog font: %d px high, a Chinese character %ld px wide\n", static_cast<int>(metrics.tmHeight),
+                wide.cx);
+}
+
 TEST(Dialog, OpeningWritesBothRequestsInOrderAndRepliesFillTheControls)
 {
     EnsureClosed();
     ResetBoxes();
     const size_t mark = LoggedFrames("RX").size();
     Click(IDC_PORT_TOGGLE);
-    // Before any reply is handled: only the port controls have changed.
+    // Before any reply is handled: only the port controls have changed. The
+    // DHCP box is left out: the assembler thread's EnableWindow sets its
+    // style before it waits for this thread to take WM_ENABLE, so a quick
+    // reply may already show there.
     EXPECT_TRUE(configDialog.connected);
     EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::ClosePort);
-    ExpectDisabled({IDC_PORT_LIST, IDC_IP_ADDRESS, IDC_DHCP, IDC_SET_NETWORK, IDC_PASSWORD, IDC_CHANGE_PASSWORD,
-                    IDC_SHOW_PASSWORD, IDC_QUERY_NETWORK, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT});
+    ExpectDisabled({IDC_PORT_LIST, IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_SET_NETWORK, IDC_PASSWORD,
+                    IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD, IDC_QUERY_NETWORK, IDC_EXECUTE, IDC_COMMAND,
+                    IDC_OUTPUT});
+    EXPECT_TRUE(AddressBlank(IDC_IP_ADDRESS));
+    EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
     EXPECT_EQ(SendMessageA(Item(IDC_OUTPUT), LB_GETCOUNT, 0, 0), 0);
 
     ASSERT_TRUE(PumpUntil([] { return Text(IDC_STATUS) == texts::Connected && Enabled(IDC_DHCP); }, 3000));

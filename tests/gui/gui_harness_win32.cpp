@@ -283,7 +283,11 @@ void EnsureClosed()
 void OpenPortAndWait(DWORD ms)
 {
     Click(IDC_PORT_TOGGLE);
-    PumpUntil([] { return Enabled(IDC_PASSWORD) && Enabled(IDC_DHCP); }, ms);
+    // The status is set late in the password reply, after the network reply
+    // has been applied whole (replies are handled one at a time, in order);
+    // an enabled control alone may be mid-reply.
+    PumpUntil([] { return Text(IDC_STATUS) == texts::Connected && Enabled(IDC_DHCP); }, ms);
+    Pump(100);
 }
 
 std::vector<uint8_t> Frame(uint8_t code, const std::vector<uint8_t>& payload)
