@@ -301,8 +301,10 @@ std::vector<uint8_t> Frame(uint8_t code, const std::vector<uint8_t>& payload)
 
 bool SaveWindowBitmap(const char* path)
 {
+    // The dialog alone: under Xvfb there is no window manager to draw the
+    // main window's frame, which would show as a black band.
     RECT rect{};
-    GetWindowRect(MainWindow(), &rect);
+    GetWindowRect(Dialog(), &rect);
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     HDC screen = GetDC(nullptr);
