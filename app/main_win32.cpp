@@ -1,7 +1,25 @@
-// Placeholder entry point until the application shell lands.
+// Entry point: the main window and the user-interface thread's message loop.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include "app/app_shell.h"
+#include "app/resource.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
-    return 0;
+    LoadMainWindowTexts(instance);
+    RegisterMainWindowClass(instance);
+    if (!CreateMainWindow(instance, showCommand)) {
+        return 0;
+    }
+    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_QUORVANE));
+
+    // No IsDialogMessage here: the dialog gets no keyboard navigation.
+    MSG message{};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!TranslateAcceleratorA(message.hwnd, accelerators, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
 }

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Runs gui_test.exe under Wine in groups, each against quorvane-device in the
+# fault mode the group needs, linked as COM3 (and a second device as COM12).
+# Screenshots of the dialog go to $QV_NATIVE_DIR/gui-shots as PNG.
+set -euo pipefail
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+SRC=${QV_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}
+WIN=${QV_WIN64_DIR:-$SRC/build/win64}
+NATIVE=${QV_NATIVE_DIR:-$SRC/build/native}
+
+exe=$WIN/tests/gui_test.exe
+device=$NATIVE/quorvane-device
+[ -f "$exe" ] || { echo "run-gui.sh: $exe not built (serial port, receiver or device client missing)" >&2; exit 77; }
+[ -x "$device" ] || { echo "run-gui.sh: $device not built" >&2; exit 77; }
+[ -f "$SRC/tests/wine/wine-run.sh" ] || { echo "run-gui.sh: Wine harness missing" >&2; exit 77; }
+
+# shellcheck source=../wine/lib.sh
+source "$SRC/tests/wine/lib.sh"
+
+work=$(mktemp -d /tmp/qv-gui.XXXXXX)
+qv_on_exit "rm -rf '$work'"
+prefix=$NATIVE/wine-gui-prefix
+shots=$NATIVE/gui-shots
+mkdir -p "$shots"
+
+# The program must stay self-contained: only system DLLs imported.
+if command -v x86_64-w64-mingw32-objdump >/dev/null; then
+  bad=$(x86_64-w64-mingw32-objdump -p "$WIN/quorvane.exe" | awk '/DLL Name/ {print tolower($3)}' |
+        grep -vE '^(kernel32|user32|gdi32|comctl32|msvcrt|advapi32|ntdll)\.dll$|^api-ms-win-' || true)
+  [ -z "$bad" ] || { echo "quorvane.exe imports non-system DLLs: $bad" >&2; exit 1; }
+fi
+
+failed=0
+declare -a device_pids=()
+
+start_device() {   # NAME LINK LOG [OPTIONS...]
+  local name=$1 link=$2 log=$3; shift 3
+  "$device" --link "$link" --frames-log "$log" --quiet "$@" </dev/null >"$work/$name.out" 2>&1 &
+  local pid=$!
+  device_pids+=("$pid")
+  qv_on_exit "kill $pid 2>/dev/null; wait $pid 2>/dev/null"
+  qv_wait_for "$link" 10 || { echo "run-gui.sh: device $name made no pty" >&2; return 1; }
+}
+
+stop_devices() {
+  local pid
+  for pid in "${device_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  device_pids=()
+}
+
+group() {   # NAME FILTER COMS(yes/no) [DEVICE OPTIONS...]
+  local name=$1 filter=$2 coms=$3; shift 3
+  local -a com_args=()
+  local log=$work/$name.frames
+  : >"$log"
+  if [ "$coms" = yes ]; then
+    start_device "$name" "$work/$name-com3" "$log" "$@"
+    start_device "$name-b" "$work/$name-com12" "$work/$name-b.frames" --silent
+    com_args=(--com "3=$work/$name-com3" --com "12=$work/$name-com12")
+  fi
+  echo "=== $name: $filter $*"
+  if ! QV_FRAMES_LOG=$log QV_SHOT_DIR=$shots QV_QUORVANE_EXE=$WIN/quorvane.exe \
+       bash "$SRC/tests/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" --display --timeout 200 \
+       -- "$exe" --gtest_filter="$filter" --gtest_color=no; then
+    echo "=== $name FAILED"
+    failed=1
+  fi
+  stop_devices
+}
+
+group dialog 'Dialog.*' yes --dhcp off --ip 192.168.5.20 --mask 255.255.255.0 --gateway 192.168.5.1 \
+  --password Quorvane-Field-Technician-Long-Password-2017
+group dhcp-on 'DhcpOn.*' yes --dhcp on
+group silent 'Silent.*' yes --silent
+group heartbeat-ignored 'LinkLoss.*' yes --heartbeat-stop-after 0
+QV_HEARTBEAT_REPLIES_REFUSED=1 group heartbeat-refused 'LinkLoss.*' yes --status 7=1
+group no-ports 'NoPorts.*' no
+group shell 'Shell.*' no
+
+for bmp in "$shots"/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+exit $failed

@@ -1,0 +1,128 @@
+// The dialog operations other modules reach: the view operations of the
+// device client (assembler thread) and those of the link supervision. The
+// assembler thread acts on the controls only through synchronous window
+// calls, which the user-interface thread serves between its handlers.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/resource.h"
+#include "ui/config_dialog.h"
+#include "ui/config_dialog_win32.h"
+#include "ui/link_supervisor.h"
+#include "ui/texts.h"
+
+HWND DialogItem(int id)
+{
+    return GetDlgItem(configDialog.window, id);
+}
+
+void EnableItems(std::initializer_list<int> ids, bool enable)
+{
+    for (int id : ids) {
+        EnableWindow(DialogItem(id), enable ? TRUE : FALSE);
+    }
+}
+
+// The labels are sized for the dialog's own typeface. Where Windows
+// substitutes one whose Latin letters are narrower, the dialog units shrink
+// while the Chinese characters keep their width, and a label's last
+// character wraps onto a line below its height, out of sight ("状态：" shows
+// as "状"). Such a label is drawn on one line, clipped at its right edge,
+// where the full-width colon's cell is blank. Labels that fit are left
+// exactly as the template made them.
+void KeepLabelsOnOneLine()
+{
+    HWND dialog = configDialog.window;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    HDC dc = GetDC(dialog);
+    HGDIOBJ previous = SelectObject(dc, font);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[16] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+        if (lstrcmpiA(cls, "Static") != 0 || (style & SS_TYPEMASK) != SS_LEFT) {
+            continue;
+        }
+        char text[64] = {};
+        const int length = GetWindowTextA(child, text, sizeof text);
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text, length, &extent);
+        RECT client{};
+        GetClientRect(child, &client);
+        if (extent.cx > client.right) {
+            SetWindowLongPtrA(child, GWL_STYLE, (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | SS_LEFTNOWORDWRAP);
+        }
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(dialog, dc);
+}
+
+void ShowDialogMessage(const char* text)
+{
+    MessageBoxA(configDialog.window, text, nullptr, MB_ICONINFORMATION | MB_OK);
+}
+
+void ShowNetConfig(const NetConfig& config)
+{
+    EnableItems({IDC_DHCP, IDC_SET_NETWORK}, true);
+    if (config.dhcp) {
+        SendMessageA(DialogItem(IDC_DHCP), BM_SETCHECK, BST_CHECKED, 0);
+    } else {
+        SendMessageA(DialogItem(IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
+        EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}, true);
+        SendMessageA(DialogItem(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, config.ipAddress);
+        SendMessageA(DialogItem(IDC_SUBNET_MASK), IPM_SETADDRESS, 0, config.subnetMask);
+        SendMessageA(DialogItem(IDC_GATEWAY), IPM_SETADDRESS, 0, config.gateway);
+    }
+    CancelFirstContact();
+}
+
+void AppendOutputLine(const char* text)
+{
+    HWND output = DialogItem(IDC_OUTPUT);
+    SendMessageA(output, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    const LRESULT count = SendMessageA(output, LB_GETCOUNT, 0, 0);
+    if (count != 0) {
+        SendMessageA(output, LB_SETCURSEL, count - 1, 0);
+    }
+}
+
+void ShowAdminPassword(const char* text)
+{
+    EnableItems({IDC_PASSWORD, IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD}, true);
+    HWND password = DialogItem(IDC_PASSWORD);
+    SendMessageA(password, EM_SETPASSWORDCHAR, configDialog.passwordMasked ? '*' : 0, 0);
+    SetWindowTextA(password, text);
+    EnableItems({IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}, true);
+    SetStatusText(texts::Connected);
+    MarkLinkAlive();
+}
+
+// The text is one of the device client's static constants, so the pointer
+// stays valid until the dialog's thread gets to it.
+void ShowNotice(const char* text)
+{
+    PostMessageA(configDialog.window, NoticeMessage, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void SetStatusText(const char* text)
+{
+    SetWindowTextA(configDialog.statusLabel, text);
+}
+
+void ClickPortToggle()
+{
+    SendMessageA(configDialog.window, WM_COMMAND, MAKEWPARAM(IDC_PORT_TOGGLE, 0),
+                 reinterpret_cast<LPARAM>(DialogItem(IDC_PORT_TOGGLE)));
+}
+
+void ShowNoAnswerMessage()
+{
+    ShowDialogMessage(texts::NoAnswer);
+}
+
+void KillSupervisionTimer()
+{
+    KillTimer(configDialog.window, SupervisionTimerId);
+}
