@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "app/resource.h"
 #include "tests/gui/gui_harness_win32.h"
+#include "ui/config_dialog.h"
 #include "ui/config_dialog_win32.h"
 #include "ui/link_supervisor.h"
 #include "ui/texts.h"
@@ -111,6 +113,45 @@ void ExpectEnabled(std::initializer_list<int> ids)
 }
 
 const std::string DevicePassword = "Quorvane-Field-Technician-Long-Password-2017";
+
+// What the controls show once the device has answered, as one comparable
+// record: enabled states, the DHCP tick, addresses, password and status.
+std::string StateAfterReplies()
+{
+    std::string state;
+    for (int id : {IDC_PORT_LIST, IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_DHCP, IDC_SET_NETWORK,
+                   IDC_PASSWORD, IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD, IDC_QUERY_NETWORK, IDC_QUERY_ROUTE,
+                   IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}) {
+        state += Enabled(id) ? 'E' : 'D';
+    }
+    char addresses[64];
+    std::snprintf(addresses, sizeof addresses, " %08lX %08lX %08lX ", Address(IDC_IP_ADDRESS),
+                  Address(IDC_SUBNET_MASK), Address(IDC_GATEWAY));
+    state += addresses;
+    state += SendMessageA(Item(IDC_DHCP), BM_GETCHECK, 0, 0) == BST_CHECKED ? "dhcp " : "fixed ";
+    state += Text(IDC_PASSWORD) + " " + Text(IDC_STATUS);
+    return state;
+}
+
+// Runs the two view operations on a thread of their own, as the assembler
+// thread runs them, while this thread serves their window calls.
+void DeliverReplies(bool passwordFirst, const NetConfig& config, const char* password)
+{
+    std::atomic<bool> done{false};
+    std::thread replies([&] {
+        if (passwordFirst) {
+            ShowAdminPassword(password);
+            ShowNetConfig(config);
+        } else {
+            ShowNetConfig(config);
+            ShowAdminPassword(password);
+        }
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); }, 5000);
+    replies.join();
+    Pump(100);
+}
 
 }  // namespace
 
@@ -506,5 +547,29 @@ TEST(Dialog, SupervisionSendsTheFirstHeartbeatOnTheThirdTickAndKeepsTheLink)
     }
     EXPECT_EQ(Text(IDC_STATUS), texts::Connected);
     EXPECT_TRUE(configDialog.connected);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// The network reply and the password reply may come in either order; the
+// controls end up the same. COM12 holds a device that never answers, so only
+// the replies delivered here reach the dialog.
+TEST(Dialog, RepliesInEitherOrderLeaveTheSameStates)
+{
+    EnsureClosed();
+    ResetBoxes();
+    const NetConfig config{false, 0x0A000105u, 0xFF000000u, 0x0A000101u};
+    std::string states[2];
+    for (int passwordFirst = 0; passwordFirst < 2; ++passwordFirst) {
+        SendMessageA(Item(IDC_PORT_LIST), CB_SETCURSEL, 1, 0);
+        Click(IDC_PORT_TOGGLE);
+        ASSERT_TRUE(configDialog.connected);
+        DeliverReplies(passwordFirst != 0, config, "order-test");
+        states[passwordFirst] = StateAfterReplies();
+        EnsureClosed();
+    }
+    SendMessageA(Item(IDC_PORT_LIST), CB_SETCURSEL, 0, 0);
+    EXPECT_EQ(states[0], states[1]);
+    EXPECT_EQ(states[0], std::string("DEEEEEEEEEEEEE 0A000105 FF000000 0A000101 fixed order-test ") +
+                             texts::Connected);
     EXPECT_TRUE(Boxes().empty());
 }
