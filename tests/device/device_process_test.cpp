@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "tests/device/device_process.h"
 
 namespace {
@@ -198,6 +200,31 @@ TEST(DeviceFaultModes, HangupClosesTheLineRemovesTheLinkAndExits)
     EXPECT_NE(lstat(link.c_str(), &st), 0);
     d.Send(Beat);
     EXPECT_TRUE(d.ReadFor(200).empty());
+}
+
+TEST(DeviceProgram, LinkReplacesAStaleLinkButNeverAFile)
+{
+    const std::string path = "/tmp/qv-device-test-path-" + std::to_string(getpid());
+    {
+        FILE* f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs("keep", f);
+        std::fclose(f);
+        DeviceProcess d;
+        EXPECT_FALSE(d.Start({"--link", path}));
+        EXPECT_NE(d.WaitExit(3000), 0);
+        EXPECT_EQ(ReadWholeFile(path), "keep");
+        unlink(path.c_str());
+    }
+    ASSERT_EQ(symlink("/nonexistent", path.c_str()), 0);
+    DeviceProcess d;
+    ASSERT_TRUE(d.Start({"--link", path}));
+    char target[256] = {};
+    ASSERT_GT(readlink(path.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(d.clientPath, target);
+    EXPECT_EQ(d.Stop(), 0);
+    struct stat st{};
+    EXPECT_NE(lstat(path.c_str(), &st), 0);
 }
 
 }  // namespace

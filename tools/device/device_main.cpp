@@ -2,6 +2,7 @@
 // technician's serial cable, with a protocol trace and fault modes.
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -159,7 +160,11 @@ int main(int argc, char** argv)
     }
     bool linked = false;
     if (rt.options.link != nullptr && rt.options.port == nullptr) {
-        unlink(rt.options.link);
+        // A stale link from an earlier run is replaced; anything else at that
+        // path is the user's and is left alone (symlink then fails).
+        struct stat existing{};
+        if (lstat(rt.options.link, &existing) == 0 && S_ISLNK(existing.st_mode))
+            unlink(rt.options.link);
         linked = symlink(rt.line.clientPath, rt.options.link) == 0;
         if (!linked) {
             std::fprintf(stderr, "quorvane-device: %s: %s\n", rt.options.link, std::strerror(errno));
