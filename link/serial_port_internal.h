@@ -21,6 +21,15 @@ bool IsCurrentPort(intptr_t handle);
 // Ends the borrow; ClosePort waits for this before releasing the handle.
 void ReturnPort();
 
+// For the platform port alone (user-interface thread): makes an opened and
+// configured handle the current one; reads it for a write; takes it away
+// from everyone, returning what it was; and tells whether a borrow taken
+// before TakePort is still out, which ClosePort waits for before releasing.
+void PublishPort(intptr_t handle);
+intptr_t CurrentPort();
+intptr_t TakePort();
+bool PortStillBorrowed();
+
 #ifndef _WIN32
 // Readable from the moment ClosePort takes the handle away until it has
 // released it: the reader polls it together with the port, so a wait on a

@@ -23,7 +23,6 @@
 // may still use it.
 #include "link/serial_port.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
@@ -38,9 +37,6 @@
 #include "link/serial_port_internal.h"
 
 namespace {
-
-std::atomic<intptr_t> PortFd{NoPort};
-std::atomic<uint32_t> PortUsers{0};
 
 // The closing signal: a non-blocking pipe, made once per process.
 struct ClosingPipe {
@@ -115,13 +111,13 @@ bool OpenPort(const char* path)
 
     ConfigureLine(fd);
     tcflush(fd, TCIOFLUSH);
-    PortFd.store(fd);
+    PublishPort(fd);
     return true;
 }
 
 void WritePort(const uint8_t* data, uint32_t length)
 {
-    const int fd = static_cast<int>(PortFd.load());
+    const int fd = static_cast<int>(CurrentPort());
     if (fd < 0 || data == nullptr)
         return;
     const int64_t deadline = NowMs() + WriteWaitMs;
@@ -157,7 +153,7 @@ void WritePort(const uint8_t* data, uint32_t length)
 
 void ClosePort()
 {
-    const intptr_t fd = PortFd.exchange(NoPort);
+    const intptr_t fd = TakePort();
     if (fd == NoPort)
         return;
     const int descriptor = static_cast<int>(fd);
@@ -167,33 +163,12 @@ void ClosePort()
     const char wake = 1;
     ssize_t ignored = write(closing.fds[1], &wake, 1);
     (void)ignored;
-    while (PortUsers.load() != 0)
+    while (PortStillBorrowed())
         SleepMilliseconds(1);
     char drain[16];
     while (read(closing.fds[0], drain, sizeof drain) > 0) {
     }
     close(descriptor);
-}
-
-bool IsPortOpen()
-{
-    return PortFd.load() != NoPort;
-}
-
-intptr_t BorrowPort()
-{
-    PortUsers.fetch_add(1);
-    return PortFd.load();
-}
-
-bool IsCurrentPort(intptr_t handle)
-{
-    return handle != NoPort && PortFd.load() == handle;
-}
-
-void ReturnPort()
-{
-    PortUsers.fetch_sub(1);
 }
 
 int PortClosingFd()

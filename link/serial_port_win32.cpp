@@ -11,7 +11,8 @@
 // the port at all.
 //
 // So the handle is an atomic value and the reader borrows it (see
-// serial_port_internal.h):
+// serial_port_internal.h; the count and the handle live in port_borrow.cpp,
+// shared with the POSIX port):
 //   - the reader first raises an atomic count of users, then loads the
 //     handle (both sequentially consistent);
 //   - ClosePort first swaps the handle to INVALID_HANDLE_VALUE, so no new
@@ -26,9 +27,6 @@
 //     its pass. Because of the count, a handle value it holds is never closed
 //     under it, and because of the check it starts nothing on a handle that
 //     has been taken away.
-// The sequentially consistent order of "users++ then load" against "swap then
-// read users" means ClosePort cannot see 0 users while a reader holds the old
-// value.
 //
 // Writes
 // ------
@@ -40,15 +38,11 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 
 #include "link/serial_port_internal.h"
 
 namespace {
-
-std::atomic<intptr_t> PortHandle{NoPort};
-std::atomic<uint32_t> PortUsers{0};
 
 constexpr DWORD ProbeAccess = 0;
 constexpr DWORD OpenAccess = GENERIC_READ | GENERIC_WRITE;
@@ -123,13 +117,13 @@ bool OpenPort(const char* path)
     // Configured before it is published, so the reader never waits on a port
     // whose event mask or time-outs are not yet in place.
     ConfigureLine(h);
-    PortHandle.store(reinterpret_cast<intptr_t>(h));
+    PublishPort(reinterpret_cast<intptr_t>(h));
     return true;
 }
 
 void WritePort(const uint8_t* data, uint32_t length)
 {
-    const intptr_t value = PortHandle.load();
+    const intptr_t value = CurrentPort();
     if (value == NoPort)
         return;
     HANDLE h = AsHandle(value);
@@ -155,7 +149,7 @@ void WritePort(const uint8_t* data, uint32_t length)
 
 void ClosePort()
 {
-    const intptr_t value = PortHandle.exchange(NoPort);
+    const intptr_t value = TakePort();
     if (value == NoPort)
         return;
     HANDLE h = AsHandle(value);
@@ -164,30 +158,9 @@ void ClosePort()
     PurgeComm(h, PurgeOnClose);
     for (;;) {
         CancelIoEx(h, nullptr);
-        if (PortUsers.load() == 0)
+        if (!PortStillBorrowed())
             break;
         Sleep(1);
     }
     CloseHandle(h);
-}
-
-bool IsPortOpen()
-{
-    return PortHandle.load() != NoPort;
-}
-
-intptr_t BorrowPort()
-{
-    PortUsers.fetch_add(1);
-    return PortHandle.load();
-}
-
-bool IsCurrentPort(intptr_t handle)
-{
-    return handle != NoPort && PortHandle.load() == handle;
-}
-
-void ReturnPort()
-{
-    PortUsers.fetch_sub(1);
 }

@@ -14,6 +14,7 @@
 
 #include "app/resource.h"
 #include "tests/gui/gui_harness_win32.h"
+#include "tests/support/frames.h"
 #include "ui/config_dialog.h"
 #include "ui/config_dialog_win32.h"
 #include "ui/link_supervisor.h"
@@ -35,7 +36,7 @@ std::vector<uint8_t> ShellFrame(const std::string& text)
 {
     std::vector<uint8_t> payload(text.begin(), text.end());
     payload.push_back(0);
-    return Frame(0x05, payload);
+    return MakeFrame(0x05, payload);
 }
 
 std::vector<uint8_t> PasswordFrame(const char* text)
@@ -44,7 +45,7 @@ std::vector<uint8_t> PasswordFrame(const char* text)
     for (size_t i = 0; i < 16 && text[i]; ++i) {
         field[i] = static_cast<uint8_t>(text[i]);
     }
-    return Frame(0x0B, field);
+    return MakeFrame(0x0B, field);
 }
 
 DWORD Address(int id)
@@ -369,7 +370,7 @@ TEST(Dialog, NetworkSettingsWithAndWithoutDhcp)
     ASSERT_EQ(sent.size(), 1u);
     std::vector<uint8_t> dhcpOn(21, 0);
     dhcpOn[0] = 1;
-    EXPECT_EQ(sent[0], Frame(0x03, dhcpOn));
+    EXPECT_EQ(sent[0], MakeFrame(0x03, dhcpOn));
     ASSERT_TRUE(PumpUntil([] { return !Boxes().empty(); }, 3000));
     ExpectOneBox(texts::NetConfigApplied, true);
 
@@ -384,7 +385,7 @@ TEST(Dialog, NetworkSettingsWithAndWithoutDhcp)
     fixed[2] = 1;
     fixed[3] = 2;
     fixed[4] = 3;
-    EXPECT_EQ(sent[0], Frame(0x03, fixed)) << "blank fields go out as 0";
+    EXPECT_EQ(sent[0], MakeFrame(0x03, fixed)) << "blank fields go out as 0";
     ASSERT_TRUE(PumpUntil([] { return !Boxes().empty(); }, 3000));
     ExpectOneBox(texts::NetConfigApplied, true);
 

@@ -10,7 +10,6 @@
 
 #include "app/app_shell.h"
 #include "app/resource.h"
-#include "link/frame_codec.h"
 #include "ui/config_dialog_win32.h"
 #include "ui/texts.h"
 
@@ -288,15 +287,6 @@ void OpenPortAndWait(DWORD ms)
     // an enabled control alone may be mid-reply.
     PumpUntil([] { return Text(IDC_STATUS) == texts::Connected && Enabled(IDC_DHCP); }, ms);
     Pump(100);
-}
-
-std::vector<uint8_t> Frame(uint8_t code, const std::vector<uint8_t>& payload)
-{
-    std::vector<uint8_t> out(payload.size() + FrameOverhead);
-    const uint32_t total = BuildFrame(code, payload.data(), static_cast<uint16_t>(payload.size()), out.data(),
-                                      static_cast<uint32_t>(out.size()));
-    out.resize(total);
-    return out;
 }
 
 bool SaveWindowBitmap(const char* path)

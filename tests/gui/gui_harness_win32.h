@@ -57,8 +57,6 @@ void EnsureClosed();
 // (or `ms`, for a device that does not answer them).
 void OpenPortAndWait(DWORD ms = 3000);
 
-std::vector<uint8_t> Frame(uint8_t code, const std::vector<uint8_t>& payload);
-
 // Saves the screen area of the dialog as a 24-bit BMP (for screenshots).
 bool SaveWindowBitmap(const char* path);
 
