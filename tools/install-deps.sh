@@ -10,6 +10,8 @@ PACKAGES=(
   wine64 wine                                   # running it
   xvfb x11-utils imagemagick fonts-wqy-microhei # a screen for the window, screenshots
   socat locales procps                          # pseudo-terminal pairs, zh_CN locale
+  python3 python3-serial                        # the latency peer of make bench
+  libcli11-dev nlohmann-json3-dev               # command line and JSON of quorvane-cli
 )
 
 missing=()
