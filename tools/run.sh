@@ -3,7 +3,7 @@
 #
 # The device's pseudo-terminal is the only COM port the utility can see
 # (COM3). With a display the window opens there and everything stops when it
-# is closed; without one (DISPLAY unset) tests/wine/wine-run.sh brings its own
+# is closed; without one (DISPLAY unset) tools/wine/wine-run.sh brings its own
 # Xvfb, a screenshot goes to build/run.png after a few seconds and the program
 # is closed. The device's trace goes to the terminal, or to build/device.log
 # when headless.
@@ -50,7 +50,7 @@ pty=$(head -n1 "$device_out")
 [ -n "$pty" ] || { echo "run: the device gave no path" >&2; exit 1; }
 echo "run: device on $pty as COM$COM_PORT"
 
-wine_run=(bash "$ROOT/tests/wine/wine-run.sh" --prefix "$PREFIX" --com "$COM_PORT=$pty")
+wine_run=(bash "$ROOT/tools/wine/wine-run.sh" --prefix "$PREFIX" --com "$COM_PORT=$pty")
 if [ "$headless" -eq 1 ]; then
   rm -f "$BUILD/run.png"
   code=0

@@ -13,8 +13,8 @@ device=$NATIVE/quorvane-device
 [ -f "$exe" ] || { echo "run-gui.sh: $exe not built" >&2; exit 1; }
 [ -x "$device" ] || { echo "run-gui.sh: $device not built" >&2; exit 1; }
 
-# shellcheck source=../wine/lib.sh
-source "$SRC/tests/wine/lib.sh"
+# shellcheck source=../../tools/wine/lib.sh
+source "$SRC/tools/wine/lib.sh"
 
 work=$(mktemp -d /tmp/qv-gui.XXXXXX)
 qv_on_exit "rm -rf '$work'"
@@ -62,7 +62,7 @@ group() {   # NAME FILTER COMS(yes/no) [DEVICE OPTIONS...]
   fi
   echo "=== $name: $filter $*"
   if ! QV_FRAMES_LOG=$log QV_SHOT_DIR=$shots QV_QUORVANE_EXE=$WIN/quorvane.exe \
-       bash "$SRC/tests/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" --display --timeout 200 \
+       bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" --display --timeout 200 \
        -- "$exe" --gtest_filter="$filter" --gtest_color=no; then
     echo "=== $name FAILED"
     failed=1

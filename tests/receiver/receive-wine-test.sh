@@ -2,10 +2,10 @@
 # The receive path under Wine: COM5 and COM9 are the two ends of a socat pty
 # pair; the test program opens COM5 as the utility's port and plays the
 # device on COM9. socat, Wine's server and the temporary files go on every
-# exit path (tests/wine/lib.sh, wine-run.sh).
+# exit path (tools/wine/lib.sh, wine-run.sh).
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-WINE_DIR=$HERE/../wine
+WINE_DIR=$HERE/../../tools/wine
 source "$WINE_DIR/lib.sh"
 
 exe=${QV_WIN64_DIR:?}/tests/receive_wine_test.exe

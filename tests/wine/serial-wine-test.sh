@@ -5,7 +5,7 @@
 # probe then finds none.
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$HERE/lib.sh"
+source "$HERE/../../tools/wine/lib.sh"
 
 exe=${QV_WIN64_DIR:?}/tests/serial_wine_test.exe
 prefix=${QV_NATIVE_DIR:?}/wine-prefixes/serial
@@ -16,7 +16,7 @@ qv_on_exit "rm -rf '$work'"
 qv_make_pty_pair "$work" line
 
 QV_PORT='\\.\COM3' QV_PEER='\\.\COM12' QV_EXPECT_MASK=0x804 \
-  "$HERE/wine-run.sh" --prefix "$prefix" --com 3="$QV_PTY_A" --com 12="$QV_PTY_B" \
+  "$HERE/../../tools/wine/wine-run.sh" --prefix "$prefix" --com 3="$QV_PTY_A" --com 12="$QV_PTY_B" \
   --timeout 240 -- "$exe"
 
-QV_EXPECT_MASK=0 "$HERE/wine-run.sh" --prefix "$prefix" --timeout 60 -- "$exe" --gtest_filter='WineProbe.*'
+QV_EXPECT_MASK=0 "$HERE/../../tools/wine/wine-run.sh" --prefix "$prefix" --timeout 60 -- "$exe" --gtest_filter='WineProbe.*'

@@ -1,4 +1,4 @@
-# Small helpers for the test scripts (source it; bash only).
+# Small helpers for the Wine scripts, tests and tools alike (source it; bash only).
 #
 #   qv_on_exit CMD...            run CMD when the script ends, however it ends;
 #                                commands run last-registered first
