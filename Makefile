@@ -13,7 +13,7 @@ BUILD  := $(ROOT)/build
 JOBS   ?= $(shell nproc)
 CMAKE_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps native win64 fuzz-build test run bench fuzz clean
+.PHONY: all deps native win64 fuzz-build test run bench soak fuzz clean
 
 all: native win64 fuzz-build
 
@@ -51,9 +51,17 @@ test: all
 run: all
 	bash tools/run.sh
 
+# Receive throughput, reply latency beside a python3-serial reader, and the
+# receive threads' processor time; `uptime` gives the machine's load.
 bench: configure-native
 	cmake --build $(BUILD)/native -j $(JOBS) --target receive_bench
+	@uptime
 	$(BUILD)/native/tests/bench/receive_bench
+
+# make soak SOAK_SECONDS=3600
+SOAK_SECONDS ?= 600
+soak: all
+	SOAK_SECONDS=$(SOAK_SECONDS) bash tools/soak.sh
 
 # make fuzz FUZZ_SECONDS=600
 FUZZ_SECONDS ?= 60

@@ -9,16 +9,28 @@
 
 #include <atomic>
 
+#include "link/platform.h"
+
 namespace {
 
 std::atomic<intptr_t> PortHandle{NoPort};
 std::atomic<uint32_t> PortUsers{0};
+std::atomic<uint32_t> Session{0};
 
 }  // namespace
 
+// The session is raised before the handle is stored, so a reader that
+// borrows the new handle reads the new session.
 void PublishPort(intptr_t handle)
 {
+    Session.fetch_add(1);
     PortHandle.store(handle);
+    SignalPortOpened();
+}
+
+uint32_t PortSession()
+{
+    return Session.load();
 }
 
 intptr_t CurrentPort()

@@ -1,6 +1,7 @@
 // The reader thread on POSIX. The Win32 comm-event wait and overlapped read
 // become a poll on the port's descriptor (together with the closing signal)
-// and a non-blocking read of what has arrived.
+// and a non-blocking read of what has arrived. While no port is open it waits
+// for OpenPort's signal.
 #include <cerrno>
 #include <poll.h>
 #include <unistd.h>
@@ -30,7 +31,7 @@ Pass WaitAndRead(intptr_t handle)
     if (waits[0].revents & POLLNVAL)
         return Pass::Failed;
     // POLLHUP or POLLERR alone still goes on to the read, which reports the
-    // condition; a hung-up line is then tried again every millisecond.
+    // condition; a hung-up line is then tried again after a pause.
     const ssize_t n = read(fd, StagingBuffer.data() + StagingCount, MaxReadSize);
     if (n < 0)
         return (errno == EAGAIN || errno == EINTR) ? Pass::Done : Pass::Failed;
@@ -46,10 +47,18 @@ Pass WaitAndRead(intptr_t handle)
 {
     for (;;) {
         StagingCount = 0;
-        const Pass pass = WaitAndRead(BorrowPort());
+        const intptr_t port = BorrowPort();
+        // Taken while the borrow holds the port open: no other opening can
+        // be published before the borrow is returned.
+        StagingSession = PortSession();
+        const Pass pass = WaitAndRead(port);
         ReturnPort();
-        if (pass != Pass::Done) {
-            SleepMilliseconds(1);
+        if (pass == Pass::Idle) {
+            WaitForPortOpened();
+            continue;
+        }
+        if (pass == Pass::Failed) {
+            SleepMilliseconds(FailedPassPauseMs);
             continue;
         }
         if (StagingCount != 0) {

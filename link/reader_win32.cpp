@@ -9,7 +9,8 @@
 // therefore followed by a 1 ms sleep before the read: on Windows that read
 // usually finds nothing and the pass starts again, never faster than once a
 // millisecond; under Wine the read then blocks until bytes arrive. Either way
-// the loop cannot spin a core.
+// the loop cannot spin a core. While no port is open the reader waits for
+// OpenPort's signal.
 #include <windows.h>
 
 #include "link/frame_receiver.h"
@@ -66,10 +67,18 @@ Pass WaitAndRead(intptr_t value, OVERLAPPED& record)
     record.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     for (;;) {
         StagingCount = 0;
-        const Pass pass = WaitAndRead(BorrowPort(), record);
+        const intptr_t port = BorrowPort();
+        // Taken while the borrow holds the port open: no other opening can
+        // be published before the borrow is returned.
+        StagingSession = PortSession();
+        const Pass pass = WaitAndRead(port, record);
         ReturnPort();
-        if (pass != Pass::Done) {
-            SleepMilliseconds(1);
+        if (pass == Pass::Idle) {
+            WaitForPortOpened();
+            continue;
+        }
+        if (pass == Pass::Failed) {
+            SleepMilliseconds(FailedPassPauseMs);
             continue;
         }
         if (StagingCount != 0) {

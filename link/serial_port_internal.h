@@ -21,8 +21,17 @@ bool IsCurrentPort(intptr_t handle);
 // Ends the borrow; ClosePort waits for this before releasing the handle.
 void ReturnPort();
 
+// Counts the openings of the port: raised by every PublishPort, so the bytes
+// read under one borrow can be told from those of an earlier opening.
+uint32_t PortSession();
+
+// The reader's pause after a failed wait or read, so that a port that keeps
+// failing cannot spin it.
+constexpr uint32_t FailedPassPauseMs = 10;
+
 // For the platform port alone (user-interface thread): makes an opened and
-// configured handle the current one; reads it for a write; takes it away
+// configured handle the current one, starting a new session and waking a
+// reader that waits for a port; reads it for a write; takes it away
 // from everyone, returning what it was; and tells whether a borrow taken
 // before TakePort is still out, which ClosePort waits for before releasing.
 void PublishPort(intptr_t handle);

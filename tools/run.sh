@@ -4,21 +4,25 @@
 # The device's pseudo-terminal is the only COM port the utility can see
 # (COM3). With a display the window opens there and everything stops when it
 # is closed; without one (DISPLAY unset) tools/wine/wine-run.sh brings its own
-# Xvfb, a screenshot goes to build/run.png after a few seconds and the program
-# is closed. The device's trace goes to the terminal, or to build/device.log
-# when headless.
+# Xvfb and quorvane-driver.exe works the program as a technician would: it
+# opens the port, waits for the network settings and the password, runs
+# ifconfig, saves build/run.png and closes the program. The device's trace
+# goes to the terminal, or to build/device.log when headless.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build
 DEVICE=$BUILD/native/quorvane-device
 PROGRAM=${QV_RUN_PROGRAM:-$BUILD/win64/quorvane.exe}   # another .exe for trying the harness
+DRIVER=$BUILD/win64/quorvane-driver.exe
 PREFIX=$BUILD/wine-run
 COM_PORT=3
-SHOT_AFTER=${QV_RUN_SHOT_AFTER:-6}   # seconds before the headless screenshot
 WINDOW_LIMIT=$((7 * 24 * 3600))      # a desktop session ends when the window is closed
 
-for f in "$DEVICE" "$PROGRAM"; do
+# shellcheck source=wine/lib.sh
+source "$ROOT/tools/wine/lib.sh"
+
+for f in "$DEVICE" "$PROGRAM" "$DRIVER"; do
   [ -e "$f" ] || { echo "run: $f is missing; run make first" >&2; exit 1; }
 done
 
@@ -52,13 +56,12 @@ echo "run: device on $pty as COM$COM_PORT"
 
 wine_run=(bash "$ROOT/tools/wine/wine-run.sh" --prefix "$PREFIX" --com "$COM_PORT=$pty")
 if [ "$headless" -eq 1 ]; then
-  rm -f "$BUILD/run.png"
+  rm -f "$BUILD/run.png" "$BUILD/run.bmp"
   code=0
-  "${wine_run[@]}" --display --timeout "$SHOT_AFTER" --screenshot "$BUILD/run.png" -- "$PROGRAM" || code=$?
-  # 124: closed by the time limit after the screenshot, as intended.
-  if [ "$code" -ne 124 ]; then
-    echo "run: the program ended by itself (exit code $code) before the screenshot was due" >&2
-  fi
+  "${wine_run[@]}" --display --timeout 60 -- "$DRIVER" demo "$(winepath_of "$PROGRAM")" \
+    "$(winepath_of "$BUILD/run.bmp")" || code=$?
+  [ "$code" -eq 0 ] || echo "run: the session did not go through (exit code $code); see $BUILD/device.log" >&2
+  [ -s "$BUILD/run.bmp" ] && convert "$BUILD/run.bmp" "$BUILD/run.png" && rm -f "$BUILD/run.bmp"
   [ -s "$BUILD/run.png" ] || { echo "run: no screenshot" >&2; exit 1; }
   echo "run: screenshot in $BUILD/run.png, device trace in $BUILD/device.log"
 else

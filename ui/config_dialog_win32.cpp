@@ -4,12 +4,13 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "app/app_shell.h"
 #include "app/resource.h"
 #include "link/frame_receiver.h"
-#include "link/platform.h"
 #include "link/serial_port.h"
 #include "ui/config_dialog.h"
 #include "ui/link_supervisor.h"
@@ -24,9 +25,6 @@ constexpr int EyeHeight = 17;
 constexpr int EyeLeft = 11;
 constexpr int EyeTop = 11;
 constexpr COLORREF StatusTextColour = RGB(100, 100, 100);
-
-DWORD WINAPI RunReaderThread(LPVOID) { ReaderThread(); }
-DWORD WINAPI RunAssemblerThread(LPVOID) { AssemblerThread(); }
 
 void LoadEyeImages()
 {
@@ -52,9 +50,7 @@ void InitDialog(HWND window)
     classes.dwICC = ICC_WIN95_CLASSES;
     InitCommonControlsEx(&classes);
 
-    CreateThread(nullptr, 0, RunReaderThread, nullptr, 0, nullptr);
-    InitReceiveLock();
-    CreateThread(nullptr, 0, RunAssemblerThread, nullptr, 0, nullptr);
+    StartReceiver();
 
     const uint32_t mask = EnumeratePorts();
     configDialog.portCount = 0;
@@ -114,6 +110,54 @@ void DrawEyeButton(const DRAWITEMSTRUCT& item)
     DeleteDC(memory);
 }
 
+// Device notices are shown one at a time. MessageBoxA runs a message loop of
+// its own, which delivers the next NoticeMessage to this procedure while a
+// box is open; showing it there would open a box inside the box, as deep as
+// the device repeats itself. So a notice that arrives while a box is open
+// waits, a text that is already waiting is not queued again, and the
+// outermost call shows the waiting notices in order once its box is closed.
+// User-interface thread only.
+constexpr uint32_t MaxWaitingNotices = 4;   // more than the distinct notice texts
+struct NoticeTurns {
+    bool boxOpen;
+    std::array<const char*, MaxWaitingNotices> waiting;
+    uint32_t waitingCount;
+};
+NoticeTurns notices{};
+
+void QueueNotice(const char* text)
+{
+    for (uint32_t i = 0; i < notices.waitingCount; ++i) {
+        if (std::strcmp(notices.waiting[i], text) == 0)
+            return;
+    }
+    if (notices.waitingCount < MaxWaitingNotices)
+        notices.waiting[notices.waitingCount++] = text;
+}
+
+const char* TakeWaitingNotice()
+{
+    if (notices.waitingCount == 0)
+        return nullptr;
+    const char* first = notices.waiting[0];
+    for (uint32_t i = 1; i < notices.waitingCount; ++i)
+        notices.waiting[i - 1] = notices.waiting[i];
+    --notices.waitingCount;
+    return first;
+}
+
+void ShowNoticeInTurn(HWND window, const char* text)
+{
+    if (notices.boxOpen) {
+        QueueNotice(text);
+        return;
+    }
+    notices.boxOpen = true;
+    for (const char* next = text; next != nullptr; next = TakeWaitingNotice())
+        MessageBoxA(window, next, texts::NoticeCaption, MB_ICONINFORMATION | MB_OK);
+    notices.boxOpen = false;
+}
+
 INT_PTR ColourStatic(HDC dc, HWND control)
 {
     SetTextColor(dc, control == configDialog.statusLabel ? StatusTextColour : GetSysColor(COLOR_WINDOWTEXT));
@@ -148,8 +192,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     case NoticeMessage:
         // Shown here rather than on the assembler thread, so that replies and
         // the supervision go on while the technician reads it.
-        MessageBoxA(window, reinterpret_cast<const char*>(lParam), texts::NoticeCaption,
-                    MB_ICONINFORMATION | MB_OK);
+        ShowNoticeInTurn(window, reinterpret_cast<const char*>(lParam));
         return TRUE;
     case WM_DESTROY:
         DeleteEyeImages();

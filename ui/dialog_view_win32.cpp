@@ -78,6 +78,11 @@ void ShowNetConfig(const NetConfig& config)
     CancelFirstContact();
 }
 
+// The list has LBS_NOSEL, so Windows refuses the selection and would not
+// scroll to it: the newest line is brought into view by the top index,
+// placed so that the last line fills the bottom row. Wine takes the
+// selection all the same but does not redraw the line it leaves, and the
+// scroll carries that stale highlight up the list; the repaint clears it.
 void AppendOutputLine(const char* text)
 {
     HWND output = DialogItem(IDC_OUTPUT);
@@ -85,6 +90,14 @@ void AppendOutputLine(const char* text)
     const LRESULT count = SendMessageA(output, LB_GETCOUNT, 0, 0);
     if (count != 0) {
         SendMessageA(output, LB_SETCURSEL, count - 1, 0);
+        RECT client{};
+        GetClientRect(output, &client);
+        const LRESULT itemHeight = SendMessageA(output, LB_GETITEMHEIGHT, 0, 0);
+        LRESULT rows = itemHeight > 0 ? (client.bottom - client.top) / itemHeight : 1;
+        if (rows < 1)
+            rows = 1;
+        SendMessageA(output, LB_SETTOPINDEX, count > rows ? count - rows : 0, 0);
+        InvalidateRect(output, nullptr, FALSE);
     }
 }
 

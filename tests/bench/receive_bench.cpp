@@ -3,12 +3,17 @@
 // AssemblerPass cuts the frames and the real HandleReplyFrame checks and
 // dispatches them to counting fakes.
 //
-// Then the delay from writing a
-// reply's last byte into a pty to its dispatch, with the real port, reader
-// and assembler threads running.
+// Then, over ptys, the delay from writing a reply's last byte to its
+// dispatch, for our port, reader and assembler threads and, side by side in
+// the same run, for a plain python3-serial reader; and the processor time
+// the receive threads take while they wait.
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -20,7 +25,6 @@
 #include "protocol/device_client.h"
 #include "tests/bench/bench_replies.h"
 
-#include "link/platform.h"
 #include "link/serial_port.h"
 #include "tests/serial/pty_pair.h"
 
@@ -74,66 +78,154 @@ BENCHMARK(BM_OutputReplies1024Bytes);
 
 constexpr int LatencyReplies = 1000;
 
-// Arg 0: each heartbeat reply written whole into an idle line (the assembler
-// is in its 1 ms sleeps), at a random moment. Arg 1: its first 8 bytes written 2 ms ahead of the
-// last one (the assembler is testing a started frame without sleeping).
-// Registered after the in-process benchmarks: once started, the threads run
-// until the process ends.
+struct Spread {
+    double median, p99, max;
+};
+
+Spread SpreadOf(std::vector<double> micros)
+{
+    std::sort(micros.begin(), micros.end());
+    return {micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back()};
+}
+
+void Report(benchmark::State& state, const Spread& s, size_t replies)
+{
+    state.counters["replies"] = static_cast<double>(replies);
+    state.counters["median_us"] = s.median;
+    state.counters["p99_us"] = s.p99;
+    state.counters["max_us"] = s.max;
+}
+
+// Each heartbeat reply is written whole into a quiet line at a random moment,
+// and `dispatchedAt` (blocking) tells when the reader under test had it.
+template <typename DispatchedAt>
+bool MeasureReplies(int master, DispatchedAt dispatchedAt, std::vector<double>& micros)
+{
+    const auto frame = Reply(ReplyCode(Heartbeat), "");
+    std::mt19937 rng(7);
+    for (int i = 0; i < LatencyReplies; ++i) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200 + rng() % 1300));
+        const int64_t written = NowNs();
+        WriteAll(master, frame);
+        const int64_t at = dispatchedAt();
+        if (at < 0)
+            return false;
+        micros.push_back(static_cast<double>(at - written) / 1000.0);
+    }
+    return true;
+}
+
+double ourMedianUs = 0;
+
+void StartReceiverOnce()
+{
+    static bool started = false;
+    if (!started) {
+        started = true;
+        StartReceiver();
+    }
+}
+
+// Our port, reader and assembler threads, and the real HandleReplyFrame.
 void BM_PtyReplyLatency(benchmark::State& state)
 {
     static PtyPair line;
-    static bool started = false;
     if (!line.Ok() || !OpenPort(line.path.c_str())) {
         state.SkipWithError("no pty");
         return;
     }
-    if (!started) {
-        started = true;
-        ResetReceiverForTest();
-        std::thread(ReaderThread).detach();
-        InitReceiveLock();
-        std::thread(AssemblerThread).detach();
-    }
-    const bool split = state.range(0) != 0;
-    const auto frame = Reply(ReplyCode(Heartbeat), "");
-    const size_t head = split ? frame.size() - 1 : 0;
+    StartReceiverOnce();
     std::vector<double> micros;
-    micros.reserve(LatencyReplies);
-    std::mt19937 rng(7);
     for (auto _ : state) {
-        for (int i = 0; i < LatencyReplies; ++i) {
-            const uint64_t before = repliesDispatched.load(std::memory_order_acquire);
-            if (head != 0) {
-                WriteAll(line.master, std::vector<uint8_t>(frame.begin(), frame.begin() + head));
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            } else {
-                // A device answers at any moment of the assembler's sleep,
-                // not just as it begins one (which is where the last
-                // dispatch left it).
-                std::this_thread::sleep_for(std::chrono::microseconds(rng() % 1500));
+        const bool ok = MeasureReplies(line.master, [] {
+            static uint64_t seen = 0;
+            const int64_t limit = NowNs() + 2'000'000'000;
+            while (repliesDispatched.load(std::memory_order_acquire) == seen) {
+                if (NowNs() > limit)
+                    return int64_t{-1};
+                std::this_thread::sleep_for(std::chrono::microseconds(20));
             }
-            const int64_t written = NowNs();
-            WriteAll(line.master, std::vector<uint8_t>(frame.begin() + head, frame.end()));
-            const int64_t limit = written + 2'000'000'000;
-            while (repliesDispatched.load(std::memory_order_acquire) == before) {
-                if (NowNs() > limit) {
-                    state.SkipWithError("a reply was not dispatched within 2 s");
-                    ClosePort();
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::microseconds(50));
-            }
-            micros.push_back(static_cast<double>(lastDispatchNs.load() - written) / 1000.0);
-        }
+            seen = repliesDispatched.load(std::memory_order_acquire);
+            return lastDispatchNs.load();
+        }, micros);
+        if (!ok)
+            state.SkipWithError("a reply was not dispatched within 2 s");
+    }
+    if (micros.empty())
+        return;
+    const Spread s = SpreadOf(micros);
+    ourMedianUs = s.median;
+    Report(state, s, micros.size());
+}
+BENCHMARK(BM_PtyReplyLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The same replies read by tests/bench/serial_peer.py (python3-serial) on a
+// pty of its own, in the same run.
+void BM_PtyReplyLatencyPythonPeer(benchmark::State& state)
+{
+    PtyPair line;
+    const std::string command = "/usr/bin/python3 " QV_SOURCE_DIR "/tests/bench/serial_peer.py " + line.path +
+                                " " + std::to_string(LatencyReplies);
+    FILE* peer = line.Ok() ? popen(command.c_str(), "r") : nullptr;
+    char text[64] = {};
+    if (peer == nullptr || std::fgets(text, sizeof text, peer) == nullptr ||
+        std::strncmp(text, "ready", 5) != 0) {
+        if (peer != nullptr)
+            pclose(peer);
+        state.SkipWithError("python3-serial peer did not start");
+        return;
+    }
+    std::vector<double> micros;
+    for (auto _ : state) {
+        const bool ok = MeasureReplies(line.master, [&] {
+            char at[64] = {};
+            return std::fgets(at, sizeof at, peer) != nullptr ? std::atoll(at) : int64_t{-1};
+        }, micros);
+        if (!ok)
+            state.SkipWithError("the peer lost a reply");
+    }
+    pclose(peer);
+    if (micros.empty())
+        return;
+    const Spread s = SpreadOf(micros);
+    Report(state, s, micros.size());
+    if (s.median > 0)
+        state.counters["ours_over_peer"] = ourMedianUs / s.median;
+}
+BENCHMARK(BM_PtyReplyLatencyPythonPeer)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Processor time of the receive threads (the whole process but this thread,
+// which sleeps) per second of wall time, with the port of the latency run
+// open: Arg 0 quiet, Arg 1 holding the first 12 bytes of a 41-byte reply.
+void BM_ReceiveThreadsCpu(benchmark::State& state)
+{
+    static PtyPair line;
+    if (!line.Ok() || !OpenPort(line.path.c_str())) {
+        state.SkipWithError("no pty");
+        return;
+    }
+    StartReceiverOnce();
+    const auto frame = Reply(ReplyCode(RunShellCommand), std::string(32, 'x'));
+    if (state.range(0) != 0)
+        WriteAll(line.master, std::vector<uint8_t>(frame.begin(), frame.begin() + 12));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    double percent = 0;
+    for (auto _ : state) {
+        timespec p0{}, t0{}, p1{}, t1{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &p0);
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t0);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &p1);
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t1);
+        auto ns = [](const timespec& a, const timespec& b) {
+            return (b.tv_sec - a.tv_sec) * 1e9 + static_cast<double>(b.tv_nsec - a.tv_nsec);
+        };
+        percent = (ns(p0, p1) - ns(t0, t1)) / 2e9 * 100.0;
     }
     ClosePort();
-    std::sort(micros.begin(), micros.end());
-    state.counters["replies"] = static_cast<double>(micros.size());
-    state.counters["median_us"] = micros[micros.size() / 2];
-    state.counters["p99_us"] = micros[micros.size() * 99 / 100];
-    state.counters["max_us"] = micros.back();
+    state.counters["cpu_percent_of_a_core"] = percent < 0 ? 0 : percent;   // clock granularity
 }
-BENCHMARK(BM_PtyReplyLatency)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReceiveThreadsCpu)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -77,6 +77,16 @@ group silent 'Silent.*' yes --silent
 group heartbeat-ignored 'LinkLoss.*' yes --heartbeat-stop-after 0
 QV_HEARTBEAT_REPLIES_REFUSED=1 group heartbeat-refused 'LinkLoss.*' yes --status 7=1
 group no-ports 'NoPorts.*' no
+
+# The test plays the device itself on COM5, the far end of the dialog's COM3.
+qv_make_pty_pair "$work" peer
+echo "=== peer: Peer.*"
+if ! QV_SHOT_DIR=$shots bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" \
+     --com "3=$QV_PTY_A" --com "5=$QV_PTY_B" --display --timeout 200 \
+     -- "$exe" --gtest_filter='Peer.*' --gtest_color=no; then
+  echo "=== peer FAILED"
+  failed=1
+fi
 group shell 'Shell.*' no
 
 for bmp in "$shots"/*.bmp; do

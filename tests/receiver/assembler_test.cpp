@@ -1,26 +1,30 @@
 // The assembling rules, driven pass by pass: bytes go in as the reader puts
-// them (StagingBuffer, StagingCount, AppendStagedBytes), frames come out
-// through a recording HandleReplyFrame, and the fake sleep counts the
-// milliseconds the assembler would have waited.
+// them (StagingBuffer, StagingCount, StagingSession, AppendStagedBytes),
+// frames come out through a recording HandleReplyFrame, and the fake
+// platform records every wait and moves the clock only when told.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "link/frame_receiver.h"
+#include "link/platform.h"
 #include "tests/receiver/frame_sink.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/frames.h"
 
 namespace {
 
-// One read of the reader thread.
-void Feed(const std::vector<uint8_t>& bytes)
+using Frames = std::vector<std::vector<uint8_t>>;
+using Waits = std::vector<uint32_t>;
+
+// One read of the reader thread, from the port's `session`-th opening.
+void Feed(const std::vector<uint8_t>& bytes, uint32_t session = 1)
 {
     ASSERT_LE(bytes.size(), StagingBufferSize);
     std::memcpy(StagingBuffer.data(), bytes.data(), bytes.size());
     StagingCount = static_cast<uint32_t>(bytes.size());
+    StagingSession = session;
     AppendStagedBytes();
     StagingCount = 0;
 }
@@ -36,11 +40,10 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& v, size_t from, size_t to
     return std::vector<uint8_t>(v.begin() + from, v.begin() + to);
 }
 
-std::vector<uint8_t> Concat(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
 {
-    std::vector<uint8_t> all = a;
-    all.insert(all.end(), b.begin(), b.end());
-    return all;
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 // A shell reply whose whole frame is `total` bytes, text made of `fill`.
@@ -55,178 +58,106 @@ class Assembler : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetSleepHook(nullptr);
         ResetReceiverForTest();
-        ResetSleepCount();
+        ResetFakePlatform();
         TakeDelivered();
     }
-    void TearDown() override { SetSleepHook(nullptr); }
+    void TearDown() override
+    {
+        SetWaitHook(nullptr);
+        SetDeliveryHook(nullptr);
+    }
 };
 
-TEST_F(Assembler, TwoFramesInOneReadFollowEachOtherWithoutSleep)
+TEST_F(Assembler, TwoFramesInOneReadAreHandedOverBackToBack)
 {
     auto second = MakeReply(0x06, 0x00, "line");
     Feed(Concat(Heartbeat, second));
     Passes(2);
-    auto got = TakeDelivered();
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0].bytes, Heartbeat);
-    EXPECT_EQ(got[1].bytes, second);
-    EXPECT_EQ(got[0].sleepsBefore, 0u);
-    EXPECT_EQ(got[1].sleepsBefore, 0u);
+    EXPECT_EQ(TakeDelivered(), (Frames{Heartbeat, second}));
+    EXPECT_TRUE(TakeWaits().empty());   // no wait between them
     EXPECT_EQ(AssemblyFill.load(), 0u);
-}
-
-TEST_F(Assembler, EmptyBufferSleepsWithoutCounting)
-{
-    Passes(130);   // not a multiple of 50, so a count that grew would show
-    EXPECT_EQ(SleepCount(), 130u);
-    // The idle count did not grow while nothing was held: a 3-byte start
-    // still gets its full 50 sleeps.
-    Feed(Bytes({0x55, 0xAA, 0x08}));
-    Passes(49);
-    EXPECT_EQ(AssemblyFill.load(), 3u);
     Passes(1);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
+    EXPECT_EQ(TakeWaits(), Waits{WaitForever});   // an empty buffer has no time limit
 }
 
-TEST_F(Assembler, SplitFrameOfEightOrMoreWaitsWithoutLimitOrSleep)
-{
-    auto frame = ReplyOfSize(40);
-    Feed(Slice(frame, 0, 8));
-    Passes(5000);
-    EXPECT_EQ(SleepCount(), 0u);
-    EXPECT_EQ(AssemblyFill.load(), 8u);
-    Feed(Slice(frame, 8, 30));
-    Passes(5000);
-    EXPECT_TRUE(TakeDelivered().empty());
-    Feed(Slice(frame, 30, 40));
-    Passes(1);
-    auto got = TakeDelivered();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].bytes, frame);
-    EXPECT_EQ(SleepCount(), 0u);
-}
-
-TEST_F(Assembler, SplitFrameBelowEightMustReachEightWithinFiftySleeps)
+// A start of 1..7 bytes has 50 ms from the first pass that sees it, however
+// many bytes join it below 8; the waits are given exactly the time left.
+TEST_F(Assembler, PartialStartIsDroppedAtFiftyMillisecondsAndNotBefore)
 {
     auto frame = ReplyOfSize(20);
     Feed(Slice(frame, 0, 3));
-    Passes(30);
-    // More bytes, still below 8, do not restart the count.
+    Passes(1);
+    AdvanceClock(30000);
     Feed(Slice(frame, 3, 7));
-    Passes(19);
+    Passes(1);
+    AdvanceClock(19999);
+    Passes(1);
+    EXPECT_EQ(TakeWaits(), (Waits{50, 20, 1}));
     EXPECT_EQ(AssemblyFill.load(), 7u);
-    Feed(Slice(frame, 7, 20));
+    AdvanceClock(1);
     Passes(1);
-    auto got = TakeDelivered();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].bytes, frame);
-    EXPECT_EQ(SleepCount(), 49u);
-
-    // The same split one sleep slower is thrown away whole.
-    Feed(Slice(frame, 0, 3));
-    Passes(30);
-    Feed(Slice(frame, 3, 7));
-    Passes(20);
     EXPECT_EQ(AssemblyFill.load(), 0u);
-    Feed(Slice(frame, 7, 20));
-    Passes(1);
-    EXPECT_EQ(AssemblyFill.load(), 0u);   // the rest alone does not start with 55 AA
+    Feed(Slice(frame, 7, 20));   // the rest alone does not start with 55 AA
+    Passes(2);
     EXPECT_TRUE(TakeDelivered().empty());
-}
-
-TEST_F(Assembler, StrayByteInFrontDiscardsTheFrameToo)
-{
-    Feed(Concat(Bytes({0x00}), Heartbeat));
-    Passes(1);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
-    EXPECT_TRUE(TakeDelivered().empty());
-    // The next frame is found again.
-    Feed(Heartbeat);
-    Passes(1);
-    EXPECT_EQ(TakeDelivered().size(), 1u);
-}
-
-TEST_F(Assembler, StrayPieceAloneIsDiscardedAfterFiftySleeps)
-{
-    Feed(Bytes({0x13, 0x37, 0x55}));
-    Passes(49);
-    EXPECT_EQ(AssemblyFill.load(), 3u);
-    Passes(1);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
-    EXPECT_EQ(SleepCount(), 50u);
-    EXPECT_TRUE(TakeDelivered().empty());
-}
-
-TEST_F(Assembler, FrameBehindAStrayPieceIsDiscardedWithIt)
-{
-    Feed(Bytes({0x13, 0x37, 0x55}));
-    Passes(10);
-    Feed(Heartbeat);
-    Passes(1);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
-    EXPECT_TRUE(TakeDelivered().empty());
-}
-
-// Bytes that arrive during the 50th sleep go with the stale piece: the test
-// after the sleep asks only whether anything is held.
-TEST_F(Assembler, BytesArrivingDuringTheLastSleepAreDiscardedToo)
-{
-    Feed(Bytes({0x55}));
-    Passes(49);
-    SetSleepHook([] { Feed(Heartbeat); });
-    Passes(1);
-    SetSleepHook(nullptr);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
-    Passes(100);
-    EXPECT_TRUE(TakeDelivered().empty());
-}
-
-TEST_F(Assembler, LargestFrameIsDelivered)
-{
-    auto frame = ReplyOfSize(1024);
-    ASSERT_EQ(frame[4], 0x03);
-    ASSERT_EQ(frame[5], 0xF8);
-    Feed(frame);
-    Passes(1);
-    auto got = TakeDelivered();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].bytes, frame);
     EXPECT_EQ(AssemblyFill.load(), 0u);
 }
 
-TEST_F(Assembler, FullBufferStoresNothingOfAFurtherRead)
+TEST_F(Assembler, BytesArrivingDuringTheWaitKeepTheStart)
 {
-    auto frame = ReplyOfSize(1024);
-    Feed(frame);
-    Feed(Heartbeat);
-    EXPECT_EQ(AssemblyFill.load(), 1024u);
+    static auto frame = ReplyOfSize(20);
+    Feed(Slice(frame, 0, 5));
+    SetWaitHook([] {
+        AdvanceClock(49900);
+        Feed(Slice(frame, 5, 20));
+    });
     Passes(1);
-    auto got = TakeDelivered();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].bytes, frame);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
-    Passes(100);
-    EXPECT_TRUE(TakeDelivered().empty());
+    SetWaitHook(nullptr);
+    AdvanceClock(1000);   // past the limit, but 8 bytes are held now
+    Passes(1);
+    EXPECT_EQ(TakeDelivered(), Frames{frame});
 }
 
-TEST_F(Assembler, ReadIntoAlmostFullBufferKeepsOnlyWhatFits)
+TEST_F(Assembler, StartedFrameWaitsWithoutLimitAndWithoutPasses)
 {
-    auto frame = ReplyOfSize(1024, 'a');
-    Feed(Slice(frame, 0, 1000));
-    // 24 bytes complete the frame; the other 1000 of this read are dropped.
-    std::vector<uint8_t> read = Slice(frame, 1000, 1024);
-    auto more = ReplyOfSize(1000, 'b');
-    read.insert(read.end(), more.begin(), more.end());
-    ASSERT_EQ(read.size(), 1024u);
-    Feed(read);
-    EXPECT_EQ(AssemblyFill.load(), 1024u);
+    auto frame = ReplyOfSize(40);
+    Feed(Slice(frame, 0, 8));
     Passes(1);
-    auto got = TakeDelivered();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].bytes, frame);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
+    AdvanceClock(3600LL * 1000000);
+    Passes(1);
+    Feed(Slice(frame, 8, 30));
+    Passes(1);
+    EXPECT_EQ(TakeWaits(), (Waits{WaitForever, WaitForever, WaitForever}));
+    EXPECT_EQ(AssemblyFill.load(), 30u);
+    Feed(Concat(Slice(frame, 30, 40), Heartbeat));
+    Passes(2);
+    EXPECT_EQ(TakeDelivered(), (Frames{frame, Heartbeat}));
+}
+
+// What cannot begin a frame goes, and everything held goes with it.
+TEST_F(Assembler, DiscardRules)
+{
+    auto oversized = Bytes({0x55, 0xAA, 0x06, 0x00, 0x03, 0xF9, 0x20, 0x20});   // payload 1017
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> read;
+    } cases[] = {
+        {"stray byte in front", Concat(Bytes({0x00}), Heartbeat)},
+        {"frame behind a stray piece", Concat(Bytes({0x13, 0x37, 0x55}), Heartbeat)},
+        {"declared total above 1024", Concat(oversized, Heartbeat)},
+        {"declared total 0xFFFF", Bytes({0x55, 0xAA, 0x06, 0x00, 0xFF, 0xFF, 0x00, 0x00})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Feed(c.read);
+        Passes(1);
+        EXPECT_EQ(AssemblyFill.load(), 0u);
+        // The next frame is found again.
+        Feed(Heartbeat);
+        Passes(1);
+        EXPECT_EQ(TakeDelivered(), Frames{Heartbeat});
+    }
 }
 
 TEST_F(Assembler, BadChecksumFrameIsConsumedAndTheNextStillFound)
@@ -236,63 +167,61 @@ TEST_F(Assembler, BadChecksumFrameIsConsumedAndTheNextStillFound)
     auto good = MakeReply(0x06, 0x00, "fine");
     Feed(Concat(bad, good));
     Passes(2);
-    auto got = TakeDelivered();
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0].bytes, bad);
-    EXPECT_EQ(got[1].bytes, good);
+    EXPECT_EQ(TakeDelivered(), (Frames{bad, good}));
     EXPECT_EQ(AssemblyFill.load(), 0u);
 }
 
-TEST_F(Assembler, StartedFrameStaysAndLaterBytesExtendIt)
+TEST_F(Assembler, BufferHoldsAtMost1024Bytes)
 {
-    auto first = ReplyOfSize(60);
-    auto second = MakeReply(0x0A, 0x00, std::string("pw\0", 3));
-    // As after a close in mid-frame: the start stays put however long.
-    Feed(Slice(first, 0, 12));
-    Passes(10000);
-    EXPECT_EQ(AssemblyFill.load(), 12u);
-    Feed(Concat(Slice(first, 12, 60), second));
-    Passes(2);
-    auto got = TakeDelivered();
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0].bytes, first);
-    EXPECT_EQ(got[1].bytes, second);
-}
-
-TEST_F(Assembler, OversizedDeclarationIsDroppedAndLaterFramesFound)
-{
-    // Declared payload 1017: the frame could never fit the buffer.
-    std::vector<uint8_t> oversized = Bytes({0x55, 0xAA, 0x06, 0x00, 0x03, 0xF9});
-    oversized.resize(1017 + 8, 0x20);
-    Feed(Slice(oversized, 0, 64));
-    Passes(1);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
-    // The rest of it arrives as noise without 55 AA at the front and goes
-    // too; its last byte alone goes with the stale-piece rule.
-    for (size_t at = 64; at < oversized.size(); at += 64) {
-        Feed(Slice(oversized, at, std::min(oversized.size(), at + 64)));
-        Passes(1);
-    }
-    EXPECT_EQ(AssemblyFill.load(), 1u);
-    Passes(IdleSleepLimit);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
+    auto largest = ReplyOfSize(1024, 'a');
+    ASSERT_EQ(largest[4], 0x03);
+    ASSERT_EQ(largest[5], 0xF8);
+    // 1000 bytes held; a read of 1024 keeps only the 24 that complete the
+    // frame, and a further read finds no room at all.
+    Feed(Slice(largest, 0, 1000));
+    Feed(Concat(Slice(largest, 1000, 1024), ReplyOfSize(1000, 'b')));
     Feed(Heartbeat);
-    Passes(1);
-    auto got = TakeDelivered();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].bytes, Heartbeat);
-
-    // The largest declaration, 0xFFFF, the same.
-    Feed(Bytes({0x55, 0xAA, 0x06, 0x00, 0xFF, 0xFF, 0x00, 0x00}));
-    Passes(1);
+    EXPECT_EQ(AssemblyFill.load(), 1024u);
+    Passes(3);
+    EXPECT_EQ(TakeDelivered(), Frames{largest});
     EXPECT_EQ(AssemblyFill.load(), 0u);
 }
 
-TEST_F(Assembler, StagingCountZeroAppendsNothing)
+// Bytes held from an earlier opening never join those of the next one, be
+// they a started frame or a 1..7 byte start; a frame of the old opening that
+// completes before the next opening is still delivered.
+TEST_F(Assembler, NextOpeningStartsEmpty)
 {
-    StagingBuffer[0] = 0x55;
-    StagingCount = 0;
-    AppendStagedBytes();
+    auto old = ReplyOfSize(41);
+    auto password = MakeReply(0x0A, 0x00, std::string("pw\0", 3));
+    for (size_t held : {12u, 5u}) {
+        SCOPED_TRACE(held);
+        ResetReceiverForTest();
+        Feed(Slice(old, 0, held), 1);
+        Passes(1);
+        Feed(Concat(Heartbeat, password), 2);
+        Passes(3);
+        EXPECT_EQ(TakeDelivered(), (Frames{Heartbeat, password}));
+        EXPECT_EQ(AssemblyFill.load(), 0u);
+    }
+    Feed(Slice(old, 0, 20), 3);
+    Feed(Slice(old, 20, 41), 3);
+    Passes(1);
+    Feed(Heartbeat, 4);
+    Passes(2);
+    EXPECT_EQ(TakeDelivered(), (Frames{old, Heartbeat}));
+}
+
+// The reader marks the old bytes while the assembler is still handing over
+// a frame from them: the hand-over subtracts only its own frame, and the
+// rest of the old bytes still go.
+TEST_F(Assembler, OpeningDuringAHandOverDropsOnlyTheOldBytes)
+{
+    static auto fresh = MakeReply(0x02, 0x00, std::string(13, '\0'));
+    Feed(Concat(Heartbeat, Bytes({0x55, 0xAA, 0x06})), 1);
+    SetDeliveryHook([] { Feed(fresh, 2); });
+    Passes(3);
+    EXPECT_EQ(TakeDelivered(), (Frames{Heartbeat, fresh}));
     EXPECT_EQ(AssemblyFill.load(), 0u);
 }
 

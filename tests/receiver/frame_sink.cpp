@@ -3,25 +3,39 @@
 #include <mutex>
 
 #include "protocol/device_client.h"
-#include "tests/support/fake_platform.h"
 
 namespace {
 
 std::mutex deliveredLock;
-std::vector<DeliveredFrame> delivered;
+std::vector<std::vector<uint8_t>> delivered;
+void (*deliveryHook)() = nullptr;
 
 }  // namespace
 
-std::vector<DeliveredFrame> TakeDelivered()
+std::vector<std::vector<uint8_t>> TakeDelivered()
 {
     std::lock_guard<std::mutex> hold(deliveredLock);
-    std::vector<DeliveredFrame> taken;
+    std::vector<std::vector<uint8_t>> taken;
     taken.swap(delivered);
     return taken;
 }
 
-void HandleReplyFrame(const uint8_t* frame, uint32_t total)
+size_t DeliveredCount()
 {
     std::lock_guard<std::mutex> hold(deliveredLock);
-    delivered.push_back(DeliveredFrame{std::vector<uint8_t>(frame, frame + total), SleepCount()});
+    return delivered.size();
+}
+
+void SetDeliveryHook(void (*hook)()) { deliveryHook = hook; }
+
+void HandleReplyFrame(const uint8_t* frame, uint32_t total)
+{
+    {
+        std::lock_guard<std::mutex> hold(deliveredLock);
+        delivered.emplace_back(frame, frame + total);
+    }
+    if (auto hook = deliveryHook) {
+        deliveryHook = nullptr;
+        hook();
+    }
 }

@@ -1,13 +1,14 @@
 // A recording fake of HandleReplyFrame for the receiver's tests: it keeps a
-// copy of every frame handed over and how many sleeps had been taken by then.
+// copy of every frame handed over.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-struct DeliveredFrame {
-    std::vector<uint8_t> bytes;
-    uint32_t sleepsBefore;
-};
+std::vector<std::vector<uint8_t>> TakeDelivered();
+size_t DeliveredCount();
 
-std::vector<DeliveredFrame> TakeDelivered();
+// Called inside HandleReplyFrame, once, after the frame is recorded: bytes
+// that arrive while a reply operation runs. Null for none.
+void SetDeliveryHook(void (*hook)());

@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "link/frame_receiver.h"
-#include "link/platform.h"
 #include "link/serial_port.h"
 #include "protocol/device_client.h"
 #include "tests/serial/pty_pair.h"
@@ -46,13 +45,11 @@ protected:
         line = new PtyPair;
         ASSERT_TRUE(line->Ok());
         ASSERT_TRUE(OpenPort(line->path.c_str()));
-        // Started once per process, in the dialog's order, never joined.
+        // Started once per process, as the dialog starts them, never joined.
         static bool started = false;
         if (!started) {
             started = true;
-            std::thread(ReaderThread).detach();
-            InitReceiveLock();
-            std::thread(AssemblerThread).detach();
+            StartReceiver();
         }
     }
 

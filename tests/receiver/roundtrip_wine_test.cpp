@@ -24,19 +24,13 @@ namespace {
 // Generous: Wine on a shared machine.
 constexpr DWORD WaitLimitMs = 5000;
 
-DWORD WINAPI ReaderEntry(void*) { ReaderThread(); }
-DWORD WINAPI AssemblerEntry(void*) { AssemblerThread(); }
-
-// In the dialog's order: reader, lock, assembler; handles not kept.
 void StartReceiverOnce()
 {
     static bool started = false;
     if (started)
         return;
     started = true;
-    CloseHandle(CreateThread(nullptr, 0, ReaderEntry, nullptr, 0, nullptr));
-    InitReceiveLock();
-    CloseHandle(CreateThread(nullptr, 0, AssemblerEntry, nullptr, 0, nullptr));
+    StartReceiver();
 }
 
 std::vector<ReplyEvent> WaitForEvents(size_t count)

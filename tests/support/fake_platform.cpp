@@ -2,29 +2,53 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 
 #include "link/platform.h"
 
 namespace {
 
-std::atomic<uint32_t> sleeps{0};
+std::atomic<int64_t> now{1000000};
+std::mutex recordLock;
+std::vector<uint32_t> waits;
+std::atomic<void (*)()> waitHook{nullptr};
 std::mutex receiveLock;
-std::atomic<void (*)()> sleepHook{nullptr};
 
 }  // namespace
 
-uint32_t SleepCount() { return sleeps.load(); }
-void ResetSleepCount() { sleeps.store(0); }
-void SetSleepHook(void (*hook)()) { sleepHook.store(hook); }
+void AdvanceClock(int64_t microseconds) { now.fetch_add(microseconds); }
 
-void SleepMilliseconds(uint32_t)
+std::vector<uint32_t> TakeWaits()
 {
-    sleeps.fetch_add(1);
-    if (auto hook = sleepHook.load())
-        hook();
-    std::this_thread::yield();
+    std::lock_guard<std::mutex> hold(recordLock);
+    std::vector<uint32_t> taken;
+    taken.swap(waits);
+    return taken;
 }
+
+void SetWaitHook(void (*hook)()) { waitHook.store(hook); }
+
+void ResetFakePlatform()
+{
+    SetWaitHook(nullptr);
+    TakeWaits();
+}
+
+void SleepMilliseconds(uint32_t ms) { AdvanceClock(static_cast<int64_t>(ms) * 1000); }
+int64_t MonotonicMicroseconds() { return now.load(); }
+
+void WaitForReceivedBytes(uint32_t timeoutMs)
+{
+    {
+        std::lock_guard<std::mutex> hold(recordLock);
+        waits.push_back(timeoutMs);
+    }
+    if (auto hook = waitHook.load())
+        hook();
+}
+
+void SignalReceivedBytes() {}
+void SignalPortOpened() {}
+void WaitForPortOpened() {}
 
 void InitReceiveLock() {}
 void EnterReceiveLock() { receiveLock.lock(); }

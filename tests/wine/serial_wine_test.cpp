@@ -19,6 +19,7 @@
 
 std::array<uint8_t, StagingBufferSize> StagingBuffer;
 uint32_t StagingCount;
+uint32_t StagingSession;
 
 namespace {
 

@@ -54,6 +54,7 @@ bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, char* err
     o.state = DefaultDeviceState();
     o.faults = NoAnswerFaults();
     o.hangupMs = -1;
+    o.noiseEvery = 1;
     for (int i = 1; i < argc; ++i) {
         const char* name = argv[i];
         auto flag = [&](const char* f) { return std::strcmp(name, f) == 0; };
@@ -90,6 +91,10 @@ bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, char* err
         } else if (flag("--corrupt-every")) {
             ok = ParseUnsigned(value, 1000000, &n) && n > 0;
             o.corruptEvery = static_cast<uint32_t>(n);
+        } else if (flag("--noise-every")) {
+            ok = ParseUnsigned(value, 1000000, &n) && n > 0;
+            o.noise = true;
+            o.noiseEvery = static_cast<uint32_t>(n);
         } else if (flag("--hangup-after")) {
             ok = ParseUnsigned(value, 86400, &n);
             o.hangupMs = static_cast<int64_t>(n) * 1000;
@@ -130,6 +135,7 @@ void PrintUsage(FILE* to)
         "  --delay MS                 delay every reply\n"
         "  --corrupt-every N          flip a checksum bit of every Nth reply\n"
         "  --noise                    random noise bytes before replies\n"
+        "  --noise-every N            noise before every Nth reply only\n"
         "  --fragment                 send each reply in small random pieces\n"
         "  --hangup-after SEC         close the line after SEC s and exit\n"
         "  --seed N                   seed for the random choices\n",

@@ -17,6 +17,7 @@ struct DeviceOptions {
     uint32_t delayMs;
     uint32_t corruptEvery;   // 0: never
     bool noise;
+    uint32_t noiseEvery;     // with noise: before every Nth reply (1: all)
     bool fragment;
     int64_t hangupMs;        // -1: never
     uint32_t seed;

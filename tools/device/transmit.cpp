@@ -118,7 +118,7 @@ void TransmitReply(void* runtime, const uint8_t* frame, uint32_t total)
     Runtime& rt = *static_cast<Runtime*>(runtime);
     if (rt.options.delayMs != 0)
         SleepMs(rt.options.delayMs);
-    if (rt.options.noise)
+    if (rt.options.noise && (rt.repliesSent + 1) % rt.options.noiseEvery == 0)
         SendNoise(rt);
 
     std::array<uint8_t, MaxReplyFrame> wire{};

@@ -1,0 +1,376 @@
+// quorvane-driver.exe: works the real quorvane.exe from outside, as a
+// technician would, in the same Wine prefix. Used by `make run` without a
+// display and by `make soak`.
+//
+//   quorvane-driver.exe demo QUORVANE.EXE SHOT.BMP
+//       open the port, wait for the settings and the password, run ifconfig,
+//       save a picture of the dialog, close the program.
+//   quorvane-driver.exe soak QUORVANE.EXE SECONDS DROP_AT DROP_FOR MARKER
+//       commands, settings written and read back, the port closed and opened
+//       again, for SECONDS; MARKER is written once the program runs, and the
+//       device is stopped from outside DROP_AT seconds later for DROP_FOR
+//       seconds, where a lost link is expected. Prints a summary and
+//       exits 1 on a crash, a hang, a lost link while the device answers,
+//       wrong output, or growth of memory or handles after warm-up.
+//
+// Everything goes through window messages to the other process: clicks are
+// posted (a click may open a modal box, and a sent message would then wait
+// for it), texts are read with WM_GETTEXT and LB_GETTEXT, which Windows and
+// Wine carry across processes, and message boxes are answered like a
+// technician would, with OK.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/resource.h"
+#include "ui/texts.h"
+
+namespace {
+
+PROCESS_INFORMATION program{};
+HWND dialog = nullptr;
+unsigned failures = 0;
+
+void Fail(const char* what, const std::string& detail = "")
+{
+    ++failures;
+    std::printf("FAIL: %s %s\n", what, detail.c_str());
+    std::fflush(stdout);
+}
+
+ULONGLONG Now() { return GetTickCount64(); }
+
+HWND Item(int id) { return GetDlgItem(dialog, id); }
+
+std::string Text(int id)
+{
+    char text[1100] = {};
+    SendMessageTimeoutA(Item(id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+    return text;
+}
+
+void Click(int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
+}
+
+bool Alive() { return WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT; }
+
+// The program's own message boxes, answered with OK; returns their texts.
+std::vector<std::string> AnswerBoxes()
+{
+    struct Found {
+        DWORD pid;
+        std::vector<HWND> boxes;
+    } found{program.dwProcessId, {}};
+    EnumWindows(
+        [](HWND w, LPARAM out) -> BOOL {
+            auto* f = reinterpret_cast<Found*>(out);
+            char cls[16] = {};
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            GetClassNameA(w, cls, sizeof cls);
+            if (pid == f->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w))
+                f->boxes.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    std::vector<std::string> texts;
+    for (HWND box : found.boxes) {
+        char text[256] = {};
+        GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof text);
+        texts.push_back(text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    return texts;
+}
+
+// Waits up to `ms` for `done`, answering message boxes meanwhile.
+template <typename Done>
+bool WaitFor(Done done, DWORD ms, std::vector<std::string>* boxes = nullptr)
+{
+    const ULONGLONG end = Now() + ms;
+    for (;;) {
+        for (const std::string& t : AnswerBoxes()) {
+            if (boxes != nullptr)
+                boxes->push_back(t);
+        }
+        if (done())
+            return true;
+        if (Now() >= end || !Alive())
+            return false;
+        Sleep(50);
+    }
+}
+
+bool Connected() { return Text(IDC_STATUS) == texts::Connected && Text(IDC_PORT_TOGGLE) == texts::ClosePort; }
+bool PortOpen() { return Text(IDC_PORT_TOGGLE) == texts::ClosePort; }
+
+std::vector<std::string> OutputLines()
+{
+    std::vector<std::string> lines;
+    HWND list = Item(IDC_OUTPUT);
+    DWORD_PTR count = 0;
+    SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        char line[1100] = {};
+        SendMessageTimeoutA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line), SMTO_ABORTIFHUNG, 5000, nullptr);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool StartProgram(const char* path)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &program))
+        return false;
+    HWND window = nullptr;
+    for (int i = 0; i < 400 && dialog == nullptr; ++i) {
+        Sleep(50);
+        window = FindWindowA("KXPELLORSDK_DEMO", "QuorvaneV1.0");
+        if (window != nullptr)
+            dialog = FindWindowExA(window, nullptr, "#32770", nullptr);
+    }
+    return dialog != nullptr;
+}
+
+void StopProgram()
+{
+    PostMessageA(GetParent(dialog), WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(program.hProcess, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(program.hProcess, 1);
+}
+
+bool OpenPortAndWait()
+{
+    if (!PortOpen())
+        Click(IDC_PORT_TOGGLE);
+    return WaitFor([] { return Connected() && IsWindowEnabled(Item(IDC_DHCP)); }, 8000);
+}
+
+// Runs a typed command and waits until the output has been quiet for a while.
+std::vector<std::string> RunCommand(const std::string& command, DWORD quietMs)
+{
+    SendMessageTimeoutA(Item(IDC_COMMAND), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    Click(IDC_EXECUTE);
+    size_t seen = 0;
+    ULONGLONG changed = Now();
+    WaitFor([&] {
+        const size_t n = OutputLines().size();
+        if (n != seen) {
+            seen = n;
+            changed = Now();
+        }
+        return seen > 0 && Now() - changed >= quietMs;
+    }, 10000);
+    return OutputLines();
+}
+
+int Demo(const char* exe, const char* shot)
+{
+    if (!StartProgram(exe))
+        return 2;
+    bool ok = OpenPortAndWait();
+    Click(IDC_QUERY_NETWORK);
+    ok = WaitFor([] { return OutputLines().size() > 3; }, 5000) && ok;
+    Sleep(1000);
+    // The dialog as it stands on the screen, for the README and the newcomer.
+    RECT r{};
+    GetWindowRect(dialog, &r);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info{sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<BYTE> pixels(static_cast<size_t>((w * 3 + 3) & ~3) * h);
+    GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof info};
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    if (FILE* f = std::fopen(shot, "wb")) {
+        std::fwrite(&file, sizeof file, 1, f);
+        std::fwrite(&info, sizeof info, 1, f);
+        std::fwrite(pixels.data(), 1, pixels.size(), f);
+        std::fclose(f);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    StopProgram();
+    return ok ? 0 : 1;
+}
+
+struct Usage {
+    SIZE_T privateBytes;
+    DWORD handles, gdi, user;
+};
+
+Usage Sample()
+{
+    Usage u{};
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    if (K32GetProcessMemoryInfo(program.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
+        u.privateBytes = memory.PrivateUsage;
+    GetProcessHandleCount(program.hProcess, &u.handles);
+    u.gdi = GetGuiResources(program.hProcess, GR_GDIOBJECTS);
+    u.user = GetGuiResources(program.hProcess, GR_USEROBJECTS);
+    return u;
+}
+
+int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* marker)
+{
+    if (!StartProgram(exe))
+        return 2;
+    const ULONGLONG start = Now();
+    if (FILE* f = std::fopen(marker, "w"))
+        std::fclose(f);
+    auto elapsed = [&] { return static_cast<int>((Now() - start) / 1000); };
+    // A lost link is expected from the device's stop until it has answered
+    // again: the ten-tick countdown, a reopening, and some slack.
+    auto dropExpected = [&] { return elapsed() >= dropAt - 2 && elapsed() <= dropAt + dropFor + 20; };
+    const int warmUp = seconds / 10 > 60 ? 60 : seconds / 10;
+    Usage base{}, worst{};
+    bool based = false;
+    unsigned cycles = 0, commands = 0, linesChecked = 0, linesMissing = 0, reopens = 0, settings = 0,
+             verified = 0, drops = 0, notices = 0;
+    bool linkWasDown = false;
+
+    if (!OpenPortAndWait())
+        Fail("first opening did not reach the connected state");
+    while (elapsed() < seconds && Alive()) {
+        ++cycles;
+        DWORD_PTR ignored = 0;
+        if (!SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored)) {
+            Fail("the dialog did not answer within 5 s");
+            break;
+        }
+        std::vector<std::string> boxes;
+        if (!Connected()) {
+            if (!dropExpected())
+                Fail("link lost while the device answers", "at " + std::to_string(elapsed()) + " s");
+            linkWasDown = true;
+            if (!PortOpen())
+                Click(IDC_PORT_TOGGLE);
+            WaitFor([] { return Connected(); }, 5000, &boxes);
+            Sleep(1000);
+            continue;
+        }
+        if (linkWasDown) {
+            ++drops;
+            linkWasDown = false;
+        }
+
+        const std::string word = "soak-" + std::to_string(cycles);
+        const std::vector<std::string> lines = RunCommand("echo " + word, 600);
+        ++commands;
+        if (lines.empty() || lines[0] != "echo " + word)
+            Fail("echo line missing", word);
+        for (size_t i = 1; i < lines.size(); ++i) {
+            ++linesChecked;
+            if (lines[i] != word)
+                Fail("wrong output line", "'" + lines[i] + "' for " + word);
+        }
+        linesMissing += lines.size() < 2 ? 1 : 0;
+
+        if (cycles % 5 == 0) {
+            // New addresses, then ifconfig must show them: a lost reply may
+            // hide the notice or the output, never show other values.
+            const DWORD ip = 0x0A000000u | ((cycles & 0xFF) << 8) | 7;
+            char dotted[20];
+            std::snprintf(dotted, sizeof dotted, "10.0.%u.7", cycles & 0xFF);
+            if (SendMessageA(Item(IDC_DHCP), BM_GETCHECK, 0, 0) != 0) {
+                SendMessageA(Item(IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
+                Click(IDC_DHCP);
+            }
+            SendMessageTimeoutA(Item(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, ip,
+                                SMTO_ABORTIFHUNG, 5000, nullptr);
+            Click(IDC_SET_NETWORK);
+            ++settings;
+            WaitFor([&] { return !boxes.empty(); }, 2000, &boxes);
+            // The first address is eth0's; lo's follows.
+            for (const std::string& t : RunCommand("ifconfig", 600)) {
+                if (t.find("inet addr:") != std::string::npos) {
+                    if (t.find(std::string("addr:") + dotted + " ") != std::string::npos)
+                        ++verified;
+                    else
+                        Fail("ifconfig shows other addresses", t + " after " + dotted);
+                    break;
+                }
+            }
+        }
+        if (cycles % 12 == 0) {
+            Click(IDC_PORT_TOGGLE);
+            if (!WaitFor([] { return !PortOpen(); }, 3000, &boxes))
+                Fail("closing the port");
+            if (!OpenPortAndWait())
+                Fail("reopening did not reach the connected state", "at " + std::to_string(elapsed()) + " s");
+            ++reopens;
+        }
+        for (const std::string& t : boxes) {
+            if (t == texts::NetConfigApplied)
+                ++notices;
+            else if (!dropExpected())
+                Fail("unexpected message box", t);
+        }
+
+        const Usage now = Sample();
+        if (!based && elapsed() >= warmUp) {
+            base = worst = now;
+            based = true;
+        }
+        if (based) {
+            worst.privateBytes = now.privateBytes > worst.privateBytes ? now.privateBytes : worst.privateBytes;
+            worst.handles = now.handles > worst.handles ? now.handles : worst.handles;
+            worst.gdi = now.gdi > worst.gdi ? now.gdi : worst.gdi;
+            worst.user = now.user > worst.user ? now.user : worst.user;
+        }
+        Sleep(500);
+    }
+    if (!Alive())
+        Fail("quorvane.exe ended by itself");
+    const Usage end = Sample();
+    std::printf("soak: %d s, %u cycles, %u commands, %u output lines checked, %u answers lost, "
+                "%u settings written (%u read back by ifconfig, %u notices), %u reopenings, %u link drops recovered\n",
+                elapsed(), cycles, commands, linesChecked, linesMissing, settings, verified, notices, reopens, drops);
+    std::printf("soak: after warm-up (%d s) -> end: private memory %.1f -> %.1f MiB (most %.1f), "
+                "handles %lu -> %lu (most %lu), GDI %lu -> %lu, USER %lu -> %lu\n",
+                warmUp, base.privateBytes / 1048576.0, end.privateBytes / 1048576.0,
+                worst.privateBytes / 1048576.0, base.handles, end.handles, worst.handles, base.gdi, end.gdi,
+                base.user, end.user);
+    if (dropFor > 0 && drops == 0)
+        Fail("the link did not drop and come back while the device was stopped");
+    if (worst.privateBytes > base.privateBytes + 4 * 1048576)
+        Fail("private memory grew by more than 4 MiB after warm-up");
+    if (worst.handles > base.handles + 16 || worst.gdi > base.gdi + 8 || worst.user > base.user + 8)
+        Fail("handles grew after warm-up");
+    StopProgram();
+    std::printf("soak: %s\n", failures == 0 ? "passed" : "FAILED");
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], "demo") == 0)
+        return Demo(argv[2], argv[3]);
+    if (argc == 7 && std::strcmp(argv[1], "soak") == 0)
+        return Soak(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), argv[6]);
+    std::fprintf(stderr, "usage: quorvane-driver demo QUORVANE.EXE SHOT.BMP\n"
+                         "       quorvane-driver soak QUORVANE.EXE SECONDS DROP_AT DROP_FOR MARKER\n");
+    return 2;
+}
