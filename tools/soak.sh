@@ -11,7 +11,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build
 SECONDS_TOTAL=${SOAK_SECONDS:-600}
-DROP_AT=$((SECONDS_TOTAL / 2))
+DROP_AT=$((SECONDS_TOTAL / 2 + 30))
 DROP_FOR=15
 PREFIX=$BUILD/wine-soak
 
@@ -20,14 +20,18 @@ source "$ROOT/tools/wine/lib.sh"
 
 work=$(mktemp -d /tmp/qv-soak.XXXXXX)
 qv_on_exit "rm -rf '$work'"
+# The programs as built now: a rebuild during a long soak does not touch them.
+cp "$BUILD/native/quorvane-device" "$BUILD/win64/quorvane.exe" "$BUILD/win64/quorvane-driver.exe" "$work/"
 
-"$BUILD/native/quorvane-device" --link "$work/com3" --quiet --noise-every 9 --fragment --delay 20 \
+"$work/quorvane-device" --link "$work/com3" --quiet --noise-every 9 --fragment --delay 20 \
   --corrupt-every 13 --ip 192.168.5.20 --password soak </dev/null >"$work/device.out" 2>&1 &
 device=$!
 qv_on_exit "kill -CONT $device 2>/dev/null; kill $device 2>/dev/null; wait $device 2>/dev/null"
 qv_wait_for "$work/com3" 10 || { echo "soak: the device made no pty" >&2; exit 1; }
 
-# The Unix process of quorvane.exe in this prefix, for its processor time.
+# The Unix process of quorvane.exe in this prefix, read from /proc: its
+# processor time, its resident memory and its open descriptors (Wine keeps
+# its handles in the wineserver, where they cannot be counted from here).
 program_pid() {
   local p
   for p in /proc/[0-9]*; do
@@ -37,30 +41,50 @@ program_pid() {
   return 1
 }
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
+fds() { ls "/proc/$1/fd" 2>/dev/null | wc -l; }
+percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", 100 * t / hz / s }'; }
 
+# The driver leaves the first 45 s quiet (port open, heartbeats only), then
+# works; memory and descriptors are judged after a warm-up.
 (
   qv_wait_for "$work/started" 300 || exit 0
+  sleep 10
+  pid=$(program_pid) || { echo "soak: quorvane.exe not found in /proc" >&2; exit 1; }
+  t0=$(cpu_ticks "$pid")
   sleep 30
-  pid=$(program_pid) || exit 0
-  t0=$(cpu_ticks "$pid") s0=$(date +%s)
-  sleep "$((DROP_AT - 30))"
-  kill -STOP "$device"
-  sleep "$DROP_FOR"
-  kill -CONT "$device"
-  sleep "$((SECONDS_TOTAL - DROP_AT - DROP_FOR - 10))"
+  t1=$(cpu_ticks "$pid")
+  echo "soak: idle, port open: quorvane.exe used $(percent $((t1 - t0)) 30) % of a core over 30 s"
+  warm=$((45 + (SECONDS_TOTAL / 10 > 60 ? 60 : SECONDS_TOTAL / 10)))
+  sleep $((warm - 40))
+  rss0=$(rss_kib "$pid") fd0=$(fds "$pid") t0=$(cpu_ticks "$pid") s0=$(date +%s)
+  rss_most=$rss0 fd_most=$fd0 stopped=0 failed=0
+  while kill -0 "$pid" 2>/dev/null; do
+    now=$(( $(date +%s) - s0 + warm ))
+    if [ "$stopped" -eq 0 ] && [ "$now" -ge "$DROP_AT" ]; then
+      kill -STOP "$device"; sleep "$DROP_FOR"; kill -CONT "$device"; stopped=1
+    fi
+    [ "$now" -ge $((SECONDS_TOTAL - 5)) ] && break
+    r=$(rss_kib "$pid") f=$(fds "$pid")
+    [ "$r" -gt "$rss_most" ] && rss_most=$r
+    [ "$f" -gt "$fd_most" ] && fd_most=$f
+    sleep 5
+  done
   t1=$(cpu_ticks "$pid") s1=$(date +%s)
-  hz=$(getconf CLK_TCK)
-  awk -v t="$((t1 - t0))" -v s="$((s1 - s0))" -v hz="$hz" \
-    'BEGIN { printf "soak: quorvane.exe used %.2f %% of a core over %d s (Wine, /proc)\n", 100 * t / hz / s, s }'
+  echo "soak: working: quorvane.exe used $(percent $((t1 - t0)) $((s1 - s0))) % of a core over $((s1 - s0)) s"
+  echo "soak: after warm-up: resident memory ${rss0} -> most ${rss_most} KiB, descriptors ${fd0} -> most ${fd_most}"
+  if [ $((rss_most - rss0)) -gt 8192 ]; then echo "FAIL: resident memory grew by more than 8 MiB" ; failed=1; fi
+  if [ $((fd_most - fd0)) -gt 8 ]; then echo "FAIL: open descriptors grew by more than 8"; failed=1; fi
+  exit "$failed"
 ) &
 watcher=$!
 qv_on_exit "kill $watcher 2>/dev/null; wait $watcher 2>/dev/null"
 
 code=0
 bash "$ROOT/tools/wine/wine-run.sh" --prefix "$PREFIX" --com "3=$work/com3" --display \
-  --timeout "$((SECONDS_TOTAL + 300))" -- "$BUILD/win64/quorvane-driver.exe" soak \
-  "$(winepath_of "$BUILD/win64/quorvane.exe")" "$SECONDS_TOTAL" "$DROP_AT" "$DROP_FOR" \
+  --timeout "$((SECONDS_TOTAL + 300))" -- "$work/quorvane-driver.exe" soak \
+  "$(winepath_of "$work/quorvane.exe")" "$SECONDS_TOTAL" "$DROP_AT" "$DROP_FOR" \
   "$(winepath_of "$work/started")" || code=$?
-wait "$watcher" 2>/dev/null || true
+wait "$watcher" || code=1
 kill -0 "$device" 2>/dev/null || { echo "soak: the device died" >&2; code=1; }
 exit "$code"

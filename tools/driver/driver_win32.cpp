@@ -7,9 +7,10 @@
 //       save a picture of the dialog, close the program.
 //   quorvane-driver.exe soak QUORVANE.EXE SECONDS DROP_AT DROP_FOR MARKER
 //       commands, settings written and read back, the port closed and opened
-//       again, for SECONDS; MARKER is written once the program runs, and the
-//       device is stopped from outside DROP_AT seconds later for DROP_FOR
-//       seconds, where a lost link is expected. Prints a summary and
+//       again, for SECONDS; the first 45 s after the opening are left quiet.
+//       MARKER is written once the program runs, and the device is stopped
+//       from outside DROP_AT seconds later for DROP_FOR seconds, where a lost
+//       link is expected. Prints a summary and
 //       exits 1 on a crash, a hang, a lost link while the device answers,
 //       wrong output, or growth of memory or handles after warm-up.
 //
@@ -114,15 +115,19 @@ bool WaitFor(Done done, DWORD ms, std::vector<std::string>* boxes = nullptr)
 bool Connected() { return Text(IDC_STATUS) == texts::Connected && Text(IDC_PORT_TOGGLE) == texts::ClosePort; }
 bool PortOpen() { return Text(IDC_PORT_TOGGLE) == texts::ClosePort; }
 
+// LB_GETTEXT goes as the wide message: Wine carries the ANSI one across
+// processes as wide text, and the caller would see its first letter only.
 std::vector<std::string> OutputLines()
 {
     std::vector<std::string> lines;
     HWND list = Item(IDC_OUTPUT);
     DWORD_PTR count = 0;
-    SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
     for (DWORD_PTR i = 0; i < count; ++i) {
-        char line[1100] = {};
-        SendMessageTimeoutA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line), SMTO_ABORTIFHUNG, 5000, nullptr);
+        wchar_t wide[1100] = {};
+        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000, nullptr);
+        char line[2200] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, line, sizeof line, nullptr, nullptr);
         lines.push_back(line);
     }
     return lines;
@@ -231,6 +236,10 @@ Usage Sample()
     return u;
 }
 
+bool CommandsEnabled() { return IsWindowEnabled(Item(IDC_EXECUTE)) != FALSE; }
+
+constexpr int IdleSeconds = 45;
+
 int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* marker)
 {
     if (!StartProgram(exe))
@@ -240,17 +249,29 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
         std::fclose(f);
     auto elapsed = [&] { return static_cast<int>((Now() - start) / 1000); };
     // A lost link is expected from the device's stop until it has answered
-    // again: the ten-tick countdown, a reopening, and some slack.
+    // again: the ten-tick countdown, reopenings, and some slack.
     auto dropExpected = [&] { return elapsed() >= dropAt - 2 && elapsed() <= dropAt + dropFor + 20; };
-    const int warmUp = seconds / 10 > 60 ? 60 : seconds / 10;
+    ULONGLONG openedAt = 0;
+    // Right after an opening both first replies may have been lost to noise
+    // or corruption; the no-answer message and the release are then right.
+    auto justOpened = [&] { return Now() - openedAt < 6000; };
+    auto open = [&] {
+        if (!PortOpen())
+            Click(IDC_PORT_TOGGLE);
+        openedAt = Now();
+        WaitFor([] { return CommandsEnabled() || !PortOpen(); }, 6000);
+    };
+    const int warmUp = IdleSeconds + (seconds / 10 > 60 ? 60 : seconds / 10);
     Usage base{}, worst{};
     bool based = false;
-    unsigned cycles = 0, commands = 0, linesChecked = 0, linesMissing = 0, reopens = 0, settings = 0,
-             verified = 0, drops = 0, notices = 0;
+    unsigned cycles = 0, commands = 0, linesChecked = 0, linesMissing = 0, reopens = 0, retries = 0,
+             settings = 0, verified = 0, drops = 0, notices = 0, noAnswer = 0;
     bool linkWasDown = false;
 
-    if (!OpenPortAndWait())
-        Fail("first opening did not reach the connected state");
+    open();
+    // A quiet spell first, with the port open and only heartbeats on the
+    // line: the idle cost is measured then, from outside.
+    WaitFor([] { return false; }, IdleSeconds * 1000);
     while (elapsed() < seconds && Alive()) {
         ++cycles;
         DWORD_PTR ignored = 0;
@@ -258,15 +279,22 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
             Fail("the dialog did not answer within 5 s");
             break;
         }
-        std::vector<std::string> boxes;
-        if (!Connected()) {
-            if (!dropExpected())
+        std::vector<std::string> boxes = AnswerBoxes();
+        if (!PortOpen()) {
+            // The utility released the port itself: the link was lost.
+            if (!dropExpected() && !justOpened())
                 Fail("link lost while the device answers", "at " + std::to_string(elapsed()) + " s");
             linkWasDown = true;
-            if (!PortOpen())
-                Click(IDC_PORT_TOGGLE);
-            WaitFor([] { return Connected(); }, 5000, &boxes);
-            Sleep(1000);
+            open();
+            continue;
+        }
+        if (!CommandsEnabled()) {
+            // The password reply of the opening was lost: as a technician
+            // would, close and open again.
+            ++retries;
+            Click(IDC_PORT_TOGGLE);
+            WaitFor([] { return !PortOpen(); }, 3000, &boxes);
+            open();
             continue;
         }
         if (linkWasDown) {
@@ -278,7 +306,7 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
         const std::vector<std::string> lines = RunCommand("echo " + word, 600);
         ++commands;
         if (lines.empty() || lines[0] != "echo " + word)
-            Fail("echo line missing", word);
+            Fail("the command's echo is not the first line", word);
         for (size_t i = 1; i < lines.size(); ++i) {
             ++linesChecked;
             if (lines[i] != word)
@@ -296,14 +324,14 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
                 SendMessageA(Item(IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
                 Click(IDC_DHCP);
             }
-            SendMessageTimeoutA(Item(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, ip,
-                                SMTO_ABORTIFHUNG, 5000, nullptr);
+            SendMessageTimeoutA(Item(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, ip, SMTO_ABORTIFHUNG, 5000, nullptr);
             Click(IDC_SET_NETWORK);
             ++settings;
             WaitFor([&] { return !boxes.empty(); }, 2000, &boxes);
-            // The first address is eth0's; lo's follows.
+            // eth0's address line, the one with a broadcast address (it may
+            // have been lost; lo's has none).
             for (const std::string& t : RunCommand("ifconfig", 600)) {
-                if (t.find("inet addr:") != std::string::npos) {
+                if (t.find("inet addr:") != std::string::npos && t.find("Bcast:") != std::string::npos) {
                     if (t.find(std::string("addr:") + dotted + " ") != std::string::npos)
                         ++verified;
                     else
@@ -316,14 +344,15 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
             Click(IDC_PORT_TOGGLE);
             if (!WaitFor([] { return !PortOpen(); }, 3000, &boxes))
                 Fail("closing the port");
-            if (!OpenPortAndWait())
-                Fail("reopening did not reach the connected state", "at " + std::to_string(elapsed()) + " s");
+            open();
             ++reopens;
         }
         for (const std::string& t : boxes) {
             if (t == texts::NetConfigApplied)
                 ++notices;
-            else if (!dropExpected())
+            else if (t == texts::NoAnswer && (justOpened() || dropExpected()))
+                ++noAnswer;
+            else
                 Fail("unexpected message box", t);
         }
 
@@ -343,9 +372,12 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
     if (!Alive())
         Fail("quorvane.exe ended by itself");
     const Usage end = Sample();
-    std::printf("soak: %d s, %u cycles, %u commands, %u output lines checked, %u answers lost, "
-                "%u settings written (%u read back by ifconfig, %u notices), %u reopenings, %u link drops recovered\n",
-                elapsed(), cycles, commands, linesChecked, linesMissing, settings, verified, notices, reopens, drops);
+    std::printf("soak: %d s, %u cycles, %u commands, %u output lines checked, %u answers lost whole, "
+                "%u settings written (%u read back by ifconfig, %u notices), %u reopenings, "
+                "%u openings repeated for a lost password reply, %u no-answer messages after an opening, "
+                "%u link drops recovered\n",
+                elapsed(), cycles, commands, linesChecked, linesMissing, settings, verified, notices, reopens,
+                retries, noAnswer, drops);
     std::printf("soak: after warm-up (%d s) -> end: private memory %.1f -> %.1f MiB (most %.1f), "
                 "handles %lu -> %lu (most %lu), GDI %lu -> %lu, USER %lu -> %lu\n",
                 warmUp, base.privateBytes / 1048576.0, end.privateBytes / 1048576.0,
@@ -353,9 +385,11 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
                 base.user, end.user);
     if (dropFor > 0 && drops == 0)
         Fail("the link did not drop and come back while the device was stopped");
-    if (worst.privateBytes > base.privateBytes + 4 * 1048576)
+    // Wine answers these for the calling process only (zeros here); make
+    // soak then judges memory and descriptors from /proc instead.
+    if (base.privateBytes != 0 && worst.privateBytes > base.privateBytes + 4 * 1048576)
         Fail("private memory grew by more than 4 MiB after warm-up");
-    if (worst.handles > base.handles + 16 || worst.gdi > base.gdi + 8 || worst.user > base.user + 8)
+    if (base.handles != 0 && (worst.handles > base.handles + 16 || worst.gdi > base.gdi + 8 || worst.user > base.user + 8))
         Fail("handles grew after warm-up");
     StopProgram();
     std::printf("soak: %s\n", failures == 0 ? "passed" : "FAILED");
