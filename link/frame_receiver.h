@@ -42,3 +42,7 @@ void ResetReceiverForTest();
 // Thread entry points; they never return.
 [[noreturn]] void ReaderThread();
 [[noreturn]] void AssemblerThread();
+
+// Starts ReaderThread and AssemblerThread and the lock and wake-ups they
+// need; call once per process.
+void StartReceiver();
