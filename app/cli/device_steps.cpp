@@ -93,6 +93,7 @@ bool ApplyNetwork(const CliOptions& o, const NetworkRequest& r, Outcome& out)
                       (r.dhcp || (back.ipAddress == r.ipAddress && back.subnetMask == r.subnetMask &&
                                   back.gateway == r.gateway));
     if (!same) {
+        out.doc["result"] = "verify_failed";
         Fail(out, ExitRefused, "verification failed: the device accepted \"" + asked +
                                    "\" but reports \"" + shown + "\"");
         return false;
@@ -115,6 +116,7 @@ bool ApplyPassword(const CliOptions& o, const std::string& gbkPassword, Outcome&
     const bool same = ReceivedPassword() == gbkPassword;
     out.doc["password_verified"] = same;
     if (!same) {
+        out.doc["result"] = "verify_failed";
         Fail(out, ExitRefused, "verification failed: the device accepted the new password but "
                                "reads back another");
         return false;

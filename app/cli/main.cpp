@@ -26,7 +26,8 @@ void Print(const Outcome& out, const CliOptions& o)
 {
     if (o.json) {
         nlohmann::json doc = out.doc;
-        doc["result"] = ResultWord(out.code);
+        if (!doc.contains("result"))
+            doc["result"] = ResultWord(out.code);
         doc["exit_code"] = out.code;
         PrintText(stdout, doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
         return;

@@ -128,7 +128,7 @@ Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs,
     for (size_t i = 0; i < rows.size(); ++i) {
         results[i].row = &rows[i];
         if (!rows[i].error.empty())
-            Finish(results[i], ExitUsage, "line " + std::to_string(rows[i].line) + ", " + rows[i].error);
+            Finish(results[i], ExitUsage, rows[i].error);
     }
     display.Draw(results);
     for (const RowResult& r : results)

@@ -1,5 +1,6 @@
 #include "app/cli/provision_report.h"
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
@@ -56,7 +57,7 @@ void Finish(RowResult& r, int code, const std::string& error)
     r.finished = true;
     r.code = code;
     r.error = error;
-    r.stage = ResultWord(code);
+    r.stage = r.worker.value("result", ResultWord(code));
 }
 
 void TakeWorkerLine(RowResult& r, const std::string& line)
@@ -72,7 +73,7 @@ void TakeWorkerLine(RowResult& r, const std::string& line)
 
 void EndFromWorker(RowResult& r, int code)
 {
-    if (!r.worker.is_object()) {
+    if (r.worker.empty()) {
         Finish(r, code > 0 && code <= ExitPort ? code : ExitRefused, "the worker ended without a result");
         return;
     }
@@ -91,16 +92,22 @@ std::string ProgressLine(const RowResult& r)
 
 std::vector<std::string> TableLines(const std::vector<RowResult>& rows)
 {
-    size_t portWidth = 6;
+    std::vector<std::vector<std::string>> cells{{"line", "port", "result", "set", "read back", "time"}};
     for (const RowResult& r : rows)
-        portWidth = std::max(portWidth, r.row->port.size() + 2);
-    std::vector<std::string> lines{"", Pad("line", 6) + Pad("port", portWidth) + Pad("result", 12) +
-                                           Pad("set", 58) + Pad("read back", 58) + "time"};
-    for (const RowResult& r : rows)
-        lines.push_back(Pad(std::to_string(r.row->line), 6) + Pad(r.row->port, portWidth) +
-                        Pad(ResultWord(r.code), 12) +
-                        Pad(r.row->error.empty() ? SetText(*r.row) : "(nothing sent)", 58) +
-                        Pad(ReadBackText(r), 58) + (r.row->error.empty() ? Seconds(r.seconds) : "-"));
+        cells.push_back({std::to_string(r.row->line), r.row->port, r.stage,
+                         r.row->error.empty() ? SetText(*r.row) : "(nothing sent)", ReadBackText(r),
+                         r.row->error.empty() ? Seconds(r.seconds) : "-"});
+    std::vector<size_t> widths(cells[0].size(), 0);
+    for (const auto& line : cells)
+        for (size_t c = 0; c < line.size(); ++c)
+            widths[c] = std::max(widths[c], line[c].size() + 2);
+    std::vector<std::string> lines{""};
+    for (const auto& line : cells) {
+        std::string text;
+        for (size_t c = 0; c < line.size(); ++c)
+            text += c + 1 < line.size() ? Pad(line[c], widths[c]) : line[c];
+        lines.push_back(text);
+    }
     for (const RowResult& r : rows)
         if (!r.error.empty())
             lines.push_back("line " + std::to_string(r.row->line) + " " + r.row->port + ": " + r.error);
@@ -114,7 +121,7 @@ nlohmann::json RowsJson(const std::vector<RowResult>& rows)
         nlohmann::json j;
         j["line"] = r.row->line;
         j["port"] = r.row->port;
-        j["result"] = ResultWord(r.code);
+        j["result"] = r.stage;
         j["exit_code"] = r.code;
         j["error"] = r.error.empty() ? nlohmann::json() : nlohmann::json(r.error);
         if (r.row->error.empty()) {
@@ -129,7 +136,7 @@ nlohmann::json RowsJson(const std::vector<RowResult>& rows)
                 j["read_back"] = nlohmann::json::object();
             j["read_back"]["password_verified"] = r.worker["password_verified"];
         }
-        j["seconds"] = r.seconds;
+        j["seconds"] = std::round(r.seconds * 1000) / 1000;
         list.push_back(j);
     }
     return list;
@@ -147,7 +154,7 @@ bool WriteReport(const std::string& path, const nlohmann::json& doc, const std::
         for (const RowResult& r : rows) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.2f", r.seconds);
-            out << r.row->line << ',' << CsvField(r.row->port) << ',' << ResultWord(r.code) << ','
+            out << r.row->line << ',' << CsvField(r.row->port) << ',' << r.stage << ','
                 << r.code << ',' << CsvField(r.row->error.empty() ? SetText(*r.row) : "") << ','
                 << CsvField(ReadBackText(r)) << ',' << seconds << ',' << CsvField(r.error) << "\n";
         }

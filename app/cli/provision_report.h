@@ -14,7 +14,7 @@ struct RowResult {
     bool finished = false;
     int code = ExitDone;
     std::string error;
-    nlohmann::json worker;   // the worker's result document
+    nlohmann::json worker = nlohmann::json::object();   // the worker's result document
     double seconds = 0;
 };
 
