@@ -54,6 +54,7 @@ run: all
 bench: configure-native
 	cmake --build $(BUILD)/native -j $(JOBS) --target receive_bench
 	$(BUILD)/native/tests/bench/receive_bench
+	cmake --build $(BUILD)/native -j $(JOBS) --target quorvane-cli quorvane-device && bash tests/bench/cli_bench.sh $(BUILD)/native
 
 # make fuzz FUZZ_SECONDS=600
 FUZZ_SECONDS ?= 60
