@@ -79,10 +79,14 @@ int main(int argc, char** argv)
     app.footer(ExitCodesHelp);
     app.require_subcommand(1);
     app.option_defaults()->always_capture_default();
-    app.add_option("-p,--port", o.port, "the serial port: COM3 on Windows, a device path on Linux");
+    app.add_option("-p,--port", o.port, "the serial port: COM3 on Windows, a device path on Linux")
+        ->type_name("PORT");
     app.add_flag("--json", o.json, "print one JSON document instead of text");
-    app.add_option("--timeout", o.timeoutMs, "milliseconds to wait for each answer")->check(CLI::Range(1, 600000));
-    app.add_option("--trace", o.traceFile, "write every frame sent and received, decoded, to FILE");
+    app.add_option("--timeout", o.timeoutMs, "milliseconds to wait for each answer")
+        ->check(CLI::Range(1, 600000))
+        ->type_name("MS");
+    app.add_option("--trace", o.traceFile, "write every frame sent and received, decoded, to FILE")
+        ->type_name("FILE");
     app.add_flag("--show-password", o.showPassword, "show passwords in the output and the trace");
 
     CLI::App* ports = app.add_subcommand("ports", "list the serial ports");
@@ -97,15 +101,19 @@ int main(int argc, char** argv)
     std::vector<std::string> commandWords;
     exec->add_option("command", commandWords, "the command and its arguments")->required();
     exec->add_option("--quiet", o.quietMs, "the output has ended after this many quiet milliseconds")
-        ->check(CLI::Range(1, 600000));
+        ->check(CLI::Range(1, 600000))
+        ->type_name("MS");
     exec->prefix_command();
     CLI::App* watch = app.add_subcommand("watch", "heartbeat every 3 s; a line on every change of the link, until Ctrl-C");
     CLI::App* provision = app.add_subcommand("provision", "set up every device of a CSV file (port,mode,ip,mask,gateway,password)");
     std::string csvPath, reportPath;
     int jobs = 0;
     provision->add_option("file", csvPath, "the CSV file")->required();
-    provision->add_option("--jobs", jobs, "ports worked at once (default: all rows, at most 8)")->check(CLI::Range(1, 32));
-    provision->add_option("--report", reportPath, "also write the result table to FILE (CSV, or JSON for *.json)");
+    provision->add_option("--jobs", jobs, "ports worked at once (default: all rows, at most 8)")
+        ->check(CLI::Range(1, 32))
+        ->type_name("N");
+    provision->add_option("--report", reportPath, "also write the result table to FILE (CSV, or JSON for *.json)")
+        ->type_name("FILE");
     // One provision row in a worker process; not for people.
     CLI::App* apply = app.add_subcommand("apply", "")->group("");
     bool applyDhcp = false;
