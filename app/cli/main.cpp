@@ -48,13 +48,17 @@ int Refuse(const CliOptions& o, const char* command, const std::string& message)
     return ExitUsage;
 }
 
-// "A,B,C" as the parent passes addresses to a worker.
+// "A,B,C": the three addresses as numbers, as the parent passes them to a
+// worker (they were checked when the file was read).
 bool ParseWorkerStatic(const std::string& text, NetworkRequest& r)
 {
-    unsigned long values[3];
-    return std::sscanf(text.c_str(), "%lu,%lu,%lu", &values[0], &values[1], &values[2]) == 3 &&
-           ((r.ipAddress = static_cast<uint32_t>(values[0])), (r.subnetMask = static_cast<uint32_t>(values[1])),
-            (r.gateway = static_cast<uint32_t>(values[2])), true);
+    unsigned long ip = 0, mask = 0, gateway = 0;
+    if (std::sscanf(text.c_str(), "%lu,%lu,%lu", &ip, &mask, &gateway) != 3)
+        return false;
+    r.ipAddress = static_cast<uint32_t>(ip);
+    r.subnetMask = static_cast<uint32_t>(mask);
+    r.gateway = static_cast<uint32_t>(gateway);
+    return true;
 }
 
 std::string FromHex(const std::string& hex)
