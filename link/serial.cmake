@@ -1,14 +1,11 @@
 # The serial port, the platform seams and the reader thread. The reader hands
 # its bytes to AppendStagedBytes (the receiver library, or a test's own).
-# receiver_threads starts the reader and the assembler (StartReceiver).
 if(WIN32)
   qv_library(platform SOURCES platform_win32.cpp)
   qv_library(serial_port SOURCES serial_port_win32.cpp port_borrow.cpp DEPS platform)
   qv_library(reader SOURCES reader_win32.cpp DEPS serial_port platform)
-  qv_library(receiver_threads SOURCES receiver_threads_win32.cpp DEPS reader receiver platform)
 else()
   qv_library(platform SOURCES platform_posix.cpp)
   qv_library(serial_port SOURCES serial_port_posix.cpp port_borrow.cpp DEPS platform)
   qv_library(reader SOURCES reader_posix.cpp DEPS serial_port platform)
-  qv_library(receiver_threads SOURCES receiver_threads_posix.cpp DEPS reader receiver platform)
 endif()

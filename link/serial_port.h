@@ -22,6 +22,24 @@ uint32_t EnumeratePorts();
 // is closed first, unless `path` is null. False when the port cannot be opened.
 bool OpenPort(const char* path);
 
+// Why an open failed, as far as the operating system tells.
+enum class PortOpenStatus {
+    Opened,
+    Missing,        // no such port (ENOENT, ENODEV, ENXIO; ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND)
+    Busy,           // held by another program (EBUSY, a lock held; ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION)
+    AccessDenied,   // no permission (EACCES, EPERM)
+    Failed,         // anything else, also a null path
+};
+
+struct PortOpenResult {
+    PortOpenStatus status;
+    int32_t osError;   // errno or GetLastError() of the failing call; 0 when opened
+};
+
+// OpenPort, keeping the reason of a failure. OpenPort is this, reduced to
+// whether the port is open.
+PortOpenResult OpenPortReporting(const char* path);
+
 // Writes `length` bytes, waiting at most WriteWaitMs. Nothing is reported.
 void WritePort(const uint8_t* data, uint32_t length);
 

@@ -83,6 +83,16 @@ void ConfigureLine(int fd)
     tcsetattr(fd, TCSANOW, &t);
 }
 
+PortOpenStatus ClassifyOpenError(int error)
+{
+    switch (error) {
+    case ENOENT: case ENODEV: case ENXIO: case ENOTDIR: return PortOpenStatus::Missing;
+    case EBUSY: return PortOpenStatus::Busy;
+    case EACCES: case EPERM: case EROFS: return PortOpenStatus::AccessDenied;
+    default: return PortOpenStatus::Failed;
+    }
+}
+
 }  // namespace
 
 uint32_t EnumeratePorts()
@@ -92,27 +102,36 @@ uint32_t EnumeratePorts()
 
 bool OpenPort(const char* path)
 {
+    return OpenPortReporting(path).status == PortOpenStatus::Opened;
+}
+
+PortOpenResult OpenPortReporting(const char* path)
+{
     if (path == nullptr)
-        return false;
+        return {PortOpenStatus::Failed, 0};
     ClosePort();
     Closing();
 
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
     if (fd >= 0 && (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)) {
+        error = errno;
         close(fd);
         fd = -1;
     }
     if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // EWOULDBLOCK: another user holds the lock, which is "busy" too.
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
         close(fd);
         fd = -1;
     }
     if (fd < 0)
-        return false;
+        return {ClassifyOpenError(error), error};
 
     ConfigureLine(fd);
     tcflush(fd, TCIOFLUSH);
     PublishPort(fd);
-    return true;
+    return {PortOpenStatus::Opened, 0};
 }
 
 void WritePort(const uint8_t* data, uint32_t length)

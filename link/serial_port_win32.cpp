@@ -86,6 +86,17 @@ void ConfigureLine(HANDLE h)
     PurgeComm(h, PurgeOnOpen);
 }
 
+// A COM port that another program holds is refused with ERROR_ACCESS_DENIED
+// (the device is opened for exclusive use), so that code means busy here.
+PortOpenStatus ClassifyOpenError(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: return PortOpenStatus::Missing;
+    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: return PortOpenStatus::Busy;
+    default: return PortOpenStatus::Failed;
+    }
+}
+
 }  // namespace
 
 uint32_t EnumeratePorts()
@@ -105,20 +116,25 @@ uint32_t EnumeratePorts()
 
 bool OpenPort(const char* path)
 {
+    return OpenPortReporting(path).status == PortOpenStatus::Opened;
+}
+
+PortOpenResult OpenPortReporting(const char* path)
+{
     if (path == nullptr)
-        return false;
+        return {PortOpenStatus::Failed, 0};
     ClosePort();
 
     HANDLE h = CreateFileA(path, OpenAccess, 0, nullptr, OPEN_EXISTING, OpenFlags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        GetLastError();
-        return false;
+        const DWORD error = GetLastError();
+        return {ClassifyOpenError(error), static_cast<int32_t>(error)};
     }
     // Configured before it is published, so the reader never waits on a port
     // whose event mask or time-outs are not yet in place.
     ConfigureLine(h);
     PublishPort(reinterpret_cast<intptr_t>(h));
-    return true;
+    return {PortOpenStatus::Opened, 0};
 }
 
 void WritePort(const uint8_t* data, uint32_t length)

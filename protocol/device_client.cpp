@@ -4,9 +4,7 @@
 
 #include "link/frame_codec.h"
 #include "link/serial_port.h"
-#include "ui/config_dialog.h"
-#include "ui/link_supervisor.h"
-#include "ui/texts.h"
+#include "protocol/notice_texts.h"
 
 namespace {
 
@@ -20,8 +18,10 @@ void SendFrame(uint8_t code, const uint8_t* payload, uint16_t payloadLength)
 {
     std::array<uint8_t, FixedFrameBufferSize> frame{};
     const uint32_t total = BuildFrame(code, payload, payloadLength, frame.data(), frame.size());
-    if (total != 0)
+    if (total != 0) {
+        OnRequestFrame(frame.data(), total);
         WritePort(frame.data(), total);
+    }
 }
 
 void PutAddress(uint8_t* out, uint32_t address)
@@ -104,8 +104,10 @@ void SendShellCommand(const char* text)
     // The text's own terminator is part of the payload.
     const uint32_t total = BuildFrame(RunShellCommand, reinterpret_cast<const uint8_t*>(text),
                                       static_cast<uint16_t>(count + 1), frame.data(), frame.size());
-    if (total != 0)
+    if (total != 0) {
+        OnRequestFrame(frame.data(), total);
         WritePort(frame.data(), total);
+    }
 }
 
 void SendHeartbeat()
@@ -137,6 +139,7 @@ void HandleReplyFrame(const uint8_t* frame, uint32_t total)
 {
     if (frame == nullptr || total < FrameOverhead || total > MaxReceivedFrame)
         return;
+    OnReplyFrame(frame, total);
     if (!CheckFrame(frame, total))
         return;
     const uint8_t code = frame[2];

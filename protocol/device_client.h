@@ -3,7 +3,8 @@
 //
 // Senders build one whole frame and hand it to WritePort in one call; they
 // run on the user-interface thread. HandleReplyFrame runs on the assembler
-// thread and calls the reply operations of the dialog and the supervision.
+// thread and calls the reply operations declared at the end of this header,
+// which the front end that is linked (the dialog, or quorvane-cli) defines.
 #pragma once
 
 #include <cstdint>
@@ -44,3 +45,22 @@ void SendSetAdminPassword(const char* text); // only the first 16 bytes are sent
 // `frame` points at the first start byte of one whole frame of `total` bytes
 // (declared payload length + 8, at most 1024).
 void HandleReplyFrame(const uint8_t* frame, uint32_t total);
+
+// Reply operations: what a front end does with an accepted reply (checksum
+// good, status 0). They run on the assembler thread, one at a time, and the
+// next reply is dispatched only when the operation has returned. The dialog
+// implements them in ui/ (OnHeartbeatReply in the link supervision), the
+// command-line program in app/cli/; tests bind recording fakes.
+void ShowNetConfig(const NetConfig& config);
+void AppendOutputLine(const char* text);
+void ShowAdminPassword(const char* text);
+// `text` is one of the notices of protocol/notice_texts.h.
+void ShowNotice(const char* text);
+void OnHeartbeatReply();
+
+// Frame observation for a front end that keeps a protocol trace: every
+// request just before it goes to WritePort, and every frame handed to
+// HandleReplyFrame before anything is checked. The silent pair in
+// protocol/frame_tap_none.cpp is linked unless the program defines its own.
+void OnRequestFrame(const uint8_t* frame, uint32_t total);
+void OnReplyFrame(const uint8_t* frame, uint32_t total);

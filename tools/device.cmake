@@ -8,7 +8,7 @@ qv_library(device_core
     ${CMAKE_CURRENT_LIST_DIR}/device/rx_stream.cpp
     ${CMAKE_CURRENT_LIST_DIR}/device/trace.cpp
     ${CMAKE_CURRENT_LIST_DIR}/device/options.cpp
-  DEPS frame_codec)
+  DEPS frame_codec frame_text)
 
 add_executable(quorvane-device
   ${CMAKE_CURRENT_LIST_DIR}/device/device_main.cpp

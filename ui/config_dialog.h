@@ -1,19 +1,17 @@
-// The configuration dialog's operations that other modules reach. They are
-// defined by the Win32 dialog (config_dialog_win32.cpp); native tests bind
-// recording fakes.
+// The configuration dialog's operations that the link supervision reaches.
+// They are defined by the Win32 dialog (dialog_view_win32.cpp); native tests
+// bind recording fakes.
 #pragma once
 
 #include <cstdint>
 
 #include "protocol/device_client.h"
 
-// View operations, called by HandleReplyFrame on the assembler thread.
-void ShowNetConfig(const NetConfig& config);
-void AppendOutputLine(const char* text);
-void ShowAdminPassword(const char* text);
-// Hands the notice to the user-interface thread, which shows it in a modal
-// box (caption "提示"); returns at once so that replies go on being handled.
-void ShowNotice(const char* text);
+// The dialog also implements the device client's reply operations
+// (ShowNetConfig, AppendOutputLine, ShowAdminPassword, ShowNotice; see
+// protocol/device_client.h). Its ShowNotice hands the notice to the
+// user-interface thread, which shows it in a modal box (caption "提示"), and
+// returns at once so that replies go on being handled.
 
 // Dialog operations used by the link supervision (user-interface thread,
 // except SetStatusText, which either thread may call).

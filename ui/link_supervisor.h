@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "protocol/device_client.h"
+
 constexpr uint32_t SupervisionTimerId = 1;
 constexpr uint32_t SupervisionPeriodMs = 1000;
 constexpr uint32_t HeartbeatEveryTicks = 3;
@@ -23,6 +25,7 @@ void StartSupervision();     // user-interface thread, right after a successful 
 void StopSupervision();      // user-interface thread, from ReleasePort
 void OnSupervisionTick();    // user-interface thread, timer 1
 
-void OnHeartbeatReply();     // assembler thread
+// OnHeartbeatReply (assembler thread), the reply operation this module
+// implements, is declared with the others in protocol/device_client.h.
 void MarkLinkAlive();        // assembler thread, from ShowAdminPassword
 void CancelFirstContact();   // assembler thread, from ShowNetConfig

@@ -5,6 +5,8 @@
 // character would otherwise extend them ("\xC3" "DHCP").
 #pragma once
 
+#include "protocol/notice_texts.h"
+
 namespace texts {
 
 // Captions of control 1014 and the status label.
@@ -27,10 +29,7 @@ constexpr char NoAnswer[] =
 
 // The device's success notices and their caption.
 constexpr char NoticeCaption[] = "\xCC\xE1\xCA\xBE";                                   // 提示
-constexpr char NetConfigApplied[] =
-    "\xC9\xE8\xD6\xC3\xCD\xF8\xC2\xE7\xD0\xC5\xCF\xA2\xB3\xC9\xB9\xA6";                // 设置网络信息成功
-constexpr char PasswordChanged[] =
-    "\xD0\xDE\xB8\xC4\xB3\xAC\xBC\xB6\xB9\xDC\xC0\xED\xD4\xB1\xC3\xDC\xC2\xEB\xB3\xC9\xB9\xA6";  // 修改超级管理员密码成功
+// NetConfigApplied and PasswordChanged come from protocol/notice_texts.h.
 
 // Commands and formats (plain ASCII).
 constexpr char QueryNetworkCommand[] = "ifconfig";

@@ -11,6 +11,7 @@ AnswerFaults NoAnswerFaults()
     AnswerFaults f{};
     f.silent = false;
     f.onlyNetConfig = false;
+    f.ignoreChanges = false;
     f.heartbeatStopMs = -1;
     f.status.fill(NoStatusOverride);
     return f;
@@ -101,7 +102,7 @@ Unanswered AnswerRequest(DeviceState& state, const AnswerFaults& faults, int64_t
     case SetNetConfig:
         if (length != NetConfigPayloadSize && status == 0)
             status = BadRequestStatus;
-        if (status == 0) {
+        if (status == 0 && !faults.ignoreChanges) {
             state.dhcp = payload[0] != 0;
             // With DHCP on the request carries no addresses; the device keeps
             // the ones it has, as a lease from the network would give them.
@@ -130,7 +131,7 @@ Unanswered AnswerRequest(DeviceState& state, const AnswerFaults& faults, int64_t
     case SetAdminPassword:
         if (length != PasswordFieldSize && status == 0)
             status = BadRequestStatus;
-        if (status == 0)
+        if (status == 0 && !faults.ignoreChanges)
             StorePasswordField(state, payload, length);
         Send(sink, context, reply, &status, 1);
         break;

@@ -16,6 +16,7 @@ constexpr uint32_t MaxReplyFrame = 1024;
 struct AnswerFaults {
     bool silent;                  // answer nothing
     bool onlyNetConfig;           // answer GetNetConfig and nothing else
+    bool ignoreChanges;           // report success for 0x03 and 0x0B without applying them
     int64_t heartbeatStopMs;      // heartbeats unanswered from then on; -1 never
     std::array<int16_t, 256> status;   // per request code, NoStatusOverride or 0..255
 };

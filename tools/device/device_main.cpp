@@ -76,13 +76,14 @@ void TraceStart()
     bool statusForced = false;
     for (int16_t v : o.faults.status)
         statusForced = statusForced || v != NoStatusOverride;
-    std::snprintf(text, sizeof text, "faults:%s%s%s%s%s%s%s%s%s (seed %u)",
+    std::snprintf(text, sizeof text, "faults:%s%s%s%s%s%s%s%s%s%s (seed %u)",
                   o.faults.silent ? " silent" : "", o.faults.onlyNetConfig ? " only-netconfig" : "",
+                  o.faults.ignoreChanges ? " ignore-changes" : "",
                   o.faults.heartbeatStopMs >= 0 ? " heartbeat-stop" : "",
                   o.delayMs ? " delay" : "", o.corruptEvery ? " corrupt" : "",
                   o.noise ? " noise" : "", o.fragment ? " fragment" : "",
                   o.hangupMs >= 0 ? " hangup" : "", statusForced ? " status" : "", o.seed);
-    if (statusForced || o.faults.silent || o.faults.onlyNetConfig || o.faults.heartbeatStopMs >= 0 || o.delayMs ||
+    if (statusForced || o.faults.silent || o.faults.onlyNetConfig || o.faults.ignoreChanges || o.faults.heartbeatStopMs >= 0 || o.delayMs ||
         o.corruptEvery || o.noise || o.fragment || o.hangupMs >= 0)
         Trace(rt, "--", text);
 }

@@ -14,42 +14,6 @@ DeviceState DefaultDeviceState()
     return s;
 }
 
-bool ParseDotted(const char* text, uint32_t* out)
-{
-    if (text == nullptr || out == nullptr)
-        return false;
-    uint32_t value = 0;
-    const char* p = text;
-    for (int field = 0; field < 4; ++field) {
-        if (field > 0) {
-            if (*p != '.')
-                return false;
-            ++p;
-        }
-        if (*p < '0' || *p > '9')
-            return false;
-        uint32_t n = 0;
-        int digits = 0;
-        while (*p >= '0' && *p <= '9') {
-            n = n * 10 + static_cast<uint32_t>(*p - '0');
-            if (++digits > 3 || n > 255)
-                return false;
-            ++p;
-        }
-        value = (value << 8) | n;
-    }
-    if (*p != '\0')
-        return false;
-    *out = value;
-    return true;
-}
-
-void FormatDotted(uint32_t a, char* out, size_t capacity)
-{
-    std::snprintf(out, capacity, "%u.%u.%u.%u", (a >> 24) & 0xFF, (a >> 16) & 0xFF,
-                  (a >> 8) & 0xFF, a & 0xFF);
-}
-
 bool SetPassword(DeviceState& state, const char* text)
 {
     const size_t length = std::strlen(text);

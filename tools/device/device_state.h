@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/frame_text.h"
+
 constexpr uint32_t DevicePasswordCapacity = 100;   // reply text at most 99 bytes + 0
 
 struct DeviceState {
@@ -19,11 +21,7 @@ struct DeviceState {
 // DHCP off, 192.168.1.10 / 255.255.255.0, gateway 192.168.1.1, "admin".
 DeviceState DefaultDeviceState();
 
-// "A.B.C.D" with each field 0..255 and nothing else around it.
-bool ParseDotted(const char* text, uint32_t* out);
-
-// Writes "A.B.C.D" (at most 16 bytes with the terminator).
-void FormatDotted(uint32_t address, char* out, size_t capacity);
+// ParseDotted and FormatDotted come from protocol/frame_text.h.
 
 // Copies at most 99 bytes of `text`; false when it had to cut.
 bool SetPassword(DeviceState& state, const char* text);

@@ -60,6 +60,7 @@ bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, char* err
         auto flag = [&](const char* f) { return std::strcmp(name, f) == 0; };
         if (flag("--silent")) { o.faults.silent = true; continue; }
         if (flag("--only-netconfig")) { o.faults.onlyNetConfig = true; continue; }
+        if (flag("--ignore-changes")) { o.faults.ignoreChanges = true; continue; }
         if (flag("--noise")) { o.noise = true; continue; }
         if (flag("--fragment")) { o.fragment = true; continue; }
         if (flag("--quiet")) { o.quiet = true; continue; }
@@ -130,6 +131,7 @@ void PrintUsage(FILE* to)
         "faults:\n"
         "  --silent                   answer nothing\n"
         "  --only-netconfig           answer only GetNetConfig (0x01)\n"
+        "  --ignore-changes           answer 0x03 and 0x0B with success but change nothing\n"
         "  --heartbeat-stop-after SEC stop answering heartbeats after SEC s (0: never answer)\n"
         "  --status CODE=N            reply to request CODE (7, 0x07 or all) with status N\n"
         "  --delay MS                 delay every reply\n"

@@ -1,25 +1,18 @@
-// The protocol trace: one readable line per frame or run of stray bytes.
+// The device's protocol trace: one readable line per frame or run of stray bytes.
 // Formatting is separate from printing so that the lines can be tested.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/frame_text.h"
 #include "tools/device/rx_stream.h"
 
-constexpr uint32_t TraceLineSize = 2048;
-constexpr uint32_t TraceTextShown = 240;   // bytes of a text shown before it is cut
-constexpr uint32_t TraceHexShown = 48;     // bytes of stray data shown in hex
+constexpr uint32_t TraceLineSize = FrameTextSize;
+constexpr uint32_t TraceHexShown = FrameHexShown;
 
-// "55 AA 01 ..." with at most `maxShown` bytes, then "... (N bytes)".
-void FormatHex(const uint8_t* bytes, uint32_t count, uint32_t maxShown, char* out, size_t capacity);
-
-// A text as the device or the utility sends it (GBK), shown in double quotes
-// as UTF-8 with control bytes and undecodable bytes escaped.
-void FormatText(const uint8_t* bytes, uint32_t count, char* out, size_t capacity);
-
-// A whole frame with a good checksum, decoded: code, name, payload fields.
-void DescribeFrame(const uint8_t* frame, uint32_t total, char* out, size_t capacity);
+// FormatHex, FormatText and DescribeFrame come from protocol/frame_text.h,
+// shared with quorvane-cli's trace.
 
 // What the receive side found: a frame (decoded) or bytes that are not one.
 void DescribeReceived(RxKind kind, const uint8_t* bytes, uint32_t count, char* out,

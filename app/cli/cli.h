@@ -1,0 +1,66 @@
+// quorvane-cli: what the commands share. Each command returns an Outcome; the
+// main program prints it as text or as one JSON document and exits with its
+// code.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+// Exit codes, also documented in --help and the README.
+enum ExitCode : int {
+    ExitDone = 0,
+    ExitRefused = 1,     // the device refused (non-zero status) or verification failed
+    ExitUsage = 2,       // bad usage or bad input; nothing was sent
+    ExitNoAnswer = 3,    // no answer within the timeout
+    ExitPort = 4,        // the port cannot be opened
+};
+
+constexpr int DefaultTimeoutMs = 3000;
+// A ping answers once a second; a quiet period twice that long ends the
+// output of a command without cutting a ping short.
+constexpr int DefaultQuietMs = 2000;
+constexpr int MaxJobs = 8;
+
+struct CliOptions {
+    std::string port;
+    bool json = false;
+    int timeoutMs = DefaultTimeoutMs;
+    int quietMs = DefaultQuietMs;
+    std::string traceFile;
+    bool showPassword = false;
+};
+
+struct Outcome {
+    int code = ExitDone;
+    std::string message;           // the error, for people; empty when done
+    nlohmann::json doc;            // the command's fields (--json)
+    std::vector<std::string> text; // the lines printed without --json
+};
+
+// The "result" word of a JSON document for an exit code.
+const char* ResultWord(int code);
+
+// Sets code, message and the document's "result" and "error" together.
+Outcome& Fail(Outcome& out, int code, const std::string& message);
+
+// The network settings a set or a provision row asks for.
+struct NetworkRequest {
+    bool dhcp = false;
+    uint32_t ipAddress = 0, subnetMask = 0, gateway = 0;
+};
+
+Outcome RunPorts();
+Outcome RunShow(const CliOptions& o);
+Outcome RunSet(const CliOptions& o, const NetworkRequest& request);
+Outcome RunPasswd(const CliOptions& o, const std::string& gbkPassword);
+// Prints the output lines itself as they arrive (without --json).
+Outcome RunExec(const CliOptions& o, const std::string& gbkCommand);
+// Runs until Ctrl-C; prints each change itself.
+Outcome RunWatch(const CliOptions& o);
+// One provision row in a worker process: settings and/or password, each
+// verified; progress lines and the result go to stdout as JSON lines.
+Outcome RunApply(const CliOptions& o, const NetworkRequest* network, const std::string* gbkPassword);
+Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs,
+                     const std::string& reportPath);

@@ -1,0 +1,16 @@
+// GBK (code page 936), the encoding of every text on the wire, to and from
+// UTF-8. POSIX converts with iconv, Win32 with the code-page functions.
+// Safe to call from any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One GBK double-byte character as UTF-8 with a terminating 0 (`out` holds
+// at least 8 bytes). False when the pair is not a GBK character.
+bool DecodeGbkPair(uint8_t lead, uint8_t trail, char* out);
+
+// The UTF-8 text of `length` bytes as GBK into `out`; `*written` gets the
+// byte count. False when the text is not UTF-8, holds a character GBK does
+// not have, or does not fit.
+bool EncodeGbk(const char* utf8, size_t length, char* out, size_t capacity, size_t* written);

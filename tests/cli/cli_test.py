@@ -1,0 +1,218 @@
+#!/usr/bin/python3
+"""quorvane-cli against quorvane-device over pseudo-terminals: what the CLI
+adds on top of the device client (output, JSON, exit codes, read-back
+verification, GBK at the edges, workers). The bytes of each request are the
+client's own tests' business.
+
+usage: cli_test.py QUORVANE_CLI QUORVANE_DEVICE"""
+import json, os, signal, subprocess, sys, tempfile, time, unittest, fcntl
+
+CLI, DEVICE = sys.argv[1], sys.argv[2]
+CN_PASSWORD = "新密码"
+
+
+class Device:
+    """One quorvane-device on a pty, reachable through a symlink; stopped by
+    its PID when the test ends, also on failure."""
+
+    def __init__(self, test, *args):
+        self.dir = tempfile.mkdtemp(prefix="qv-cli-")
+        self.link = os.path.join(self.dir, "dev")
+        self.log = os.path.join(self.dir, "frames")
+        self.proc = subprocess.Popen([DEVICE, "--link", self.link, "--frames-log", self.log, "--quiet",
+                                      "--seed", "7", *args], stdout=subprocess.PIPE)
+        test.addCleanup(self.stop)
+        self.proc.stdout.readline()   # the pty path: the device is serving
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+            self.proc.wait(5)
+        self.proc.stdout.close()
+
+    def log_lines(self):
+        with open(self.log) as f:
+            return [(l.split()[1], bytes.fromhex("".join(l.split()[2:]))) for l in f]
+
+    def frames(self, tag):
+        return [frame for t, frame in self.log_lines() if t == tag]
+
+    def sent_lines(self):
+        """Output lines as sent, without those whose checksum was corrupted
+        (logged as TXC right after their TX line)."""
+        log = self.log_lines() + [("", b"")]
+        return [f[7:-3].decode("gbk") for (t, f), (after, _) in zip(log, log[1:])
+                if t == "TX" and f[2] == 6 and after != "TXC"]
+
+
+def cli(*args, timeout=60):
+    p = subprocess.run([CLI, *args], capture_output=True, timeout=timeout)
+    return p.returncode, p.stdout.decode(), p.stderr.decode()
+
+
+def cli_json(*args):
+    rc, out, _ = cli("--json", *args)
+    return rc, json.loads(out)
+
+
+class Commands(unittest.TestCase):
+    def test_show_text_json_and_masking(self):
+        d = Device(self, "--ip", "10.9.8.7", "--mask", "255.0.0.0", "--gateway", "10.0.0.1",
+                   "--password", CN_PASSWORD.encode("gbk"))
+        rc, out, _ = cli("-p", d.link, "show")
+        self.assertEqual(rc, 0)
+        self.assertIn("ip        10.9.8.7\n", out)
+        self.assertIn("password  ********\n", out)
+        self.assertNotIn(CN_PASSWORD, out)
+        rc, doc = cli_json("-p", d.link, "show", "--show-password")
+        self.assertEqual((rc, doc["result"], doc["exit_code"]), (0, "ok", 0))
+        self.assertEqual({k: doc[k] for k in ("dhcp", "ip", "mask", "gateway", "password")},
+                         {"dhcp": False, "ip": "10.9.8.7", "mask": "255.0.0.0", "gateway": "10.0.0.1",
+                          "password": CN_PASSWORD})
+
+    def test_set_is_read_back(self):
+        d = Device(self)
+        rc, doc = cli_json("-p", d.link, "set", "static", "172.16.5.9", "255.255.240.0", "172.16.0.254")
+        self.assertEqual(rc, 0)
+        self.assertEqual(doc["read_back"], {"dhcp": False, "ip": "172.16.5.9", "mask": "255.255.240.0",
+                                            "gateway": "172.16.0.254"})
+        self.assertEqual([f[2] for f in d.frames("RX")], [3, 1])   # set, then read back
+        rc, out, _ = cli("-p", d.link, "set", "dhcp")
+        self.assertEqual(rc, 0)
+        self.assertEqual(cli_json("-p", d.link, "show")[1]["dhcp"], True)
+
+    def test_chinese_password_round_trip(self):
+        d = Device(self)
+        rc, out, _ = cli("-p", d.link, "passwd", CN_PASSWORD)
+        self.assertEqual(rc, 0, out)
+        field = d.frames("RX")[0][6:22]
+        self.assertEqual(field, CN_PASSWORD.encode("gbk").ljust(16, b"\0"))
+        self.assertEqual(cli_json("-p", d.link, "show", "--show-password")[1]["password"], CN_PASSWORD)
+
+    def test_device_that_accepts_but_does_not_apply(self):
+        d = Device(self, "--ignore-changes")
+        for args in (["set", "static", "10.1.1.1", "255.0.0.0", "10.0.0.1"], ["passwd", "other"]):
+            rc, doc = cli_json("-p", d.link, *args)
+            self.assertEqual((rc, doc["result"]), (1, "verify_failed"), args)
+            self.assertIn("verification failed", doc["error"])
+
+    def test_chinese_output_and_quiet_end(self):
+        d = Device(self)
+        rc, out, _ = cli("-p", d.link, "exec", "--quiet", "300", "echo", "你好", "世界")
+        self.assertEqual((rc, out), (0, "你好 世界\n"))
+        rc, doc = cli_json("-p", d.link, "exec", "ping", "10.0.0.1")
+        self.assertEqual(doc["sent"], "ping 10.0.0.1 -c 4")
+        self.assertEqual(doc["lines"], d.sent_lines()[1:])
+        self.assertEqual(sum("bytes from" in l for l in doc["lines"]), 4)
+
+    def test_trace_decodes_and_masks(self):
+        d = Device(self, "--password", "secret")
+        trace = os.path.join(d.dir, "trace")
+        self.assertEqual(cli("-p", d.link, "--trace", trace, "show")[0], 0)
+        with open(trace, encoding="utf-8") as f:
+            text = f.read()
+        self.assertRegex(text, r"\d\d:\d\d:\d\d\.\d{3}  TX   01 GetNetConfig\n")
+        self.assertIn("RX   0A GetAdminPassword reply  ok  ********", text)
+        self.assertNotIn("secret", text)
+        cli("-p", d.link, "--trace", trace, "--show-password", "passwd", "abc")
+        with open(trace, encoding="utf-8") as f:
+            self.assertIn('TX   0B SetAdminPassword        "abc"', f.read())
+
+
+    def test_ports_lists_device_paths(self):
+        rc, doc = cli_json("ports")
+        self.assertEqual(rc, 0)
+        self.assertTrue(all(p["port"].startswith("/dev/tty") for p in doc["ports"]), doc)
+
+
+class ExitCodes(unittest.TestCase):
+    def test_each_code_from_its_cause(self):
+        silent, refusing, idle = Device(self, "--silent"), Device(self, "--status", "3=5"), Device(self)
+        cases = [  # args, code, result word, text in the message
+            (["-p", silent.link, "--timeout", "300", "show"], 3, "no_answer", "no answer within 300 ms"),
+            (["-p", refusing.link, "set", "dhcp"], 1, "refused", "refused (status 5)"),
+            (["-p", "/dev/qv-no-such-port", "show"], 4, "port_error", "missing: No such file"),
+            (["-p", idle.link, "set", "static", "10.0.0.256", "255.0.0.0", "10.0.0.1"], 2, "bad_input", "IP"),
+            (["-p", idle.link, "passwd", "九个汉字的密码太长了"], 2, "bad_input", "at most 16"),
+            (["-p", idle.link, "exec", "x" * 1001], 2, "bad_input", "at most 1000"),
+            (["show"], 2, "bad_input", "no port"),
+        ]
+        for args, code, word, text in cases:
+            rc, doc = cli_json(*args)
+            self.assertEqual((rc, doc["exit_code"], doc["result"]), (code, code, word), args)
+            self.assertIn(text, doc["error"])
+        self.assertEqual(idle.frames("RX"), [])   # bad input: nothing was sent
+        self.assertEqual(cli("set", "static", "1.2.3.4")[0], 2)   # usage error from the parser
+
+    def test_busy_port_names_the_reason(self):
+        d = Device(self)
+        with open(d.link, "rb") as held:
+            fcntl.flock(held, fcntl.LOCK_EX)
+            rc, out, err = cli("-p", d.link, "show")
+        self.assertEqual(rc, 4)
+        self.assertIn("busy", err)
+
+
+class Faults(unittest.TestCase):
+    def exec_lines(self, *faults):
+        d = Device(self, *faults)
+        rc, doc = cli_json("-p", d.link, "--timeout", "1500", "exec", "--quiet", "700", "ifconfig")
+        return rc, doc.get("lines", []), d.sent_lines()
+
+    def test_fragments_and_bad_checksums_lose_only_the_corrupted_lines(self):
+        rc, printed, sent = self.exec_lines("--fragment", "--corrupt-every", "3")
+        self.assertEqual(rc, 0)
+        self.assertEqual(printed, sent)
+        self.assertGreater(len(sent), 3)
+
+    def test_noise_never_shows_up_as_output(self):
+        # The receiver drops a frame that lands behind stray bytes; whatever
+        # comes through is a whole, unaltered line, in order.
+        rc, printed, sent = self.exec_lines("--noise", "--seed", "3")
+        self.assertEqual(rc, 0 if printed else 3)
+        it = iter(sent)
+        self.assertTrue(all(line in it for line in printed), (printed, sent))
+
+
+class Provision(unittest.TestCase):
+    def test_rows_run_in_workers_and_failures_are_reported(self):
+        good1, good2, silent, untouched = Device(self), Device(self), Device(self, "--silent"), Device(self)
+        csv = os.path.join(good1.dir, "rows.csv")
+        with open(csv, "w", encoding="utf-8") as f:
+            f.write("port,mode,ip,mask,gateway,password\n"
+                    f"{good1.link},static,10.0.0.11,255.255.255.0,10.0.0.1,{CN_PASSWORD}\n"
+                    f"{good2.link},dhcp,,,,\n"
+                    f"{silent.link},static,10.0.0.13,255.255.255.0,10.0.0.1,\n"
+                    f"{untouched.link},static,10.0.0.14,255.255.255.0,10.0.0.999,pw\n")
+        report = os.path.join(good1.dir, "report.json")
+        rc, out, err = cli("provision", csv, "--jobs", "4", "--report", report)
+        self.assertEqual(rc, 3, err)
+        self.assertIn("line 5", out)
+        with open(report) as f:
+            rows = json.load(f)["rows"]
+        self.assertEqual([(r["line"], r["result"]) for r in rows],
+                         [(2, "ok"), (3, "ok"), (4, "no_answer"), (5, "bad_input")])
+        self.assertEqual(rows[0]["read_back"], {"dhcp": False, "ip": "10.0.0.11", "mask": "255.255.255.0",
+                                                "gateway": "10.0.0.1", "password_verified": True})
+        self.assertIn("field gateway", rows[3]["error"])
+        self.assertEqual(untouched.frames("RX"), [])
+        self.assertEqual(cli_json("-p", good1.link, "show", "--show-password")[1]["password"], CN_PASSWORD)
+        self.assertTrue(cli_json("-p", good2.link, "show")[1]["dhcp"])
+
+
+class Watch(unittest.TestCase):
+    def test_link_changes_are_printed_until_interrupted(self):
+        # Heartbeats are never answered: connected on the password reply,
+        # not connected ten ticks later, connected again after reopening.
+        d = Device(self, "--heartbeat-stop-after", "0")
+        p = subprocess.Popen([CLI, "-p", d.link, "--json", "watch"], stdout=subprocess.PIPE)
+        self.addCleanup(p.stdout.close)
+        self.addCleanup(lambda: p.poll() is None and p.kill())
+        states = [json.loads(p.stdout.readline())["state"] for _ in range(3)]
+        p.send_signal(signal.SIGINT)
+        self.assertEqual(p.wait(10), 0)
+        self.assertEqual(states, ["connected", "not connected", "connected"])
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
