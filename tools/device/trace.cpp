@@ -2,38 +2,14 @@
 
 #include <sys/time.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <ctime>
 
 #include "link/frame_codec.h"
 
-namespace {
-
-// Appends to a fixed line, silently cutting at its end.
-struct Out {
-    char* p;
-    size_t cap;
-    size_t used;
-    void Add(const char* format, ...) __attribute__((format(printf, 2, 3)))
-    {
-        if (used + 1 >= cap)
-            return;
-        va_list args;
-        va_start(args, format);
-        const int n = std::vsnprintf(p + used, cap - used, format, args);
-        va_end(args);
-        if (n > 0)
-            used = used + static_cast<size_t>(n) < cap ? used + static_cast<size_t>(n) : cap - 1;
-    }
-};
-
-}  // namespace
-
 void DescribeReceived(RxKind kind, const uint8_t* bytes, uint32_t count, char* out,
                       size_t capacity)
 {
-    Out o{out, capacity, 0};
     out[0] = '\0';
     char hex[TraceLineSize];
     switch (kind) {
@@ -45,17 +21,18 @@ void DescribeReceived(RxKind kind, const uint8_t* bytes, uint32_t count, char* o
         return;
     case RxKind::Garbage:
         FormatHex(bytes, count, TraceHexShown, hex, sizeof hex);
-        o.Add("%u byte%s not a frame: %s", count, count == 1 ? "" : "s", hex);
+        std::snprintf(out, capacity, "%u byte%s not a frame: %s", count, count == 1 ? "" : "s", hex);
         return;
     case RxKind::Oversize:
         FormatHex(bytes, count, TraceHexShown, hex, sizeof hex);
-        o.Add("over-long frame declares %u payload bytes (at most %u), start dropped: %s",
-              (uint32_t{bytes[4]} << 8) | bytes[5], MaxRequestFrame - FrameOverhead, hex);
+        std::snprintf(out, capacity,
+                      "over-long frame declares %u payload bytes (at most %u), start dropped: %s",
+                      (uint32_t{bytes[4]} << 8) | bytes[5], MaxRequestFrame - FrameOverhead, hex);
         return;
     case RxKind::Incomplete:
         FormatHex(bytes, count, TraceHexShown, hex, sizeof hex);
-        o.Add("incomplete frame, %u byte%s then silence, dropped: %s", count,
-              count == 1 ? "" : "s", hex);
+        std::snprintf(out, capacity, "incomplete frame, %u byte%s then silence, dropped: %s",
+                      count, count == 1 ? "" : "s", hex);
         return;
     }
 }
