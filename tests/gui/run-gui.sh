@@ -52,6 +52,8 @@ stop_devices() {
 
 group() {   # NAME FILTER COMS(yes/no) [DEVICE OPTIONS...]
   local name=$1 filter=$2 coms=$3; shift 3
+  # QV_GUI_GROUPS=dialog,silent runs only those groups (the planted-fault runs).
+  if [ -n "${QV_GUI_GROUPS:-}" ] && [[ ",$QV_GUI_GROUPS," != *",$name,"* ]]; then return 0; fi
   local -a com_args=()
   local log=$work/$name.frames
   : >"$log"
