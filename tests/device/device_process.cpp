@@ -26,9 +26,8 @@ long long NowMs()
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::ifstream in(path);
     std::stringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path).rdbuf();
     return s.str();
 }
 
