@@ -151,13 +151,4 @@ TEST_F(Conversation, RefusedAndUnansweredRequestsShowNothing)
     EXPECT_EQ(e[0].text, "alive");
 }
 
-TEST_F(Conversation, OnlyTheNetworkSettingsAnswered)
-{
-    Begin({"--only-netconfig"});
-    SendHeartbeat();
-    SendGetAdminPassword();
-    SendGetNetConfig();
-    EXPECT_EQ(Kinds(Events(0, 500)), "N");
-}
-
 }  // namespace

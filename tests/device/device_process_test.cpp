@@ -52,36 +52,10 @@ TEST(DeviceProgram, ConversationLogAndTraceAndBadInput)
         EXPECT_TRUE(Contains(trace, line)) << line;
 }
 
-// Which requests a fault mode answers, and with what.
-TEST(DeviceProgram, AnsweringFaultModes)
-{
-    const struct { std::vector<std::string> args; Bytes request; Bytes reply; } cases[] = {
-        {{"--silent"}, GetNet, {}},
-        {{"--only-netconfig"}, Beat, {}},
-        {{"--only-netconfig"}, GetNet, NetReply},
-        {{"--heartbeat-stop-after", "0"}, Beat, {}},
-        {{"--heartbeat-stop-after", "0"}, GetNet, NetReply},
-        {{"--status", "0x07=5"}, Beat, MakeFrame(0x08, {5})},
-    };
-    for (const auto& c : cases) {
-        DeviceProcess d;
-        ASSERT_TRUE(d.Start(c.args));
-        d.Send(c.request);
-        EXPECT_EQ(c.reply.empty() ? d.ReadFor(400) : d.ReadFrames(1, 2000), c.reply) << c.args[0];
-    }
-}
-
+// Which replies are answered is the answering code's (device_unit_test);
+// these modes act on the line itself.
 TEST(DeviceProgram, TimedFaultModes)
 {
-    DeviceProcess stops;
-    ASSERT_TRUE(stops.Start({"--heartbeat-stop-after", "1"}));
-    stops.Send(Beat);
-    EXPECT_EQ(stops.ReadFrames(1, 900), BeatReply);
-    while (stops.SinceStartMs() < 1300)
-        usleep(20000);
-    stops.Send(Beat);
-    EXPECT_TRUE(stops.ReadFor(400).empty());
-
     DeviceProcess delayed;
     ASSERT_TRUE(delayed.Start({"--delay", "300"}));
     const long long sent = delayed.SinceStartMs();

@@ -233,8 +233,7 @@ TEST(Dialog, CommandsTheirEchoAndTheirLimits)
             SetText(IDC_COMMAND, c.typed.c_str());
         const auto before = OutputLines();
         const auto sent = Sent([&] { Click(c.button); }, 1000);
-        if (c.button == IDC_EXECUTE)
-            EXPECT_EQ(Text(IDC_COMMAND), c.typed) << "the edit keeps what was typed";
+        EXPECT_TRUE(c.button != IDC_EXECUTE || Text(IDC_COMMAND) == c.typed) << "the edit keeps what was typed";
         if (c.refusal != nullptr) {
             EXPECT_TRUE(sent.empty()) << c.typed;
             EXPECT_EQ(OneBox(), c.refusal);
@@ -393,33 +392,6 @@ TEST(Dialog, ClosingKeepsContentsGreyedAndReopeningMasksAgain)
     OpenPortAndWait();
     EXPECT_TRUE(configDialog.passwordMasked);
     EXPECT_EQ(PasswordChar(), '*');
-}
-
-TEST(Dialog, SupervisionSendsTheFirstHeartbeatOnTheThirdTickAndKeepsTheLink)
-{
-    EnsureClosed();
-    Pump(500);
-    ResetBoxes();
-    const size_t mark = LoggedFrames("RX").size();
-    const ULONGLONG opened = GetTickCount64();
-    Click(IDC_PORT_TOGGLE);
-    ULONGLONG firstHeartbeat = 0;
-    PumpUntil([&] {
-        if (firstHeartbeat == 0 && CountCode(FramesSince(mark, "RX"), 0x07) > 0)
-            firstHeartbeat = GetTickCount64();
-        return GetTickCount64() - opened > 12500;
-    }, 13000);
-    ASSERT_NE(firstHeartbeat, 0u);
-    EXPECT_GE(firstHeartbeat - opened, 2500u);
-    EXPECT_LE(firstHeartbeat - opened, 4500u);
-    const auto sent = FramesSince(mark, "RX");
-    EXPECT_GE(CountCode(sent, 0x07), 3u);
-    EXPECT_LE(CountCode(sent, 0x07), 5u);
-    for (const auto& f : sent)
-        if (f[2] == 0x07)
-            EXPECT_EQ(f, Hex("55 AA 07 00 00 02 00 03 6D E0"));
-    EXPECT_EQ(Text(IDC_STATUS), texts::Connected);
-    EXPECT_TRUE(Boxes().empty());
 }
 
 // The network reply and the password reply may come in either order; the
