@@ -153,19 +153,6 @@ TEST(DeviceShell, Commands)
     EXPECT_LE(lines[0].size(), MaxShellLine);
 }
 
-TEST(DeviceState, AddressesAndPasswords)
-{
-    uint32_t a = 0;
-    EXPECT_TRUE(ParseDotted("255.254.1.10", &a));
-    EXPECT_EQ(a, 0xFFFE010Au);
-    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4 ", "1..2.3", "0001.2.3.4"})
-        EXPECT_FALSE(ParseDotted(bad, &a)) << bad;
-    DeviceState s = DefaultDeviceState();
-    EXPECT_TRUE(SetPassword(s, std::string(99, 'p').c_str()));
-    EXPECT_FALSE(SetPassword(s, std::string(120, 'q').c_str()));
-    EXPECT_EQ(std::string(s.password), std::string(99, 'q'));
-}
-
 TEST(DeviceReceive, FramesGarbageAndStalls)
 {
     struct Seen { RxKind kind; Bytes bytes; };
@@ -243,7 +230,12 @@ TEST(DeviceOptions, CommandLine)
     EXPECT_EQ(o.hangupMs, 9000);
     ASSERT_TRUE(parse({"--status", "all=1"}, o));
     EXPECT_EQ(o.faults.status[0x0B], 1);
-    for (auto bad : {std::vector<const char*>{"--ip", "300.1.1.1"}, {"--dhcp", "maybe"}, {"--status", "7"},
+    const std::string p99(99, 'p'), p100(100, 'p');
+    ASSERT_TRUE(parse({"--ip", "255.254.1.10", "--password", p99.c_str()}, o));
+    EXPECT_EQ(o.state.ipAddress, 0xFFFE010Au);
+    for (auto bad : {std::vector<const char*>{"--ip", "256.1.1.1"}, {"--ip", "1.2.3"}, {"--ip", "1.2.3.4.5"},
+                     {"--ip", "1..2.3"}, {"--ip", "0001.2.3.4"}, {"--ip", "1.2.3.4 "}, {"--password", p100.c_str()},
+                     {"--dhcp", "maybe"}, {"--status", "7"},
                      {"--status", "7=256"}, {"--corrupt-every", "0"}, {"--delay", "-5"}, {"--bogus"}, {"--port"}})
         EXPECT_FALSE(parse(bad, o)) << bad[0];
 }

@@ -4,7 +4,8 @@
     make mutants                   every fault in faults.txt
     MUTANTS=crc-poly,rx-resync make mutants    only those (ids or fnmatch patterns)
 
-The tree is copied once to build/mutants/src and built there (plain variants
+The tree is copied to build/mutants/src (only what changed since the last
+run) and built there (plain variants
 only: native, and win64 for the Wine tests). Each fault is one exact textual
 edit of a product file. It is planted, the targets of the tests that could see
 it are rebuilt, those tests run (cheapest first, stopping at the first that
@@ -91,11 +92,34 @@ def run(cmd, cwd=None, env=None, timeout=None, log=None):
 
 
 def copy_tree():
-    os.makedirs(WORK, exist_ok=True)
-    if os.path.isdir(SRC):
-        shutil.rmtree(SRC)
-    ignore = shutil.ignore_patterns("build", ".git", "*.png")
-    shutil.copytree(ROOT, SRC, ignore=ignore, symlinks=True)
+    """Brings build/mutants/src level with the tree. Only files whose bytes
+    differ are written (with a new time stamp), so that the builds there stay
+    incremental and never miss a change."""
+    skip = {"build", ".git"}
+    wanted = set()
+    for folder, dirs, files in os.walk(ROOT):
+        dirs[:] = [d for d in dirs if not (folder == ROOT and d in skip)]
+        for name in files:
+            if folder == ROOT and name in skip:
+                continue
+            rel = os.path.relpath(os.path.join(folder, name), ROOT)
+            wanted.add(rel)
+            src, dst = os.path.join(ROOT, rel), os.path.join(SRC, rel)
+            with open(src, "rb") as f:
+                data = f.read()
+            if os.path.exists(dst):
+                with open(dst, "rb") as f:
+                    if f.read() == data:
+                        continue
+            os.makedirs(os.path.dirname(dst), exist_ok=True)
+            with open(dst, "wb") as f:
+                f.write(data)
+            shutil.copymode(src, dst)
+    for folder, _, files in os.walk(SRC):
+        for name in files:
+            path = os.path.join(folder, name)
+            if os.path.relpath(path, SRC) not in wanted:
+                os.remove(path)
 
 
 def configure():
@@ -152,8 +176,7 @@ def main():
         sys.exit("no fault matches MUTANTS")
     log = os.path.join(WORK, "mutants.log")
     started = time.time()
-    if os.environ.get("MUTANTS_REUSE") != "1" or not os.path.isdir(SRC):
-        copy_tree()
+    copy_tree()
     configure()
     if os.path.exists(log):
         os.remove(log)
