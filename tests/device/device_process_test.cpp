@@ -54,16 +54,8 @@ TEST(DeviceProgram, ConversationLogAndTraceAndBadInput)
 
 // Which replies are answered is the answering code's (device_unit_test);
 // these modes act on the line itself.
-TEST(DeviceProgram, TimedFaultModes)
+TEST(DeviceProgram, FragmentedReplies)
 {
-    DeviceProcess delayed;
-    ASSERT_TRUE(delayed.Start({"--delay", "300"}));
-    const long long sent = delayed.SinceStartMs();
-    delayed.Send(Beat);
-    const auto chunks = delayed.ReadChunks(1000);
-    ASSERT_FALSE(chunks.empty());
-    EXPECT_GE(chunks.front().atMs - sent, 290);
-
     // Pieces of a reply arrive apart.
     DeviceProcess pieces;
     ASSERT_TRUE(pieces.Start({"--fragment"}));

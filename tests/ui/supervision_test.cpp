@@ -123,19 +123,6 @@ TEST_F(Supervision, TicksAndRepliesWhileTheNoAnswerBoxIsOpen)
     EXPECT_EQ(Play("Sttt"), "..hmc..h...h...h.nk.dr.");
 }
 
-TEST_F(Supervision, SteadyAnswersKeepTheLinkForever)
-{
-    Play("SP");
-    for (int tick = 0; tick < 60; ++tick) {
-        const size_t before = calls.size();
-        Play("t");
-        if (calls.find('h', before) != std::string::npos)
-            Play("H");
-        ASSERT_GE(linkCountdown.load(), 7u);
-    }
-    EXPECT_EQ(calls.find_first_of("kmnc"), std::string::npos);
-}
-
 // The assembler re-arms the countdown while the timer ticks. The ticking side
 // never runs more than nine ticks past the request of the last acknowledged
 // re-arm, so a countdown that reaches zero can only come from a re-arm that a
