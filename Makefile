@@ -13,7 +13,7 @@ BUILD  := $(ROOT)/build
 JOBS   ?= $(shell nproc)
 CMAKE_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps native win64 fuzz-build test run bench soak fuzz clean
+.PHONY: all deps native win64 fuzz-build test run bench soak fuzz mutants clean
 
 all: native win64 fuzz-build
 
@@ -68,6 +68,12 @@ soak: all
 FUZZ_SECONDS ?= 60
 fuzz: fuzz-build
 	bash tests/fuzz/run-fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+# make mutants [MUTANTS=id,pattern*]: plants the faults listed in
+# tools/mutants/faults.txt one at a time in a copy of the tree (build/mutants)
+# and runs the tests that could see each one. Not part of `make test`.
+mutants: deps
+	MUTANTS='$(MUTANTS)' JOBS=$(JOBS) python3 tools/mutants/mutants.py
 
 clean:
 	rm -rf $(BUILD)

@@ -8,8 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 
@@ -26,16 +25,14 @@ long long NowMs()
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::ifstream in(path);
     std::stringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path).rdbuf();
     return s.str();
 }
 
 DeviceProcess::~DeviceProcess()
 {
-    if (pid > 0)
-        Stop();
+    Stop();
     if (fd >= 0)
         close(fd);
     if (!dir_.empty()) {
@@ -47,25 +44,23 @@ DeviceProcess::~DeviceProcess()
 
 long long DeviceProcess::SinceStartMs() const { return NowMs() - startMs_; }
 
+// The device prints its pty's path on its first line of output.
 bool DeviceProcess::Start(const std::vector<std::string>& args)
 {
     char dir[] = "/tmp/qv-device-test-XXXXXX";
-    if (mkdtemp(dir) == nullptr)
+    int out[2];
+    if (mkdtemp(dir) == nullptr || pipe(out) != 0)
         return false;
     dir_ = dir;
     framesLog = dir_ + "/frames.log";
     traceFile = dir_ + "/trace.log";
     std::vector<std::string> all = {QV_DEVICE_PROGRAM, "--frames-log", framesLog, "--seed", "7"};
     all.insert(all.end(), args.begin(), args.end());
-    int out[2];
-    if (pipe(out) != 0)
-        return false;
     startMs_ = NowMs();
     pid = fork();
     if (pid == 0) {
         dup2(out[1], 1);
-        const int err = open(traceFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(err, 2);
+        dup2(open(traceFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         close(out[0]);
         std::vector<char*> argv;
         for (std::string& a : all)
@@ -77,32 +72,25 @@ bool DeviceProcess::Start(const std::vector<std::string>& args)
     close(out[1]);
     std::string line;
     pollfd p{out[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && poll(&p, 1, 5000) > 0) {
-        char buf[256];
-        const ssize_t n = read(out[0], buf, sizeof buf);
-        if (n <= 0)
-            break;
+    char buf[256];
+    ssize_t n = 0;
+    while (line.find('\n') == std::string::npos && poll(&p, 1, 5000) > 0 && (n = read(out[0], buf, sizeof buf)) > 0)
         line.append(buf, static_cast<size_t>(n));
-    }
     close(out[0]);
     if (line.find('\n') == std::string::npos)
         return false;
     clientPath = line.substr(0, line.find('\n'));
     fd = open(clientPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return false;
     termios t{};
     tcgetattr(fd, &t);
     cfmakeraw(&t);
-    tcsetattr(fd, TCSANOW, &t);
-    return true;
+    return fd >= 0 && tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
 void DeviceProcess::Send(const Bytes& bytes)
 {
     size_t done = 0;
-    const long long until = NowMs() + 2000;
-    while (done < bytes.size() && NowMs() < until) {
+    for (const long long until = NowMs() + 2000; done < bytes.size() && NowMs() < until;) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n > 0)
             done += static_cast<size_t>(n);
@@ -134,11 +122,9 @@ std::vector<Chunk> DeviceProcess::ReadChunks(int ms)
 Bytes DeviceProcess::ReadFrames(size_t frames, int ms)
 {
     Bytes all;
-    const long long until = NowMs() + ms;
-    while (SplitFrames(all).size() < frames && NowMs() < until) {
+    for (const long long until = NowMs() + ms; SplitFrames(all).size() < frames && NowMs() < until;)
         for (const Chunk& c : ReadChunks(20))
             all.insert(all.end(), c.bytes.begin(), c.bytes.end());
-    }
     return all;
 }
 
@@ -155,7 +141,7 @@ int DeviceProcess::WaitExit(int ms)
     const long long until = NowMs() + ms;
     do {
         int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
+        if (pid > 0 && waitpid(pid, &status, WNOHANG) == pid) {
             pid = -1;
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
@@ -170,10 +156,9 @@ int DeviceProcess::Stop()
         return -1;
     const pid_t child = pid;
     kill(child, SIGTERM);
-    int code = WaitExit(3000);
-    if (code == -1) {
-        kill(child, SIGKILL);
-        code = WaitExit(3000);
-    }
-    return code;
+    const int code = WaitExit(3000);
+    if (code != -1)
+        return code;
+    kill(child, SIGKILL);
+    return WaitExit(3000);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/device/device_test_util.h"
+#include "tests/support/frames.h"
 
 struct Chunk {
     long long atMs;   // since the child started
@@ -21,20 +21,14 @@ public:
     // Starts the device with `args`; false when it did not come up in 5 s.
     bool Start(const std::vector<std::string>& args);
     void Send(const Bytes& bytes);
-    // Every read made within `ms`.
-    std::vector<Chunk> ReadChunks(int ms);
-    // Bytes read until `frames` whole frames are held or `ms` have passed.
-    Bytes ReadFrames(size_t frames, int ms);
+    std::vector<Chunk> ReadChunks(int ms);   // every read made within `ms`
+    Bytes ReadFrames(size_t frames, int ms); // until `frames` whole frames or `ms`
     Bytes ReadFor(int ms);
-    // Waits up to `ms` for the child to exit; its exit code, or -1.
-    int WaitExit(int ms);
-    // SIGTERM, then SIGKILL if it does not go within 3 s. Its exit code.
-    int Stop();
+    int WaitExit(int ms);   // the exit code, or -1 if still running after `ms`
+    int Stop();             // SIGTERM, then SIGKILL after 3 s; the exit code
     long long SinceStartMs() const;
 
-    std::string clientPath;
-    std::string framesLog;
-    std::string traceFile;
+    std::string clientPath, framesLog, traceFile;
     int fd = -1;
     pid_t pid = -1;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,59 +24,38 @@ std::function<void(const Box&)> boxHook;
 DWORD uiThread = 0;
 HWND mainWindow = nullptr;
 
-// The message box's text control has id 0xFFFF on Windows; look for any
-// static child with text otherwise.
-std::string BoxText(HWND box)
+// The first static child with text: the message (id 0xFFFF on Windows).
+BOOL CALLBACK FindBoxText(HWND child, LPARAM out)
 {
-    char text[512] = {};
-    if (HWND label = GetDlgItem(box, 0xFFFF)) {
-        GetWindowTextA(label, text, sizeof text);
-        return text;
-    }
-    std::string found;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM out) -> BOOL {
-            char cls[32] = {};
-            char buf[512] = {};
-            GetClassNameA(child, cls, sizeof cls);
-            GetWindowTextA(child, buf, sizeof buf);
-            auto* s = reinterpret_cast<std::string*>(out);
-            if (lstrcmpiA(cls, "Static") == 0 && buf[0] != '\0' && s->empty()) {
-                *s = buf;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
+    char cls[32] = {}, text[512] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    GetWindowTextA(child, text, sizeof text);
+    auto* s = reinterpret_cast<std::string*>(out);
+    if (lstrcmpiA(cls, "Static") == 0 && text[0] != '\0' && s->empty())
+        *s = text;
+    return TRUE;
+}
+
+BOOL CALLBACK FindBoxes(HWND w, LPARAM out)
+{
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && w != configDialog.window)
+        reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+    return TRUE;
 }
 
 void AnswerBoxes()
 {
     std::vector<HWND> answered;
-    for (;;) {
+    for (;; Sleep(20)) {
         std::vector<HWND> open;
-        EnumThreadWindows(
-            uiThread,
-            [](HWND w, LPARAM out) -> BOOL {
-                char cls[16] = {};
-                GetClassNameA(w, cls, sizeof cls);
-                if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && w != configDialog.window) {
-                    reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&open));
+        EnumThreadWindows(uiThread, FindBoxes, reinterpret_cast<LPARAM>(&open));
         for (HWND box : open) {
-            bool seen = false;
-            for (HWND a : answered) {
-                seen = seen || a == box;
-            }
-            if (seen) {
+            if (std::find(answered.begin(), answered.end(), box) != answered.end())
                 continue;
-            }
-            Box info;
-            info.text = BoxText(box);
+            Box info{};
+            EnumChildWindows(box, FindBoxText, reinterpret_cast<LPARAM>(&info.text));
             char caption[128] = {};
             GetWindowTextA(box, caption, sizeof caption);
             info.caption = caption;
@@ -88,22 +68,36 @@ void AnswerBoxes()
                 boxes.push_back(info);
                 hook = boxHook;
             }
-            if (hook) {
+            if (hook)
                 hook(info);
-            }
             answered.push_back(box);
-            if (answered.size() > 64) {
-                answered.erase(answered.begin());
-            }
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
-        Sleep(20);
     }
+}
+
+// Top-down 32-bit pixels of a bitmap selected into `dc`.
+Pixels Read(HDC dc, HBITMAP bitmap, int width, int height)
+{
+    Pixels p;
+    p.width = width;
+    p.height = height;
+    p.rgb.resize(static_cast<size_t>(width * height));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), p.rgb.data(), &info, DIB_RGB_COLORS);
+    for (uint32_t& v : p.rgb)
+        v &= 0xFFFFFF;
+    return p;
 }
 
 }  // namespace
 
-HWND MainWindow()
+HWND Dialog()
 {
     if (mainWindow == nullptr) {
         HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -115,12 +109,6 @@ HWND MainWindow()
         std::thread(AnswerBoxes).detach();
         Pump(200);
     }
-    return mainWindow;
-}
-
-HWND Dialog()
-{
-    MainWindow();
     return configDialog.window;
 }
 
@@ -135,32 +123,21 @@ std::string Text(int id)
 
 bool Enabled(int id) { return IsWindowEnabled(Item(id)) != FALSE; }
 
-void Pump(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
 bool PumpUntil(const std::function<bool()>& done, DWORD ms)
 {
     const ULONGLONG end = GetTickCount64() + ms;
     for (;;) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
+            if (message.message == WM_QUIT)
                 continue;
-            }
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
-        if (done()) {
-            return true;
-        }
         const ULONGLONG now = GetTickCount64();
-        if (now >= end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now < 10 ? end - now : 10),
-                                  QS_ALLINPUT);
+        if (done() || now >= end)
+            return done();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now < 10 ? end - now : 10), QS_ALLINPUT);
     }
 }
 
@@ -186,8 +163,7 @@ std::vector<std::string> OutputLines()
     for (LRESULT i = 0; i < count; ++i) {
         std::string line(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
         SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&line[0]));
-        line.resize(std::strlen(line.c_str()));
-        lines.push_back(line);
+        lines.push_back(line.c_str());
     }
     return lines;
 }
@@ -210,72 +186,50 @@ void SetBoxHook(std::function<void(const Box&)> hook)
     boxHook = std::move(hook);
 }
 
-std::vector<std::vector<uint8_t>> LoggedFrames(const char* direction)
+// Lines of "MS TAG HH HH ...".
+std::vector<Bytes> LoggedFrames(const char* direction)
 {
-    std::vector<std::vector<uint8_t>> frames;
+    std::vector<Bytes> frames;
     const char* unixPath = std::getenv("QV_FRAMES_LOG");
     if (unixPath == nullptr) {
         ADD_FAILURE() << "QV_FRAMES_LOG is not set";
         return frames;
     }
     std::string path = std::string("Z:") + unixPath;
-    for (char& c : path) {
-        c = c == '/' ? '\\' : c;
-    }
+    std::replace(path.begin(), path.end(), '/', '\\');
     FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return frames;
-    }
     static char line[16384];
-    while (std::fgets(line, sizeof line, file)) {
+    while (file != nullptr && std::fgets(line, sizeof line, file)) {
         char tag[8] = {};
-        int consumed = 0;
+        int used = 0;
         unsigned long ms = 0;
-        if (std::sscanf(line, "%lu %7s %n", &ms, tag, &consumed) < 2 || std::strcmp(tag, direction) != 0) {
+        if (std::sscanf(line, "%lu %7s%n", &ms, tag, &used) < 2 || std::strcmp(tag, direction) != 0)
             continue;
-        }
-        std::vector<uint8_t> bytes;
-        for (const char* p = line + consumed; *p;) {
-            unsigned value = 0;
-            int used = 0;
-            if (std::sscanf(p, "%2x%n", &value, &used) != 1) {
-                break;
-            }
-            bytes.push_back(static_cast<uint8_t>(value));
-            p += used;
-            while (*p == ' ') {
-                ++p;
-            }
-        }
-        frames.push_back(bytes);
+        frames.push_back(Hex(line + used));
     }
-    std::fclose(file);
+    if (file != nullptr)
+        std::fclose(file);
     return frames;
 }
 
-std::vector<std::vector<uint8_t>> FramesSince(size_t mark, const char* direction)
+std::vector<Bytes> FramesSince(size_t mark, const char* direction)
 {
-    std::vector<std::vector<uint8_t>> all = LoggedFrames(direction);
-    if (mark >= all.size()) {
-        return {};
-    }
-    return std::vector<std::vector<uint8_t>>(all.begin() + static_cast<long>(mark), all.end());
+    std::vector<Bytes> all = LoggedFrames(direction);
+    return mark >= all.size() ? std::vector<Bytes>() : std::vector<Bytes>(all.begin() + static_cast<long>(mark), all.end());
 }
 
-uint32_t CountCode(const std::vector<std::vector<uint8_t>>& frames, uint8_t code)
+uint32_t CountCode(const std::vector<Bytes>& frames, uint8_t code)
 {
     uint32_t n = 0;
-    for (const auto& f : frames) {
+    for (const auto& f : frames)
         n += f.size() > 2 && f[2] == code ? 1 : 0;
-    }
     return n;
 }
 
 void EnsureClosed()
 {
-    if (configDialog.connected) {
+    if (configDialog.connected)
         Click(IDC_PORT_TOGGLE);
-    }
     Pump(300);
 }
 
@@ -289,48 +243,31 @@ void OpenPortAndWait(DWORD ms)
     Pump(100);
 }
 
-bool SaveWindowBitmap(const char* path)
+Pixels ScreenOf(HWND window)
 {
-    // The dialog alone: under Xvfb there is no window manager to draw the
-    // main window's frame, which would show as a black band.
-    RECT rect{};
-    GetWindowRect(Dialog(), &rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
+    RECT r{};
+    GetWindowRect(window, &r);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right - r.left, r.bottom - r.top);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
     SelectObject(memory, old);
-
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    std::vector<uint8_t> pixels(stride * static_cast<DWORD>(height));
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    Pixels p = Read(memory, bitmap, r.right - r.left, r.bottom - r.top);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return p;
+}
 
-    BITMAPFILEHEADER header{};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof info;
-    header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    std::fwrite(&header, sizeof header, 1, file);
-    std::fwrite(&info, sizeof info, 1, file);
-    std::fwrite(pixels.data(), 1, pixels.size(), file);
-    std::fclose(file);
-    return true;
+Pixels BitmapPixels(HBITMAP bitmap)
+{
+    BITMAP info{};
+    GetObjectA(bitmap, sizeof info, &info);
+    HDC screen = GetDC(nullptr);
+    Pixels p = Read(screen, bitmap, info.bmWidth, info.bmHeight);
+    ReleaseDC(nullptr, screen);
+    return p;
 }
 
 }  // namespace gui

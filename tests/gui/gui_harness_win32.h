@@ -1,6 +1,6 @@
 // Drives the real main window and dialog in-process under Wine: message
-// pumping, clicks, a thread that answers message boxes, and the virtual
-// device's frame log.
+// pumping, clicks, a thread that answers message boxes, screen pixels, and
+// the virtual device's frame log.
 #pragma once
 
 #include <windows.h>
@@ -10,54 +10,51 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/frames.h"
+
 namespace gui {
 
-// Creates the main window once per process (the dialog starts the receiver
-// threads, which live until the process ends).
-HWND MainWindow();
+// The main window is created once per process (the dialog starts the
+// receiver threads, which live until the process ends).
 HWND Dialog();
 HWND Item(int id);
 std::string Text(int id);
 bool Enabled(int id);
-
-// Handles messages for `ms` milliseconds.
-void Pump(DWORD ms);
-// Handles messages until `done` is true or `ms` have passed; returns `done`.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms);
-
-// The command of a button click, as the button itself would send it.
-void Click(int id);
-// An automatic check box: flips its tick, then tells the dialog.
-void ClickCheckBox(int id);
+bool PumpUntil(const std::function<bool()>& done, DWORD ms);   // handles messages; returns done()
+inline void Pump(DWORD ms) { PumpUntil([] { return false; }, ms); }
+void Click(int id);          // the command of a button click, as the button sends it
+void ClickCheckBox(int id);  // flips the tick, then tells the dialog
 void SetText(int id, const char* text);
 std::vector<std::string> OutputLines();
 
 struct Box {
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     bool ownedByDialog;
     ULONGLONG shownAt;
 };
-
 // Message boxes seen since the last ResetBoxes(); each is answered with OK
-// (after the hook, if any, has returned on the answering thread).
+// after the hook, if any, has returned (on the answering thread).
 std::vector<Box> Boxes();
 void ResetBoxes();
 void SetBoxHook(std::function<void(const Box&)> hook);
 
-// Frames from the device's log: "RX" = what the device received from us,
-// "TX" = what it sent.
-std::vector<std::vector<uint8_t>> LoggedFrames(const char* direction);
-std::vector<std::vector<uint8_t>> FramesSince(size_t mark, const char* direction);
-uint32_t CountCode(const std::vector<std::vector<uint8_t>>& frames, uint8_t code);
+// Frames from the device's log (QV_FRAMES_LOG): "RX" what the device
+// received from us, "TX" what it sent.
+std::vector<Bytes> LoggedFrames(const char* direction);
+std::vector<Bytes> FramesSince(size_t mark, const char* direction);
+uint32_t CountCode(const std::vector<Bytes>& frames, uint8_t code);
 
-// Closes the port if it is open and waits for the line to go quiet.
-void EnsureClosed();
-// Opens the first listed port and waits for the device's two replies
-// (or `ms`, for a device that does not answer them).
-void OpenPortAndWait(DWORD ms = 3000);
+void EnsureClosed();                      // closes the port if open, lets the line go quiet
+void OpenPortAndWait(DWORD ms = 3000);    // opens the selected port, waits for both replies
 
-// Saves the screen area of the dialog as a 24-bit BMP (for screenshots).
-bool SaveWindowBitmap(const char* path);
+// The pixels of `source` (0x00RRGGBB, rows top-down): a window as the
+// screen shows it, or a bitmap.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<uint32_t> rgb;
+    uint32_t At(int x, int y) const { return rgb[static_cast<size_t>(y * width + x)]; }
+};
+Pixels ScreenOf(HWND window);
+Pixels BitmapPixels(HBITMAP bitmap);
 
 }  // namespace gui

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <string>
 
 #include "app/resource.h"
@@ -154,12 +153,6 @@ TEST(Peer, OutputFollowsTheNewestLine)
     ASSERT_LT(rows, 21) << "the list must be too short for the whole answer";
     EXPECT_GT(top + rows, 20) << "the last line lies below the visible rows";
     EXPECT_GT(top, 0);
-    if (const char* dir = std::getenv("QV_SHOT_DIR")) {
-        std::string path = std::string("Z:") + dir + "/output-newest-line.bmp";
-        for (char& c : path)
-            c = c == '/' ? '\\' : c;
-        EXPECT_TRUE(SaveWindowBitmap(path.c_str()));
-    }
 
     Click(IDC_QUERY_ROUTE);
     ASSERT_TRUE(Device().Write(MakeReply(0x06, 0x00, std::string("Kernel IP routing table\0", 24))));

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -11,42 +12,31 @@ TEST(Shell, MainWindowIsCentredMarkedAndClosesWithExitCodeZero)
     const char* unixPath = std::getenv("QV_QUORVANE_EXE");
     ASSERT_NE(unixPath, nullptr);
     std::string path = std::string("Z:") + unixPath;
-    for (char& c : path) {
-        c = c == '/' ? '\\' : c;
-    }
+    std::replace(path.begin(), path.end(), '/', '\\');
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                &process));
     HWND window = nullptr;
-    for (int i = 0; i < 300 && window == nullptr; ++i) {
+    for (int i = 0; i < 300 && (window == nullptr || !IsWindowVisible(window)); ++i) {
         Sleep(50);
         window = FindWindowA("KXPELLORSDK_DEMO", "QuorvaneV1.0");
-        if (window != nullptr && !IsWindowVisible(window)) {
-            window = nullptr;
-        }
     }
-    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(window != nullptr && IsWindowVisible(window));
     Sleep(300);
 
     EXPECT_EQ(GetPropA(window, "kxPellorTest__20170523_QV"), reinterpret_cast<HANDLE>(1));
-    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
-    EXPECT_EQ(style & WS_THICKFRAME, 0) << "no sizing border";
-    EXPECT_NE(style & WS_MAXIMIZEBOX, 0);
-    EXPECT_NE(style & WS_MINIMIZEBOX, 0);
-    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
-    EXPECT_NE(style & WS_SYSMENU, 0);
+    // Minimise and maximise boxes, no sizing border, not topmost.
+    const LONG_PTR wanted = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    EXPECT_EQ(GetWindowLongPtrA(window, GWL_STYLE) & (wanted | WS_THICKFRAME), wanted);
     EXPECT_EQ(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
-
     RECT rect{};
     GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    EXPECT_EQ(width, 582);
-    EXPECT_EQ(height, 615);
-    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
-    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
+    EXPECT_EQ(rect.right - rect.left, 582);
+    EXPECT_EQ(rect.bottom - rect.top, 615);
+    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - 582) / 2);
+    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - 615) / 2);
 
     // The dialog sits at the top left of the client area.
     HWND dialog = FindWindowExA(window, nullptr, "#32770", nullptr);

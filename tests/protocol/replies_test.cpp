@@ -1,6 +1,6 @@
-// Reply frames as the device sends them, and what each one reaches: the
-// checksum is tested first, then the code, then the status byte, and a reply
-// is never read past its end.
+// Reply frames as the device sends them, and what each reaches: the checksum
+// is tested first, then the code, then the status byte, and a reply is never
+// read past its end.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,193 +12,93 @@
 
 namespace {
 
-std::vector<ReplyEvent> Handle(const std::vector<uint8_t>& frame)
+using K = ReplyKind;
+
+// What one frame reached, as "kind:text" or "kind:dhcp/ip/mask/gateway".
+std::vector<std::string> Handle(const Bytes& frame)
 {
     TakeReplyEvents();
     HandleReplyFrame(frame.data(), static_cast<uint32_t>(frame.size()));
-    return TakeReplyEvents();
-}
-
-// A reply that must reach exactly one operation of `kind`.
-ReplyEvent HandleOne(const std::vector<uint8_t>& frame, ReplyKind kind)
-{
-    auto events = Handle(frame);
-    EXPECT_EQ(events.size(), 1u);
-    if (events.size() != 1)
-        return ReplyEvent{kind, NetConfig{}, std::string()};
-    EXPECT_EQ(events[0].kind, kind);
-    return events[0];
-}
-
-const uint8_t ReplyCodes[] = {0x02, 0x04, 0x06, 0x08, 0x0A, 0x0C};
-
-TEST(NetConfigReply, DhcpOffReachesShowNetConfigWithAddresses)
-{
-    auto frame = Bytes({0x55, 0xAA, 0x02, 0x00, 0x00, 0x0E, 0x00, 0x00, 0xC0, 0xA8, 0x01,
-                        0x0A, 0xFF, 0xFF, 0xFF, 0x00, 0xC0, 0xA8, 0x01, 0x01, 0xAA, 0x73});
-    auto event = HandleOne(frame, ReplyKind::NetConfigShown);
-    EXPECT_FALSE(event.config.dhcp);
-    EXPECT_EQ(event.config.ipAddress, 0xC0A8010Au);
-    EXPECT_EQ(event.config.subnetMask, 0xFFFFFF00u);
-    EXPECT_EQ(event.config.gateway, 0xC0A80101u);
-}
-
-TEST(NetConfigReply, AnyNonZeroFlagMeansDhcpAndAddressesAreNotRead)
-{
-    auto frame = MakeReply(0x02, 0x00, std::string("\x02" "\x0A\x0B\x0C\x0D" "\x01\x02\x03\x04"
-                                                   "\x05\x06\x07\x08", 13));
-    auto event = HandleOne(frame, ReplyKind::NetConfigShown);
-    EXPECT_TRUE(event.config.dhcp);
-    EXPECT_EQ(event.config.ipAddress, 0u);
-    EXPECT_EQ(event.config.subnetMask, 0u);
-    EXPECT_EQ(event.config.gateway, 0u);
-}
-
-TEST(NetConfigReply, ShortRepliesAreReadOnlyAsFarAsTheyGo)
-{
-    // DHCP on needs the status and the flag only.
-    auto event = HandleOne(MakeReply(0x02, 0x00, "\x01"), ReplyKind::NetConfigShown);
-    EXPECT_TRUE(event.config.dhcp);
-    // Status alone: no flag to read.
-    EXPECT_TRUE(Handle(MakeReply(0x02, 0x00)).empty());
-    // DHCP off needs all three addresses: 13 payload bytes are one short.
-    std::string twelve(12, '\x01');
-    EXPECT_TRUE(Handle(MakeReply(0x02, 0x00, std::string(1, '\0') + twelve.substr(0, 11))).empty());
-    event = HandleOne(MakeReply(0x02, 0x00, std::string(1, '\0') + twelve), ReplyKind::NetConfigShown);
-    EXPECT_FALSE(event.config.dhcp);
-    EXPECT_EQ(event.config.gateway, 0x01010101u);
-}
-
-TEST(StatusReplies, HeartbeatCountsOnlyWithStatusZero)
-{
-    HandleOne(Bytes({0x55, 0xAA, 0x08, 0x00, 0x00, 0x01, 0x00, 0x51, 0xC4}), ReplyKind::HeartbeatReply);
-    EXPECT_TRUE(Handle(Bytes({0x55, 0xAA, 0x08, 0x00, 0x00, 0x01, 0x01, 0x91, 0x05})).empty());
-    // Bytes after the status are ignored.
-    HandleOne(MakeReply(0x08, 0x00, "junk"), ReplyKind::HeartbeatReply);
-}
-
-TEST(StatusReplies, NoticesCarryTheirGbkTexts)
-{
-    auto event = HandleOne(Bytes({0x55, 0xAA, 0x04, 0x00, 0x00, 0x01, 0x00, 0x50, 0xD4}),
-                           ReplyKind::Notice);
-    EXPECT_EQ(event.text, texts::NetConfigApplied);
-    event = HandleOne(Bytes({0x55, 0xAA, 0x0C, 0x00, 0x00, 0x01, 0x00, 0x91, 0x35}),
-                      ReplyKind::Notice);
-    EXPECT_EQ(event.text, texts::PasswordChanged);
-    EXPECT_TRUE(Handle(MakeReply(0x04, 0x01)).empty());
-    EXPECT_TRUE(Handle(MakeReply(0x0C, 0x01)).empty());
-}
-
-TEST(StatusReplies, NonZeroStatusShowsNothingForAnyCode)
-{
-    for (uint8_t code : ReplyCodes)
-        for (int status : {0x01, 0x7F, 0x80, 0xFF})
-            EXPECT_TRUE(Handle(MakeReply(code, static_cast<uint8_t>(status),
-                                         std::string("\x01" "abcdefghijklmn", 15))).empty())
-                << "code " << int(code) << " status " << status;
-}
-
-TEST(StatusReplies, ReplyWithoutPayloadHasNoStatusAndIsIgnored)
-{
-    for (uint8_t code : ReplyCodes)
-        EXPECT_TRUE(Handle(MakeFrame(code, {})).empty()) << "code " << int(code);
-}
-
-TEST(Acceptance, CodesOutsideTheSixAreIgnored)
-{
-    for (int code = 0; code < 256; ++code) {
-        bool known = false;
-        for (uint8_t c : ReplyCodes)
-            known = known || c == code;
-        if (known)
-            continue;
-        auto frame = MakeReply(static_cast<uint8_t>(code), 0x00, std::string("\x00" "abc", 4));
-        EXPECT_TRUE(Handle(frame).empty()) << "code " << code;
+    std::vector<std::string> seen;
+    for (const ReplyEvent& e : TakeReplyEvents()) {
+        char config[64];
+        std::snprintf(config, sizeof config, "%d/%08X/%08X/%08X", e.config.dhcp, e.config.ipAddress,
+                      e.config.subnetMask, e.config.gateway);
+        seen.push_back(std::to_string(static_cast<int>(e.kind)) + ":" +
+                       (e.kind == K::NetConfigShown ? std::string(config) : e.text));
     }
+    return seen;
 }
 
-TEST(Acceptance, OneBitChecksumErrorIsIgnored)
+std::vector<std::string> One(K kind, const std::string& what)
 {
-    const std::vector<uint8_t> good[] = {
-        Bytes({0x55, 0xAA, 0x08, 0x00, 0x00, 0x01, 0x00, 0x51, 0xC4}),
-        Bytes({0x55, 0xAA, 0x04, 0x00, 0x00, 0x01, 0x00, 0x50, 0xD4}),
-        MakeReply(0x06, 0x00, "ok"),
-        MakeReply(0x0A, 0x00, "secret"),
-        MakeReply(0x02, 0x00, "\x01"),
+    return {std::to_string(static_cast<int>(kind)) + ":" + what};
+}
+
+const std::string p99(99, 'q'), p150 = std::string(99, 'r') + std::string(51, 's'), L1015(1015, 'L');
+const std::vector<std::string> None;
+
+TEST(Replies, WhatEachReplyReaches)
+{
+    const struct { const char* what; Bytes frame; std::vector<std::string> seen; } cases[] = {
+        {"net dhcp off", Hex("55 AA 02 00 00 0E 00 00 C0 A8 01 0A FF FF FF 00 C0 A8 01 01 AA 73"),
+         One(K::NetConfigShown, "0/C0A8010A/FFFFFF00/C0A80101")},
+        // Any non-zero flag is DHCP on, and then the addresses are not read.
+        {"net dhcp 2", MakeReply(0x02, 0, std::string("\x02\x0A\x0B\x0C\x0D\x01\x02\x03\x04\x05\x06\x07\x08", 13)),
+         One(K::NetConfigShown, "1/00000000/00000000/00000000")},
+        {"net dhcp flag only", MakeReply(0x02, 0, "\x01"), One(K::NetConfigShown, "1/00000000/00000000/00000000")},
+        {"net status only", MakeReply(0x02, 0), None},
+        // DHCP off needs all three addresses: 13 payload bytes are one short.
+        {"net 13 bytes", MakeReply(0x02, 0, std::string(1, '\0') + std::string(11, '\x01')), None},
+        {"net 14 bytes", MakeReply(0x02, 0, std::string(1, '\0') + std::string(12, '\x01')),
+         One(K::NetConfigShown, "0/01010101/01010101/01010101")},
+        {"set net ok", Hex("55 AA 04 00 00 01 00 50 D4"), One(K::Notice, texts::NetConfigApplied)},
+        {"set password ok", Hex("55 AA 0C 00 00 01 00 91 35"), One(K::Notice, texts::PasswordChanged)},
+        {"heartbeat", Hex("55 AA 08 00 00 01 00 51 C4"), One(K::HeartbeatReply, "")},
+        {"heartbeat refused", Hex("55 AA 08 00 00 01 01 91 05"), None},
+        {"heartbeat junk after", MakeReply(0x08, 0, "junk"), One(K::HeartbeatReply, "")},
+        // Texts end at their 0, or with the payload; GBK is handed on as is.
+        {"line", MakeReply(0x06, 0, std::string("eth0 up\0tail", 12)), One(K::OutputLine, "eth0 up")},
+        {"line gbk", TextReply(0x06, 0, "\xC4\xE3\xBA\xC3"), One(K::OutputLine, "\xC4\xE3\xBA\xC3")},
+        {"line empty", MakeReply(0x06, 0), One(K::OutputLine, "")},
+        {"line no zero", MakeReply(0x06, 0, "no zero here"), One(K::OutputLine, "no zero here")},
+        {"line 1015", MakeReply(0x06, 0, L1015), One(K::OutputLine, L1015)},
+        {"password 99", TextReply(0x0A, 0, p99), One(K::AdminPassword, p99)},
+        {"password 150", TextReply(0x0A, 0, p150), One(K::AdminPassword, p150.substr(0, 99))},
+        {"password no zero", MakeReply(0x0A, 0, "admin"), One(K::AdminPassword, "admin")},
     };
-    for (const auto& frame : good) {
-        ASSERT_EQ(Handle(frame).size(), 1u);
-        // Any single bit flipped after the start bytes (which the checksum does
-        // not cover and the receiver has already tested) must be caught.
-        for (size_t byte = 2; byte < frame.size(); ++byte) {
-            for (int bit = 0; bit < 8; ++bit) {
-                auto broken = frame;
-                broken[byte] ^= static_cast<uint8_t>(1u << bit);
-                EXPECT_TRUE(Handle(broken).empty()) << "byte " << byte << " bit " << bit;
-            }
+    for (const auto& c : cases)
+        EXPECT_EQ(Handle(c.frame), c.seen) << c.what;
+}
+
+TEST(Replies, RefusedUnknownEmptyOrDamagedFramesReachNothing)
+{
+    for (uint8_t code : {0x02, 0x04, 0x06, 0x08, 0x0A, 0x0C}) {
+        for (int status : {0x01, 0x80, 0xFF})
+            EXPECT_EQ(Handle(MakeReply(code, static_cast<uint8_t>(status), std::string("\x01" "abcdefghijklmn", 15))),
+                      None) << int(code) << " status " << status;
+        EXPECT_EQ(Handle(MakeFrame(code, {})), None) << "no status byte, code " << int(code);
+    }
+    for (int code = 0; code < 256; ++code) {
+        if (code > 0x0C || code % 2 == 1 || code == 0) {
+            EXPECT_EQ(Handle(MakeReply(static_cast<uint8_t>(code), 0, std::string("\x00" "abc", 4))), None) << code;
         }
     }
-}
-
-TEST(Acceptance, ReservedByteIsNotLookedAt)
-{
-    auto frame = MakeReply(0x08, 0x00);
-    frame[3] = 0x5A;
-    const uint16_t sum = Crc16(frame.data() + 2, static_cast<uint32_t>(frame.size() - 4));
-    frame[frame.size() - 2] = static_cast<uint8_t>(sum >> 8);
-    frame[frame.size() - 1] = static_cast<uint8_t>(sum & 0xFF);
-    HandleOne(frame, ReplyKind::HeartbeatReply);
-}
-
-TEST(Acceptance, NullOrImpossibleLengthsAreIgnored)
-{
-    auto frame = MakeReply(0x08, 0x00);
+    const Bytes heartbeat = Hex("55 AA 08 00 00 01 00 51 C4");
     HandleReplyFrame(nullptr, 9);
-    HandleReplyFrame(frame.data(), 7);
+    HandleReplyFrame(heartbeat.data(), 7);
     EXPECT_EQ(ReplyEventCount(), 0u);
-}
 
-TEST(TextReplies, OutputLineEndsAtItsTerminator)
-{
-    auto event = HandleOne(MakeReply(0x06, 0x00, std::string("eth0 up\0tail", 12)),
-                           ReplyKind::OutputLine);
-    EXPECT_EQ(event.text, "eth0 up");
-    // GBK bytes are handed on unchanged.
-    event = HandleOne(MakeReply(0x06, 0x00, std::string("\xC4\xE3\xBA\xC3\0", 5)), ReplyKind::OutputLine);
-    EXPECT_EQ(event.text, "\xC4\xE3\xBA\xC3");
-    // An empty text is still a line.
-    event = HandleOne(MakeReply(0x06, 0x00, std::string(1, '\0')), ReplyKind::OutputLine);
-    EXPECT_EQ(event.text, "");
-    event = HandleOne(MakeReply(0x06, 0x00), ReplyKind::OutputLine);
-    EXPECT_EQ(event.text, "");
-}
-
-TEST(TextReplies, OutputWithoutTerminatorEndsWithThePayload)
-{
-    // The checksum bytes that follow are not part of the text.
-    auto event = HandleOne(MakeReply(0x06, 0x00, "no zero here"), ReplyKind::OutputLine);
-    EXPECT_EQ(event.text, "no zero here");
-    // The largest reply the receiver can hold: 1015 text bytes, no zero.
-    std::string longest(1015, 'L');
-    auto frame = MakeReply(0x06, 0x00, longest);
-    ASSERT_EQ(frame.size(), 1024u);
-    event = HandleOne(frame, ReplyKind::OutputLine);
-    EXPECT_EQ(event.text, longest);
-}
-
-TEST(TextReplies, PasswordUpTo99BytesWholeLongerCut)
-{
-    std::string p99(99, 'q');
-    auto event = HandleOne(MakeReply(0x0A, 0x00, p99 + std::string(1, '\0')), ReplyKind::AdminPassword);
-    EXPECT_EQ(event.text, p99);
-    std::string p150;
-    for (int i = 0; i < 150; ++i)
-        p150 += static_cast<char>('a' + i % 26);
-    event = HandleOne(MakeReply(0x0A, 0x00, p150 + std::string(1, '\0')), ReplyKind::AdminPassword);
-    EXPECT_EQ(event.text, p150.substr(0, 99));
-    // Without a terminator the payload's end ends the text.
-    event = HandleOne(MakeReply(0x0A, 0x00, "admin"), ReplyKind::AdminPassword);
-    EXPECT_EQ(event.text, "admin");
+    // Any bit flipped after the start bytes is caught by the checksum.
+    for (const Bytes& good : {heartbeat, MakeReply(0x06, 0, "ok"), MakeReply(0x0A, 0, "secret")}) {
+        ASSERT_EQ(Handle(good).size(), 1u);
+        for (size_t byte = 2; byte < good.size(); ++byte)
+            for (int bit = 0; bit < 8; ++bit) {
+                Bytes broken = good;
+                broken[byte] ^= static_cast<uint8_t>(1u << bit);
+                EXPECT_EQ(Handle(broken), None) << "byte " << byte << " bit " << bit;
+            }
+    }
 }
 
 }  // namespace

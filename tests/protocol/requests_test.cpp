@@ -1,7 +1,8 @@
-// The six requests, byte for byte as the device expects them, each written
-// in exactly one WritePort call.
+// The six requests, byte for byte as the device expects them, each written in
+// exactly one WritePort call.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "protocol/device_client.h"
@@ -10,143 +11,61 @@
 
 namespace {
 
-// The one frame the last sender wrote; fails the test if it wrote more or less.
-std::vector<uint8_t> OnlyWrite()
+Bytes Cat(Bytes a, const Bytes& b)
 {
-    auto writes = TakeWrites();
-    EXPECT_EQ(writes.size(), 1u) << "a request must go out in one WritePort call";
-    return writes.empty() ? std::vector<uint8_t>() : writes.front();
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
-std::vector<uint8_t> Repeat(int value, size_t count)
+// What one call wrote; nothing at all is an empty list.
+std::vector<Bytes> Writes(const std::function<void()>& send)
 {
-    return std::vector<uint8_t>(count, static_cast<uint8_t>(value));
+    TakeWrites();
+    send();
+    return TakeWrites();
 }
 
-std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts)
+TEST(Requests, EachIsOneExactFrame)
 {
-    std::vector<uint8_t> all;
-    for (const auto& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
+    const std::string p1005(1005, 'p'), x1015(1015, 'x');
+    const struct { const char* what; std::function<void()> send; Bytes frame; } cases[] = {
+        {"get net", SendGetNetConfig, Hex("55 AA 01 00 00 00 D8 01")},
+        {"get password", SendGetAdminPassword, Hex("55 AA 09 00 00 00 B8 03")},
+        {"heartbeat", SendHeartbeat, Hex("55 AA 07 00 00 02 00 03 6D E0")},
+        {"ifconfig", [] { SendShellCommand("ifconfig"); },
+         Hex("55 AA 05 00 00 09 69 66 63 6F 6E 66 69 67 00 A5 CC")},
+        {"route", [] { SendShellCommand("route"); }, Hex("55 AA 05 00 00 06 72 6F 75 74 65 00 8A A9")},
+        // GBK typed by the technician travels unchanged, with its terminator.
+        {"gbk", [] { SendShellCommand("echo \xC4\xE3"); }, MakeFrame(0x05, Hex("65 63 68 6F 20 C4 E3 00"))},
+        // The longest command the dialog passes (1000 bytes and " -c 4"), and
+        // 1015 bytes, which fill the 1024-byte frame buffer exactly.
+        {"1005", [&] { SendShellCommand(p1005.c_str()); },
+         Cat(Cat(Hex("55 AA 05 00 03 EE"), Bytes(1005, 'p')), Hex("00 53 DC"))},
+        {"1015", [&] { SendShellCommand(x1015.c_str()); }, MakeFrame(0x05, Cat(Bytes(1015, 'x'), {0}))},
+        // DHCP on: the addresses are not sent.
+        {"dhcp on", [] { SendSetNetConfig(true, 0xC0A8010A, 0xFFFFFF00, 0xC0A80101); },
+         Cat(Cat(Hex("55 AA 03 00 00 15 01"), Bytes(20, 0)), Hex("4B 1D"))},
+        {"dhcp off", [] { SendSetNetConfig(false, 0xC0A8010A, 0xFFFFFF00, 0xC0A80101); },
+         Cat(Cat(Hex("55 AA 03 00 00 15 00 C0 A8 01 0A FF FF FF 00 C0 A8 01 01"), Bytes(8, 0)), Hex("D4 1D"))},
+        // The password field is 16 bytes: zero padded, or full without a
+        // terminator, never more.
+        {"password a", [] { SendSetAdminPassword("a"); }, Cat(Cat(Hex("55 AA 0B 00 00 10 61"), Bytes(15, 0)), Hex("1C 65"))},
+        {"password 16", [] { SendSetAdminPassword("0123456789abcdef"); },
+         MakeFrame(0x0B, Hex("30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66"))},
+        {"password 20", [] { SendSetAdminPassword("0123456789abcdefGHIJ"); },
+         MakeFrame(0x0B, Hex("30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66"))},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Writes(c.send), std::vector<Bytes>{c.frame}) << c.what;
 }
 
-class Requests : public ::testing::Test {
-protected:
-    void SetUp() override { TakeWrites(); }
-};
-
-TEST_F(Requests, FixedRequestsAreExactFrames)
+TEST(Requests, TooLongOrNullTextsSendNothing)
 {
-    SendGetNetConfig();
-    EXPECT_EQ(OnlyWrite(), Bytes({0x55, 0xAA, 0x01, 0x00, 0x00, 0x00, 0xD8, 0x01}));
-    SendGetAdminPassword();
-    EXPECT_EQ(OnlyWrite(), Bytes({0x55, 0xAA, 0x09, 0x00, 0x00, 0x00, 0xB8, 0x03}));
-    SendHeartbeat();
-    EXPECT_EQ(OnlyWrite(), Bytes({0x55, 0xAA, 0x07, 0x00, 0x00, 0x02, 0x00, 0x03, 0x6D, 0xE0}));
-}
-
-TEST_F(Requests, ShellCommandsCarryTheirTerminator)
-{
-    SendShellCommand("ifconfig");
-    EXPECT_EQ(OnlyWrite(), Bytes({0x55, 0xAA, 0x05, 0x00, 0x00, 0x09, 0x69, 0x66, 0x63, 0x6F,
-                                  0x6E, 0x66, 0x69, 0x67, 0x00, 0xA5, 0xCC}));
-    SendShellCommand("route");
-    EXPECT_EQ(OnlyWrite(), Bytes({0x55, 0xAA, 0x05, 0x00, 0x00, 0x06, 0x72, 0x6F, 0x75, 0x74,
-                                  0x65, 0x00, 0x8A, 0xA9}));
-}
-
-TEST_F(Requests, LongShellCommandsUpToTheBufferAndNoFurther)
-{
-    // The longest command the dialog passes: 1000 typed bytes and " -c 4".
-    std::string command(1005, 'p');
-    SendShellCommand(command.c_str());
-    auto frame = OnlyWrite();
-    ASSERT_EQ(frame.size(), 1014u);
-    EXPECT_EQ(frame[4], 0x03);
-    EXPECT_EQ(frame[5], 0xEE);
-    EXPECT_EQ(std::string(frame.begin() + 6, frame.begin() + 6 + 1005), command);
-    EXPECT_EQ(frame[6 + 1005], 0x00);
-    EXPECT_TRUE(CheckFrame(frame.data(), 1014));
-
-    // 1015 bytes fill the 1024-byte frame buffer exactly.
-    std::string longest(1015, 'x');
-    SendShellCommand(longest.c_str());
-    frame = OnlyWrite();
-    ASSERT_EQ(frame.size(), 1024u);
-    EXPECT_EQ(frame[4], 0x03);
-    EXPECT_EQ(frame[5], 0xF8);
-    EXPECT_EQ(frame[1021], 0x00);
-    EXPECT_TRUE(CheckFrame(frame.data(), 1024));
-
-    // One byte more would overrun it: nothing is sent at all.
-    std::string tooLong(1016, 'x');
-    SendShellCommand(tooLong.c_str());
-    EXPECT_TRUE(TakeWrites().empty());
-    std::string farTooLong(5000, 'x');
-    SendShellCommand(farTooLong.c_str());
-    EXPECT_TRUE(TakeWrites().empty());
-}
-
-TEST_F(Requests, ShellTextIsSentAsItsNarrowBytes)
-{
-    // GBK text typed by the technician travels unchanged.
-    const char gbk[] = "echo \xC4\xE3\xBA\xC3";
-    SendShellCommand(gbk);
-    auto frame = OnlyWrite();
-    ASSERT_EQ(frame.size(), sizeof(gbk) + 8);
-    EXPECT_EQ(std::string(frame.begin() + 6, frame.begin() + 6 + sizeof(gbk) - 1), gbk);
-    EXPECT_TRUE(CheckFrame(frame.data(), static_cast<uint32_t>(frame.size())));
-}
-
-TEST_F(Requests, NetConfigWithDhcpOnIgnoresTheAddresses)
-{
-    SendSetNetConfig(true, 0xC0A8010A, 0xFFFFFF00, 0xC0A80101);
-    auto expected = Join({Bytes({0x55, 0xAA, 0x03, 0x00, 0x00, 0x15, 0x01}), Repeat(0, 20),
-                          Bytes({0x4B, 0x1D})});
-    EXPECT_EQ(OnlyWrite(), expected);
-    SendSetNetConfig(true, 0, 0, 0);
-    EXPECT_EQ(OnlyWrite(), expected);
-}
-
-TEST_F(Requests, NetConfigWithDhcpOffCarriesAddressesInDottedOrder)
-{
-    SendSetNetConfig(false, 0xC0A8010A, 0xFFFFFF00, 0xC0A80101);
-    auto expected = Join({Bytes({0x55, 0xAA, 0x03, 0x00, 0x00, 0x15, 0x00, 0xC0, 0xA8, 0x01,
-                                 0x0A, 0xFF, 0xFF, 0xFF, 0x00, 0xC0, 0xA8, 0x01, 0x01}),
-                          Repeat(0, 8), Bytes({0xD4, 0x1D})});
-    EXPECT_EQ(OnlyWrite(), expected);
-}
-
-TEST_F(Requests, PasswordFieldIsSixteenBytesWhateverTheLength)
-{
-    SendSetAdminPassword("a");
-    auto frame = OnlyWrite();
-    ASSERT_EQ(frame.size(), 24u);
-    EXPECT_EQ(std::vector<uint8_t>(frame.begin(), frame.begin() + 6),
-              Bytes({0x55, 0xAA, 0x0B, 0x00, 0x00, 0x10}));
-    EXPECT_EQ(std::vector<uint8_t>(frame.begin() + 6, frame.begin() + 22),
-              Join({Bytes({'a'}), Repeat(0, 15)}));
-    EXPECT_TRUE(CheckFrame(frame.data(), 24));
-
-    const std::string sixteen = "0123456789abcdef";
-    SendSetAdminPassword(sixteen.c_str());
-    frame = OnlyWrite();
-    ASSERT_EQ(frame.size(), 24u);
-    EXPECT_EQ(std::string(frame.begin() + 6, frame.begin() + 22), sixteen);
-    EXPECT_TRUE(CheckFrame(frame.data(), 24));
-
-    // Bytes past the sixteenth are not sent; the frame is the same as above.
-    SendSetAdminPassword("0123456789abcdefGHIJ");
-    auto longer = OnlyWrite();
-    EXPECT_EQ(longer, frame);
-}
-
-TEST_F(Requests, NullTextsSendNothing)
-{
-    SendShellCommand(nullptr);
-    SendSetAdminPassword(nullptr);
-    EXPECT_TRUE(TakeWrites().empty());
+    const std::string x1016(1016, 'x'), x5000(5000, 'x');
+    EXPECT_TRUE(Writes([&] { SendShellCommand(x1016.c_str()); }).empty());
+    EXPECT_TRUE(Writes([&] { SendShellCommand(x5000.c_str()); }).empty());
+    EXPECT_TRUE(Writes([] { SendShellCommand(nullptr); }).empty());
+    EXPECT_TRUE(Writes([] { SendSetAdminPassword(nullptr); }).empty());
 }
 
 }  // namespace

@@ -144,6 +144,7 @@ TEST_F(Assembler, DiscardRules)
         std::vector<uint8_t> read;
     } cases[] = {
         {"stray byte in front", Concat(Bytes({0x00}), Heartbeat)},
+        {"0x55 not followed by 0xAA", Bytes({0x55, 0x00, 0x06, 0x00, 0x00, 0x01, 0x00, 0x00})},
         {"frame behind a stray piece", Concat(Bytes({0x13, 0x37, 0x55}), Heartbeat)},
         {"declared total above 1024", Concat(oversized, Heartbeat)},
         {"declared total 0xFFFF", Bytes({0x55, 0xAA, 0x06, 0x00, 0xFF, 0xFF, 0x00, 0x00})},

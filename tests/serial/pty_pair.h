@@ -15,7 +15,7 @@
 
 struct PtyPair {
     int master = -1;
-    int slave = -1;  // kept open by the test so the line settings persist
+    int slave = -1;   // kept open by the test so the line settings persist
     std::string path;
 
     PtyPair()
@@ -23,8 +23,8 @@ struct PtyPair {
         if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
             return;
         path = ttyname(slave);
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-        fcntl(slave, F_SETFL, fcntl(slave, F_GETFL) | O_NONBLOCK);
+        for (int fd : {master, slave})
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         termios t{};
         tcgetattr(master, &t);
         cfmakeraw(&t);
@@ -32,10 +32,8 @@ struct PtyPair {
     }
     ~PtyPair()
     {
-        if (master >= 0)
-            close(master);
-        if (slave >= 0)
-            close(slave);
+        close(master);
+        close(slave);
     }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
@@ -43,21 +41,20 @@ struct PtyPair {
     bool Ok() const { return master >= 0 && slave >= 0 && !path.empty(); }
 };
 
+inline long long PtyMsLeft(std::chrono::steady_clock::time_point end)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+}
+
 // Reads from `fd` until `want` bytes have come or `ms` have passed.
 inline std::vector<uint8_t> ReadFor(int fd, size_t want, int ms)
 {
     std::vector<uint8_t> got;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (got.size() < want) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now()).count();
-        if (left <= 0)
-            break;
+    for (long long left = ms; got.size() < want && left > 0; left = PtyMsLeft(end)) {
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left)) <= 0)
-            continue;
         uint8_t chunk[4096];
-        const ssize_t n = read(fd, chunk, sizeof chunk);
+        const ssize_t n = poll(&p, 1, static_cast<int>(left)) > 0 ? read(fd, chunk, sizeof chunk) : 0;
         if (n > 0)
             got.insert(got.end(), chunk, chunk + n);
     }
@@ -69,14 +66,13 @@ inline bool WriteAll(int fd, const std::vector<uint8_t>& bytes, int ms = 2000)
 {
     size_t done = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (done < bytes.size() && std::chrono::steady_clock::now() < end) {
+    while (done < bytes.size() && PtyMsLeft(end) > 0) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
+        pollfd p{fd, POLLOUT, 0};
+        if (n > 0)
             done += static_cast<size_t>(n);
-        } else {
-            pollfd p{fd, POLLOUT, 0};
+        else
             poll(&p, 1, 10);
-        }
     }
     return done == bytes.size();
 }
