@@ -16,8 +16,33 @@ struct Worker {
 // args[0] is the program; false when it could not be started.
 bool StartWorker(const std::vector<std::string>& args, Worker& worker);
 
-// The next line the worker wrote, blocking; false at the end of its output.
-bool ReadWorkerLine(Worker& worker, std::string& line);
+// Reads what the worker wrote next into `buffer`, blocking; 0 at the end of
+// its output.
+size_t ReadWorkerOutput(Worker& worker, char* buffer, size_t capacity);
+
+// The next line the worker wrote (a Windows "\r\n" ends it too), blocking;
+// false at the end of its output.
+inline bool ReadWorkerLine(Worker& worker, std::string& line)
+{
+    for (;;) {
+        const size_t end = worker.pending.find('\n');
+        if (end != std::string::npos) {
+            line = worker.pending.substr(0, end);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            worker.pending.erase(0, end + 1);
+            return true;
+        }
+        char buffer[4096];
+        const size_t n = ReadWorkerOutput(worker, buffer, sizeof buffer);
+        if (n == 0) {
+            line.swap(worker.pending);
+            worker.pending.clear();
+            return !line.empty();
+        }
+        worker.pending.append(buffer, n);
+    }
+}
 
 // Waits for the worker to end and returns its exit code (-1 if it died).
 int FinishWorker(Worker& worker);

@@ -36,25 +36,13 @@ bool StartWorker(const std::vector<std::string>& args, Worker& worker)
     return true;
 }
 
-bool ReadWorkerLine(Worker& worker, std::string& line)
+size_t ReadWorkerOutput(Worker& worker, char* buffer, size_t capacity)
 {
     for (;;) {
-        const size_t end = worker.pending.find('\n');
-        if (end != std::string::npos) {
-            line = worker.pending.substr(0, end);
-            worker.pending.erase(0, end + 1);
-            return true;
-        }
-        char buffer[4096];
-        const ssize_t n = read(static_cast<int>(worker.output), buffer, sizeof buffer);
+        const ssize_t n = read(static_cast<int>(worker.output), buffer, capacity);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            line.swap(worker.pending);
-            worker.pending.clear();
-            return !line.empty();
-        }
-        worker.pending.append(buffer, static_cast<size_t>(n));
+        return n > 0 ? static_cast<size_t>(n) : 0;
     }
 }
 

@@ -67,26 +67,12 @@ bool StartWorker(const std::vector<std::string>& args, Worker& worker)
     return true;
 }
 
-bool ReadWorkerLine(Worker& worker, std::string& line)
+size_t ReadWorkerOutput(Worker& worker, char* buffer, size_t capacity)
 {
-    for (;;) {
-        const size_t end = worker.pending.find('\n');
-        if (end != std::string::npos) {
-            line = worker.pending.substr(0, end);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            worker.pending.erase(0, end + 1);
-            return true;
-        }
-        char buffer[4096];
-        DWORD n = 0;
-        if (!ReadFile(reinterpret_cast<HANDLE>(worker.output), buffer, sizeof buffer, &n, nullptr) || n == 0) {
-            line.swap(worker.pending);
-            worker.pending.clear();
-            return !line.empty();
-        }
-        worker.pending.append(buffer, n);
-    }
+    DWORD n = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(worker.output), buffer, static_cast<DWORD>(capacity), &n, nullptr))
+        return 0;
+    return n;
 }
 
 int FinishWorker(Worker& worker)
