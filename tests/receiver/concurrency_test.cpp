@@ -9,6 +9,8 @@
 #include <time.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -44,10 +46,17 @@ long AssemblerCpuMicroseconds()
 
 // One read, as the reader makes it. Waiting for room keeps every byte: these
 // tests are about the hand-over between threads, not the full-buffer rule.
+// An assembler that never wakes leaves no room: the test ends there.
 void Feed(const uint8_t* bytes, uint32_t length, uint32_t session)
 {
-    while (AssemblyFill.load() + length > AssemblyBufferSize)
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (AssemblyFill.load() + length > AssemblyBufferSize) {
+        if (std::chrono::steady_clock::now() > end) {
+            std::fprintf(stderr, "the assembler took nothing for 10 s\n");
+            std::abort();
+        }
         std::this_thread::yield();
+    }
     std::memcpy(StagingBuffer.data(), bytes, length);
     StagingCount = length;
     StagingSession = session;
