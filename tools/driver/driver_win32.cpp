@@ -255,9 +255,13 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
     // Right after an opening both first replies may have been lost to noise
     // or corruption; the no-answer message and the release are then right.
     auto justOpened = [&] { return Now() - openedAt < 6000; };
+    // A posted click is handled later: wait for the port to be open before
+    // judging it, or the next round would click again and close it.
     auto open = [&] {
-        if (!PortOpen())
+        if (!PortOpen()) {
             Click(IDC_PORT_TOGGLE);
+            WaitFor([] { return PortOpen(); }, 3000);
+        }
         openedAt = Now();
         WaitFor([] { return CommandsEnabled() || !PortOpen(); }, 6000);
     };
