@@ -91,7 +91,8 @@ class Commands(unittest.TestCase):
 
     def test_device_that_accepts_but_does_not_apply(self):
         d = Device(self, "--ignore-changes")
-        for args in (["set", "static", "10.1.1.1", "255.0.0.0", "10.0.0.1"], ["passwd", "other"]):
+        for args in (["set", "static", "10.1.1.1", "255.0.0.0", "10.0.0.1"], ["passwd", "other"],
+                     ["set", "static", "192.168.1.10", "255.255.255.0", "192.168.1.254"]):   # gateway only
             rc, doc = cli_json("-p", d.link, *args)
             self.assertEqual((rc, doc["result"]), (1, "verify_failed"), args)
             self.assertIn("verification failed", doc["error"])
@@ -104,6 +105,7 @@ class Commands(unittest.TestCase):
         self.assertEqual(doc["sent"], "ping 10.0.0.1 -c 4")
         self.assertEqual(doc["lines"], d.sent_lines()[1:])
         self.assertEqual(sum("bytes from" in l for l in doc["lines"]), 4)
+        self.assertEqual(cli_json("-p", d.link, "exec", "--quiet", "300", "echo", "ping")[1]["sent"], "echo ping")
 
     def test_trace_decodes_and_masks(self):
         d = Device(self, "--password", "secret")
@@ -134,6 +136,7 @@ class ExitCodes(unittest.TestCase):
             (["-p", "/dev/qv-no-such-port", "show"], 4, "port_error", "missing: No such file"),
             (["-p", idle.link, "set", "static", "10.0.0.256", "255.0.0.0", "10.0.0.1"], 2, "bad_input", "IP"),
             (["-p", idle.link, "passwd", "九个汉字的密码太长了"], 2, "bad_input", "at most 16"),
+            (["-p", idle.link, "passwd", "x" * 17], 2, "bad_input", "17 bytes"),
             (["-p", idle.link, "exec", "x" * 1001], 2, "bad_input", "at most 1000"),
             (["show"], 2, "bad_input", "no port"),
         ]
