@@ -15,7 +15,7 @@ namespace {
 
 std::atomic<intptr_t> PortHandle{NoPort};
 std::atomic<uint32_t> PortUsers{0};
-std::atomic<uint32_t> Session{0};
+std::atomic<uint32_t> Session{0};   // raised by PublishPort (user-interface thread), read by the reader
 
 }  // namespace
 
