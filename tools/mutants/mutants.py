@@ -30,16 +30,13 @@ TEST_LIMIT = int(os.environ.get("MUTANT_TEST_TIMEOUT", "420"))
 # What a CTest name needs built: (tree, targets). A name that is not listed is
 # a plain native GoogleTest program of the same name.
 NEEDS = {
-    "device_process_test": [("native", ["device_process_test", "quorvane-device"])],
-    "device_conversation_test": [("native", ["device_conversation_test", "quorvane-device"])],
     "serial_wine_test": [("win64", ["serial_wine_test"])],
     "gui": [("win64", ["gui_test", "quorvane"]), ("native", ["quorvane-device"])],
     "cli_test": [("native", ["quorvane-cli", "quorvane-device"])],
     "cli_wine_test": [("win64", ["quorvane-cli"]), ("native", ["quorvane-device"])],
 }
 # Rough cost, so the cheap tests run first.
-COST = {"gui": 100, "serial_wine_test": 50, "cli_wine_test": 40, "cli_test": 20,
-        "device_process_test": 10, "device_conversation_test": 10}
+COST = {"gui": 100, "serial_wine_test": 50, "cli_wine_test": 40, "cli_test": 20}
 
 
 def unescape(text):
