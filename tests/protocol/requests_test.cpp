@@ -6,10 +6,12 @@
 #include <string>
 
 #include "protocol/device_client.h"
+#include "link/serial_port.h"
 #include "tests/support/frames.h"
-#include "tests/support/write_recorder.h"
 
 namespace {
+
+std::vector<Bytes> writes;   // one entry per WritePort call
 
 Bytes Cat(Bytes a, const Bytes& b)
 {
@@ -20,9 +22,9 @@ Bytes Cat(Bytes a, const Bytes& b)
 // What one call wrote; nothing at all is an empty list.
 std::vector<Bytes> Writes(const std::function<void()>& send)
 {
-    TakeWrites();
+    writes.clear();
     send();
-    return TakeWrites();
+    return writes;
 }
 
 TEST(Requests, EachIsOneExactFrame)
@@ -69,3 +71,5 @@ TEST(Requests, TooLongOrNullTextsSendNothing)
 }
 
 }  // namespace
+
+void WritePort(const uint8_t* data, uint32_t length) { writes.emplace_back(data, data + length); }
