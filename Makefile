@@ -56,8 +56,8 @@ run: all
 bench: configure-native
 	cmake --build $(BUILD)/native -j $(JOBS) --target receive_bench
 	@uptime
-	$(BUILD)/native/tests/bench/receive_bench
-	cmake --build $(BUILD)/native -j $(JOBS) --target quorvane-cli quorvane-device && bash tests/bench/cli_bench.sh $(BUILD)/native
+	$(BUILD)/native/receive_bench
+	cmake --build $(BUILD)/native -j $(JOBS) --target quorvane-cli quorvane-device && bash tools/bench/cli_bench.sh $(BUILD)/native
 
 # make soak SOAK_SECONDS=3600
 SOAK_SECONDS ?= 600

@@ -10,7 +10,7 @@
 # several workers overlap. A run without delay is shown too.
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$HERE/../../tools/wine/lib.sh"
+source "$HERE/../wine/lib.sh"
 build=$(cd "${1:?native build dir}" && pwd)
 delay=${2:-100}
 cli=$build/quorvane-cli

@@ -23,10 +23,9 @@
 #include "link/frame_codec.h"
 #include "link/frame_receiver.h"
 #include "protocol/device_client.h"
-#include "tests/bench/bench_replies.h"
-
 #include "link/serial_port.h"
-#include "tests/serial/pty_pair.h"
+#include "tools/bench/bench_replies.h"
+#include "tools/device/line_posix.h"
 
 namespace {
 
@@ -99,14 +98,14 @@ void Report(benchmark::State& state, const Spread& s, size_t replies)
 // Each heartbeat reply is written whole into a quiet line at a random moment,
 // and `dispatchedAt` (blocking) tells when the reader under test had it.
 template <typename DispatchedAt>
-bool MeasureReplies(int master, DispatchedAt dispatchedAt, std::vector<double>& micros)
+bool MeasureReplies(DeviceLine& line, DispatchedAt dispatchedAt, std::vector<double>& micros)
 {
     const auto frame = Reply(ReplyCode(Heartbeat), "");
     std::mt19937 rng(7);
     for (int i = 0; i < LatencyReplies; ++i) {
         std::this_thread::sleep_for(std::chrono::microseconds(200 + rng() % 1300));
         const int64_t written = NowNs();
-        WriteAll(master, frame);
+        WriteLine(line, frame.data(), static_cast<uint32_t>(frame.size()));
         const int64_t at = dispatchedAt();
         if (at < 0)
             return false;
@@ -116,6 +115,16 @@ bool MeasureReplies(int master, DispatchedAt dispatchedAt, std::vector<double>& 
 }
 
 double ourMedianUs = 0;
+
+// Our port on a pty of the bench's own, made once: replies are written on
+// its master (line.fd), the reader under test reads line.clientPath.
+DeviceLine* OurLine()
+{
+    static DeviceLine line{};
+    static char error[128];
+    static const bool made = OpenPtyLine(line, error, sizeof error);
+    return made && (IsPortOpen() || OpenPort(line.clientPath)) ? &line : nullptr;
+}
 
 void StartReceiverOnce()
 {
@@ -129,15 +138,15 @@ void StartReceiverOnce()
 // Our port, reader and assembler threads, and the real HandleReplyFrame.
 void BM_PtyReplyLatency(benchmark::State& state)
 {
-    static PtyPair line;
-    if (!line.Ok() || !OpenPort(line.path.c_str())) {
+    DeviceLine* line = OurLine();
+    if (line == nullptr) {
         state.SkipWithError("no pty");
         return;
     }
     StartReceiverOnce();
     std::vector<double> micros;
     for (auto _ : state) {
-        const bool ok = MeasureReplies(line.master, [] {
+        const bool ok = MeasureReplies(*line, [] {
             static uint64_t seen = 0;
             const int64_t limit = NowNs() + 2'000'000'000;
             while (repliesDispatched.load(std::memory_order_acquire) == seen) {
@@ -159,25 +168,29 @@ void BM_PtyReplyLatency(benchmark::State& state)
 }
 BENCHMARK(BM_PtyReplyLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// The same replies read by tests/bench/serial_peer.py (python3-serial) on a
+// The same replies read by tools/bench/serial_peer.py (python3-serial) on a
 // pty of its own, in the same run.
 void BM_PtyReplyLatencyPythonPeer(benchmark::State& state)
 {
-    PtyPair line;
-    const std::string command = "/usr/bin/python3 " QV_SOURCE_DIR "/tests/bench/serial_peer.py " + line.path +
-                                " " + std::to_string(LatencyReplies);
-    FILE* peer = line.Ok() ? popen(command.c_str(), "r") : nullptr;
+    DeviceLine line{};
+    char error[128];
+    const bool made = OpenPtyLine(line, error, sizeof error);
+    const std::string command = "/usr/bin/python3 " QV_SOURCE_DIR "/tools/bench/serial_peer.py " +
+                                std::string(line.clientPath) + " " + std::to_string(LatencyReplies);
+    FILE* peer = made ? popen(command.c_str(), "r") : nullptr;
     char text[64] = {};
     if (peer == nullptr || std::fgets(text, sizeof text, peer) == nullptr ||
         std::strncmp(text, "ready", 5) != 0) {
         if (peer != nullptr)
             pclose(peer);
+        if (made)
+            CloseLine(line);
         state.SkipWithError("python3-serial peer did not start");
         return;
     }
     std::vector<double> micros;
     for (auto _ : state) {
-        const bool ok = MeasureReplies(line.master, [&] {
+        const bool ok = MeasureReplies(line, [&] {
             char at[64] = {};
             return std::fgets(at, sizeof at, peer) != nullptr ? std::atoll(at) : int64_t{-1};
         }, micros);
@@ -185,6 +198,7 @@ void BM_PtyReplyLatencyPythonPeer(benchmark::State& state)
             state.SkipWithError("the peer lost a reply");
     }
     pclose(peer);
+    CloseLine(line);
     if (micros.empty())
         return;
     const Spread s = SpreadOf(micros);
@@ -199,15 +213,15 @@ BENCHMARK(BM_PtyReplyLatencyPythonPeer)->Iterations(1)->Unit(benchmark::kMillise
 // open: Arg 0 quiet, Arg 1 holding the first 12 bytes of a 41-byte reply.
 void BM_ReceiveThreadsCpu(benchmark::State& state)
 {
-    static PtyPair line;
-    if (!line.Ok() || !OpenPort(line.path.c_str())) {
+    DeviceLine* line = OurLine();
+    if (line == nullptr) {
         state.SkipWithError("no pty");
         return;
     }
     StartReceiverOnce();
     const auto frame = Reply(ReplyCode(RunShellCommand), std::string(32, 'x'));
     if (state.range(0) != 0)
-        WriteAll(line.master, std::vector<uint8_t>(frame.begin(), frame.begin() + 12));
+        WriteLine(*line, frame.data(), 12);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     double percent = 0;
     for (auto _ : state) {

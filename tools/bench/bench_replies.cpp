@@ -1,4 +1,4 @@
-#include "tests/bench/bench_replies.h"
+#include "tools/bench/bench_replies.h"
 
 #include <chrono>
 
