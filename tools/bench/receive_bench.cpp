@@ -116,34 +116,29 @@ bool MeasureReplies(DeviceLine& line, DispatchedAt dispatchedAt, std::vector<dou
 
 double ourMedianUs = 0;
 
-// Our port on a pty of the bench's own, made once: replies are written on
-// its master (line.fd), the reader under test reads line.clientPath.
-DeviceLine* OurLine()
+// Our port on a pty of the bench's own, made once, with the receiver
+// running: replies are written on its master (line.fd), the reader under
+// test reads line.clientPath. Null, with the benchmark skipped, if it fails.
+DeviceLine* OurLine(benchmark::State& state)
 {
     static DeviceLine line{};
     static char error[128];
     static const bool made = OpenPtyLine(line, error, sizeof error);
-    return made && (IsPortOpen() || OpenPort(line.clientPath)) ? &line : nullptr;
-}
-
-void StartReceiverOnce()
-{
-    static bool started = false;
-    if (!started) {
-        started = true;
-        StartReceiver();
+    if (!made || !(IsPortOpen() || OpenPort(line.clientPath))) {
+        state.SkipWithError("no pty");
+        return nullptr;
     }
+    static const bool started = (StartReceiver(), true);
+    (void)started;
+    return &line;
 }
 
 // Our port, reader and assembler threads, and the real HandleReplyFrame.
 void BM_PtyReplyLatency(benchmark::State& state)
 {
-    DeviceLine* line = OurLine();
-    if (line == nullptr) {
-        state.SkipWithError("no pty");
+    DeviceLine* line = OurLine(state);
+    if (line == nullptr)
         return;
-    }
-    StartReceiverOnce();
     std::vector<double> micros;
     for (auto _ : state) {
         const bool ok = MeasureReplies(*line, [] {
@@ -213,12 +208,9 @@ BENCHMARK(BM_PtyReplyLatencyPythonPeer)->Iterations(1)->Unit(benchmark::kMillise
 // open: Arg 0 quiet, Arg 1 holding the first 12 bytes of a 41-byte reply.
 void BM_ReceiveThreadsCpu(benchmark::State& state)
 {
-    DeviceLine* line = OurLine();
-    if (line == nullptr) {
-        state.SkipWithError("no pty");
+    DeviceLine* line = OurLine(state);
+    if (line == nullptr)
         return;
-    }
-    StartReceiverOnce();
     const auto frame = Reply(ReplyCode(RunShellCommand), std::string(32, 'x'));
     if (state.range(0) != 0)
         WriteLine(*line, frame.data(), 12);
