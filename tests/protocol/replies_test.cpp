@@ -93,6 +93,7 @@ TEST(Replies, RefusedUnknownEmptyOrDamagedFramesReachNothing)
 
 }  // namespace
 
+// The reply operations HandleReplyFrame reaches, bound here as recording fakes.
 void ShowNetConfig(const NetConfig& c)
 {
     char text[64];

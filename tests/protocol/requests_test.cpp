@@ -11,7 +11,7 @@
 
 namespace {
 
-std::vector<Bytes> writes;   // one entry per WritePort call
+std::vector<Bytes> writes;
 
 Bytes Cat(Bytes a, const Bytes& b)
 {
@@ -72,4 +72,5 @@ TEST(Requests, TooLongOrNullTextsSendNothing)
 
 }  // namespace
 
+// The port, bound here as a recording fake: one entry per call.
 void WritePort(const uint8_t* data, uint32_t length) { writes.emplace_back(data, data + length); }
