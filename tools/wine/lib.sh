@@ -2,8 +2,8 @@
 #
 #   qv_on_exit CMD...            run CMD when the script ends, however it ends;
 #                                commands run last-registered first
-#   qv_wait_for PATH SEC         wait until PATH exists (file, link, pty)
-#   qv_wait_for_nonempty PATH SEC  wait until PATH exists and is not empty
+#   qv_wait_for PATH SEC [-s]    wait until PATH exists (file, link, pty),
+#                                with -s until it is also not empty
 #   qv_make_pty_pair DIR NAME    socat links two ptys: DIR/NAME-a, DIR/NAME-b;
 #                                sets QV_PTY_A, QV_PTY_B (the /dev/pts paths)
 #                                and QV_SOCAT_PID; socat is stopped on exit
@@ -32,18 +32,9 @@ qv_on_exit() {
 }
 
 qv_wait_for() {
-  local path=$1 limit=${2:-10} end
+  local path=$1 limit=${2:-10} op=${3:--e} end
   end=$((SECONDS + limit))
-  until [ -e "$path" ]; do
-    ((SECONDS < end)) || return 1
-    sleep 0.05
-  done
-}
-
-qv_wait_for_nonempty() {
-  local path=$1 limit=${2:-10} end
-  end=$((SECONDS + limit))
-  until [ -s "$path" ]; do
+  until test "$op" "$path"; do
     ((SECONDS < end)) || return 1
     sleep 0.05
   done

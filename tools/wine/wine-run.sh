@@ -127,7 +127,7 @@ if ((display)); then
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
   xvfb_pid=$!
   qv_on_exit "kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null || true"
-  qv_wait_for_nonempty "$fdfile" 20 || { echo "wine-run: Xvfb did not start" >&2; exit 1; }
+  qv_wait_for "$fdfile" 20 -s || { echo "wine-run: Xvfb did not start" >&2; exit 1; }
   export DISPLAY=":$(head -n1 "$fdfile" | tr -d '[:space:]')"
   rm -f "$fdfile"
   # Wine's own processes go before the screen they draw on.
