@@ -48,8 +48,9 @@ fuzz-build: configure-fuzz
 test: all
 	cd $(BUILD)/native && ctest --output-on-failure --timeout 600
 
+# make run LOCALE=C.UTF-8: as on an English Windows (code page 1252).
 run: all
-	bash tools/run.sh
+	QV_RUN_LOCALE='$(LOCALE)' bash tools/run.sh
 
 # Receive throughput, reply latency beside a python3-serial reader, and the
 # receive threads' processor time; `uptime` gives the machine's load.

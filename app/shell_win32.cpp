@@ -8,10 +8,13 @@
 #include "ui/config_dialog_win32.h"
 
 HINSTANCE AppInstance = nullptr;
-char MainWindowTitle[MainWindowTextSize] = {};
-char MainWindowClassName[MainWindowTextSize] = {};
+wchar_t MainWindowTitle[MainWindowTextSize] = {};
+wchar_t MainWindowClassName[MainWindowTextSize] = {};
 
 namespace {
+// The dialog, to which the system's device-change broadcasts are passed on:
+// they reach top-level windows only.
+HWND configDialogWindow = nullptr;
 constexpr int CreationX = 550;
 constexpr int CreationY = 180;
 constexpr int MainWindowWidth = 582;
@@ -20,23 +23,24 @@ constexpr int MainWindowHeight = 615;
 
 void LoadMainWindowTexts(HINSTANCE instance)
 {
-    LoadStringA(instance, IDS_APP_TITLE, MainWindowTitle, MainWindowTextSize);
-    LoadStringA(instance, IDC_QUORVANE, MainWindowClassName, MainWindowTextSize);
+    LoadStringW(instance, IDS_APP_TITLE, MainWindowTitle, MainWindowTextSize);
+    LoadStringW(instance, IDC_QUORVANE, MainWindowClassName, MainWindowTextSize);
 }
 
 void RegisterMainWindowClass(HINSTANCE instance)
 {
-    WNDCLASSEXA windowClass{};
+    WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUORVANE));
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_QUORVANE));
+    // IDC_ARROW is a resource number dressed as a narrow string pointer.
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = MainWindowClassName;
-    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));
-    RegisterClassExA(&windowClass);
+    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_SMALL));
+    RegisterClassExW(&windowClass);
 }
 
 bool CreateMainWindow(HINSTANCE instance, int showCommand)
@@ -50,7 +54,7 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand)
     classes.dwICC = ICC_INTERNET_CLASSES;
     InitCommonControlsEx(&classes);
 
-    HWND window = CreateWindowExA(0, MainWindowClassName, MainWindowTitle,
+    HWND window = CreateWindowExW(0, MainWindowClassName, MainWindowTitle,
                                   WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, CreationX,
                                   CreationY, MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance,
                                   nullptr);
@@ -74,9 +78,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_CREATE:
-        SetPropA(window, WindowMarkerProperty, reinterpret_cast<HANDLE>(1));
-        CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_CONFIG), window, ConfigDialogProc, 0);
+        SetPropW(window, WindowMarkerProperty, reinterpret_cast<HANDLE>(1));
+        configDialogWindow =
+            CreateDialogParamW(AppInstance, MAKEINTRESOURCEW(IDD_CONFIG), window, ConfigDialogProc, 0);
         return 0;
+    case WM_DEVICECHANGE:
+        if (configDialogWindow != nullptr)
+            SendMessageW(configDialogWindow, WM_DEVICECHANGE, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_PAINT: {
         PAINTSTRUCT paint;
         BeginPaint(window, &paint);
@@ -87,6 +96,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         PostQuitMessage(0);
         return 0;
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }

@@ -1,9 +1,9 @@
-// The utility's one serial port: probe COM1..COM32, open one at 115200 8N1,
-// write frames to it, close it. On Win32 this is the COMn device; on POSIX a
+// The utility's one serial port: open one at 115200 8N1, write frames to it,
+// close it (com_ports.h lists the ports there are). On Win32 this is the COMn device; on POSIX a
 // tty or pseudo-terminal path, so that the receive path, the virtual device
 // and the native tests run over a pseudo-terminal.
 //
-// EnumeratePorts, OpenPort, WritePort and ClosePort are called from one
+// OpenPort, WritePort and ClosePort are called from one
 // thread (the user-interface thread). The reader thread reaches the open port
 // only through the borrow functions of serial_port_internal.h.
 #pragma once
@@ -12,12 +12,6 @@
 
 constexpr uint32_t PortQueueSize = 2048;
 constexpr uint32_t WriteWaitMs = 1000;
-constexpr uint32_t HighestProbedPort = 32;
-
-// Bit n-1 set: COMn could be opened (Win32). On POSIX the probe has no COM
-// names to try and returns 0.
-uint32_t EnumeratePorts();
-
 // Opens `path` (Win32: "\\.\COMn"; POSIX: a device path). A port that is open
 // is closed first, unless `path` is null. False when the port cannot be opened.
 bool OpenPort(const char* path);

@@ -13,7 +13,6 @@
 //   - purges: both queues are flushed after configuring and before closing;
 //   - the 1000 ms write wait covers handing the bytes to the driver and the
 //     driver sending them; what is left after it is flushed and forgotten;
-//   - EnumeratePorts: there are no COM names to probe, so the mask is 0.
 //
 // Closing while the reader waits: the descriptor is an atomic value that
 // ClosePort swaps to -1 before anything else, then wakes the reader's poll
@@ -94,11 +93,6 @@ PortOpenStatus ClassifyOpenError(int error)
 }
 
 }  // namespace
-
-uint32_t EnumeratePorts()
-{
-    return 0;
-}
 
 bool OpenPort(const char* path)
 {

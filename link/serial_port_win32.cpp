@@ -38,13 +38,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 #include "link/serial_port_internal.h"
 
 namespace {
 
-constexpr DWORD ProbeAccess = 0;
 constexpr DWORD OpenAccess = GENERIC_READ | GENERIC_WRITE;
 constexpr DWORD OpenFlags = FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL;
 constexpr DWORD PurgeOnOpen = PURGE_TXCLEAR | PURGE_RXCLEAR;
@@ -98,21 +95,6 @@ PortOpenStatus ClassifyOpenError(DWORD error)
 }
 
 }  // namespace
-
-uint32_t EnumeratePorts()
-{
-    uint32_t mask = 0;
-    for (uint32_t n = 1; n <= HighestProbedPort; ++n) {
-        char path[16];
-        std::snprintf(path, sizeof path, "\\\\.\\COM%d", static_cast<int>(n));
-        HANDLE h = CreateFileA(path, ProbeAccess, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            mask |= 1u << (n - 1);
-            CloseHandle(h);
-        }
-    }
-    return mask;
-}
 
 bool OpenPort(const char* path)
 {

@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// Named wherever Windows converts: never the system's ANSI code page, which
+// is 1252 on an English Windows and 65001 where the UTF-8 option is ticked.
+constexpr unsigned GbkCodePage = 936;
+
 // One GBK double-byte character as UTF-8 with a terminating 0 (`out` holds
 // at least 8 bytes). False when the pair is not a GBK character.
 bool DecodeGbkPair(uint8_t lead, uint8_t trail, char* out);

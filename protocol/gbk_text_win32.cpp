@@ -2,12 +2,6 @@
 
 #include <windows.h>
 
-namespace {
-
-constexpr UINT GbkCodePage = 936;
-
-}  // namespace
-
 bool DecodeGbkPair(uint8_t lead, uint8_t trail, char* out)
 {
     const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};

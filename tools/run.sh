@@ -7,7 +7,9 @@
 # Xvfb and quorvane-driver.exe works the program as a technician would: it
 # opens the port, waits for the network settings and the password, runs
 # ifconfig, saves build/run.png and closes the program. The device's trace
-# goes to the terminal, or to build/device.log when headless.
+# goes to the terminal, or to build/device.log when headless. QV_RUN_LOCALE
+# (make run LOCALE=C.UTF-8) runs the utility in another locale than
+# zh_CN.UTF-8, as on a Windows of another language.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -54,7 +56,8 @@ pty=$(head -n1 "$device_out")
 [ -n "$pty" ] || { echo "run: the device gave no path" >&2; exit 1; }
 echo "run: device on $pty as COM$COM_PORT"
 
-wine_run=(bash "$ROOT/tools/wine/wine-run.sh" --prefix "$PREFIX" --com "$COM_PORT=$pty")
+wine_run=(bash "$ROOT/tools/wine/wine-run.sh" --prefix "$PREFIX" --com "$COM_PORT=$pty"
+          ${QV_RUN_LOCALE:+--locale "$QV_RUN_LOCALE"})
 if [ "$headless" -eq 1 ]; then
   rm -f "$BUILD/run.png" "$BUILD/run.bmp"
   code=0

@@ -1,20 +1,20 @@
 // The dialog procedure: initialisation, dispatch of commands and timer ticks,
-// the owner-drawn eye button and the label colours.
+// the owner-drawn eye button, the label colours and the output list's copy
+// command.
 #include "ui/config_dialog_win32.h"
 
 #include <commctrl.h>
 
 #include <array>
-#include <cstdio>
 #include <cstring>
 
 #include "app/app_shell.h"
 #include "app/resource.h"
 #include "link/frame_receiver.h"
-#include "link/serial_port.h"
 #include "ui/config_dialog.h"
 #include "ui/link_supervisor.h"
 #include "ui/texts.h"
+#include "ui/window_text_win32.h"
 
 ConfigDialogState configDialog{};
 
@@ -25,11 +25,13 @@ constexpr int EyeHeight = 17;
 constexpr int EyeLeft = 11;
 constexpr int EyeTop = 11;
 constexpr COLORREF StatusTextColour = RGB(100, 100, 100);
+constexpr UINT_PTR CopyMenuItem = 1;
+constexpr size_t BoxTextSize = 512;
 
 void LoadEyeImages()
 {
-    configDialog.eyeShown = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_PASSWORD_SHOWN));
-    configDialog.eyeHidden = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_PASSWORD_HIDDEN));
+    configDialog.eyeShown = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_PASSWORD_SHOWN));
+    configDialog.eyeHidden = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_PASSWORD_HIDDEN));
 }
 
 void DeleteEyeImages()
@@ -39,6 +41,44 @@ void DeleteEyeImages()
     // A dialog created again later loads them afresh.
     configDialog.eyeShown = nullptr;
     configDialog.eyeHidden = nullptr;
+}
+
+// The copy command: Ctrl+C while the list has the focus, or "复制" from its
+// context menu. A disabled list gets neither keys nor clicks, so nothing is
+// copied while no port is open.
+void ShowCopyMenu(HWND list, LPARAM at)
+{
+    POINT where{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    if (at == -1) {   // from the keyboard (Shift+F10): at the list's corner
+        where = POINT{0, 0};
+        ClientToScreen(list, &where);
+    }
+    wchar_t caption[16];
+    WidenGbk(texts::CopyCommand, caption, 16);
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, CopyMenuItem, caption);
+    const BOOL chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, where.x,
+                                       where.y, 0, configDialog.window, nullptr);
+    DestroyMenu(menu);
+    if (chosen == static_cast<BOOL>(CopyMenuItem))
+        CopyOutputLines();
+}
+
+LRESULT CALLBACK OutputListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN && wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
+        CopyOutputLines();
+        return 0;
+    }
+    // The character Ctrl+C becomes once translated: the list's own search
+    // by typed character must not see it.
+    if (message == WM_CHAR && wParam == 0x03)
+        return 0;
+    if (message == WM_CONTEXTMENU) {
+        ShowCopyMenu(list, lParam);
+        return 0;
+    }
+    return CallWindowProcW(configDialog.outputListProc, list, message, wParam, lParam);
 }
 
 void InitDialog(HWND window)
@@ -52,41 +92,37 @@ void InitDialog(HWND window)
 
     StartReceiver();
 
-    const uint32_t mask = EnumeratePorts();
-    configDialog.portCount = 0;
-    for (uint32_t i = 0; i < HighestProbedPort; ++i) {
-        if (mask & (1u << i)) {
-            configDialog.ports[configDialog.portCount++] = i + 1;
-        }
-    }
     configDialog.portList = DialogItem(IDC_PORT_LIST);
-    for (uint32_t i = 0; i < configDialog.portCount; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, texts::PortNameFormat, static_cast<int>(configDialog.ports[i]));
-        SendMessageA(configDialog.portList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-    }
-    SendMessageA(configDialog.portList, CB_SETCURSEL, 0, 0);
+    RefreshPortList();
 
     configDialog.statusLabel = DialogItem(IDC_STATUS);
     KeepLabelsOnOneLine();
 
     EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_DHCP, IDC_SET_NETWORK}, false);
     for (int id : {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}) {
-        SendMessageA(DialogItem(id), IPM_CLEARADDRESS, 0, 0);
+        SendMessageW(DialogItem(id), IPM_CLEARADDRESS, 0, 0);
     }
     EnableItems({IDC_PASSWORD, IDC_CHANGE_PASSWORD, IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE,
                  IDC_COMMAND, IDC_OUTPUT},
                 false);
 
     configDialog.passwordMasked = true;
-    SendMessageA(DialogItem(IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
+    SendMessageW(DialogItem(IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(configDialog.eyeHidden));
     EnableItems({IDC_SHOW_PASSWORD}, false);
+
+    configDialog.outputListProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        DialogItem(IDC_OUTPUT), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OutputListProc)));
 }
 
-void OnCommand(int id)
+void OnCommand(int id, int notification)
 {
     switch (id) {
+    case IDC_PORT_LIST:
+        // Each drop-down shows the ports there are now.
+        if (notification == CBN_DROPDOWN)
+            RefreshPortList();
+        break;
     case IDC_PORT_TOGGLE: TogglePort(); break;
     case IDC_QUERY_NETWORK: RunFixedCommand(texts::QueryNetworkCommand); break;
     case IDC_QUERY_ROUTE: RunFixedCommand(texts::QueryRouteCommand); break;
@@ -110,7 +146,7 @@ void DrawEyeButton(const DRAWITEMSTRUCT& item)
     DeleteDC(memory);
 }
 
-// Device notices are shown one at a time. MessageBoxA runs a message loop of
+// Device notices are shown one at a time. MessageBoxW runs a message loop of
 // its own, which delivers the next NoticeMessage to this procedure while a
 // box is open; showing it there would open a box inside the box, as deep as
 // the device repeats itself. So a notice that arrives while a box is open
@@ -153,8 +189,13 @@ void ShowNoticeInTurn(HWND window, const char* text)
         return;
     }
     notices.boxOpen = true;
-    for (const char* next = text; next != nullptr; next = TakeWaitingNotice())
-        MessageBoxA(window, next, texts::NoticeCaption, MB_ICONINFORMATION | MB_OK);
+    wchar_t caption[16];
+    WidenGbk(texts::NoticeCaption, caption, 16);
+    for (const char* next = text; next != nullptr; next = TakeWaitingNotice()) {
+        wchar_t wide[BoxTextSize];
+        WidenGbk(next, wide, BoxTextSize);
+        MessageBoxW(window, wide, caption, MB_ICONINFORMATION | MB_OK);
+    }
     notices.boxOpen = false;
 }
 
@@ -177,7 +218,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         InitDialog(window);
         return TRUE;
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam));
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
         return FALSE;
     case WM_TIMER:
         if (wParam == SupervisionTimerId) {
@@ -189,6 +230,9 @@ INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         return TRUE;
     case WM_CTLCOLORSTATIC:
         return ColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DEVICECHANGE:
+        OnDeviceChange(wParam);
+        return TRUE;
     case NoticeMessage:
         // Shown here rather than on the assembler thread, so that replies and
         // the supervision go on while the technician reads it.

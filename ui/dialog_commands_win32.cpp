@@ -1,11 +1,13 @@
 // What the dialog's buttons do: opening and closing the port, the shell
-// commands, the network settings and the password. User-interface thread.
+// commands, the network settings, the password and copying the output.
+// User-interface thread.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "app/resource.h"
 #include "link/serial_port.h"
@@ -14,40 +16,85 @@
 #include "ui/config_dialog_win32.h"
 #include "ui/link_supervisor.h"
 #include "ui/texts.h"
+#include "ui/window_text_win32.h"
 
 namespace {
 
 constexpr int PortNameBufferSize = 10;
 constexpr int DevicePathBufferSize = 16;
-constexpr int CommandBufferSize = 1024;
+// Typed texts are read as wide text and measured in GBK, where a character
+// takes one or two bytes: a text longer than the limit in characters is
+// longer in bytes too, so reading a little past the limit is enough.
+constexpr int CommandReadSize = 1024;
 constexpr size_t MaxCommandBytes = 1000;
-constexpr int PasswordReadBufferSize = 20;
+constexpr int PasswordReadSize = 20;
 constexpr size_t MaxPasswordBytes = 16;
+constexpr size_t GbkCapacity(int wideCharacters) { return static_cast<size_t>(wideCharacters) * 2; }
+constexpr size_t FailureTextSize = 512;
 
 void ClearAddresses()
 {
     for (int id : {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}) {
-        SendMessageA(DialogItem(id), IPM_CLEARADDRESS, 0, 0);
+        SendMessageW(DialogItem(id), IPM_CLEARADDRESS, 0, 0);
     }
 }
 
 void SetToggleCaption(const char* text)
 {
-    SendMessageA(DialogItem(IDC_PORT_TOGGLE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    SetGbkText(DialogItem(IDC_PORT_TOGGLE), text);
+}
+
+// "打开串口失败" and, on a second line, why: in the technician's words where
+// the reason is a common one, else the system's own message and its number.
+void ShowOpenFailure(const PortOpenResult& result)
+{
+    wchar_t text[FailureTextSize];
+    WidenGbk(texts::OpenPortFailed, text, FailureTextSize);
+    std::wcscat(text, L"\n");
+    const size_t used = std::wcslen(text);
+    wchar_t* reason = text + used;
+    const size_t room = FailureTextSize - used;
+    if (const char* known = texts::OpenFailureReason(result.status)) {
+        WidenGbk(known, reason, room);
+        ShowDialogMessage(text);
+        return;
+    }
+    char number[32];
+    std::snprintf(number, sizeof number, texts::ErrorNumberFormat, static_cast<long>(result.osError));
+    wchar_t suffix[32];
+    WidenGbk(number, suffix, 32);
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                   static_cast<DWORD>(result.osError), 0, reason,
+                                   static_cast<DWORD>(room - std::wcslen(suffix) - 1), nullptr);
+    size_t length = n;
+    while (length > 0 && (reason[length - 1] == L'\r' || reason[length - 1] == L'\n' || reason[length - 1] == L' '))
+        --length;
+    reason[length] = L'\0';
+    // Without a message from the system the number stands alone.
+    std::wcscat(text, length == 0 ? suffix + 1 : suffix);
+    ShowDialogMessage(text);
 }
 
 void OpenSelectedPort()
 {
-    char name[PortNameBufferSize] = {};
-    GetWindowTextA(configDialog.portList, name, sizeof name);
-    char path[DevicePathBufferSize] = {};
-    std::snprintf(path, sizeof path, texts::DevicePathFormat, name);
-    if (!OpenPort(path)) {
-        ShowDialogMessage(texts::OpenPortFailed);
+    const uint32_t number = SelectedPortNumber();
+    if (number == 0) {
+        // An empty list: there is no port to open.
+        ShowOpenFailure(PortOpenResult{PortOpenStatus::Missing, ERROR_FILE_NOT_FOUND});
         return;
     }
+    char name[PortNameBufferSize] = {};
+    std::snprintf(name, sizeof name, texts::PortNameFormat, static_cast<int>(number));
+    char path[DevicePathBufferSize] = {};
+    std::snprintf(path, sizeof path, texts::DevicePathFormat, name);
+    const PortOpenResult opened = OpenPortReporting(path);
+    if (opened.status != PortOpenStatus::Opened) {
+        ShowOpenFailure(opened);
+        return;
+    }
+    configDialog.openPort = number;
     ClearAddresses();
-    SendMessageA(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
+    SendMessageW(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
     configDialog.connected = true;
     // Armed before the first request goes out: its reply may clear the
     // first-contact countdown at once.
@@ -73,7 +120,9 @@ void CloseOpenPort()
 
 void EchoCommand(const char* text)
 {
-    SendMessageA(DialogItem(IDC_OUTPUT), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    wchar_t wide[CommandReadSize + 8];
+    WidenGbk(text, wide, CommandReadSize + 8);
+    SendMessageW(DialogItem(IDC_OUTPUT), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
 }
 
 }  // namespace
@@ -91,6 +140,7 @@ void ReleasePort()
 {
     ClosePort();
     configDialog.connected = false;
+    configDialog.openPort = 0;
     StopSupervision();
     SetToggleCaption(texts::OpenPort);
     EnableWindow(configDialog.portList, TRUE);
@@ -101,35 +151,40 @@ void ReleasePort()
 void ApplyPasswordMask(bool masked)
 {
     configDialog.passwordMasked = masked;
-    SendMessageA(DialogItem(IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
+    SendMessageW(DialogItem(IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(masked ? configDialog.eyeHidden : configDialog.eyeShown));
     HWND password = DialogItem(IDC_PASSWORD);
-    SendMessageA(password, EM_SETPASSWORDCHAR, masked ? '*' : 0, 0);
+    SendMessageW(password, EM_SETPASSWORDCHAR, masked ? '*' : 0, 0);
     InvalidateRect(password, nullptr, TRUE);
     InvalidateRect(DialogItem(IDC_SHOW_PASSWORD), nullptr, TRUE);
 }
 
 void RunFixedCommand(const char* command)
 {
-    SendMessageA(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
+    SendMessageW(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
     SendShellCommand(command);
     EchoCommand(command);
 }
 
 void RunTypedCommand()
 {
-    char text[CommandBufferSize] = {};
-    GetWindowTextA(DialogItem(IDC_COMMAND), text, sizeof text);
-    const size_t length = std::strlen(text);
-    if (length == 0) {
+    wchar_t typed[CommandReadSize] = {};
+    GetWindowTextW(DialogItem(IDC_COMMAND), typed, CommandReadSize);
+    if (typed[0] == L'\0') {
         ShowDialogMessage(texts::CommandEmpty);
         return;
     }
-    if (length > MaxCommandBytes) {
+    // Room for the longest text and the ping suffix behind it.
+    char text[GbkCapacity(CommandReadSize) + sizeof texts::PingSuffix] = {};
+    if (!NarrowToGbk(typed, text, GbkCapacity(CommandReadSize))) {
+        ShowDialogMessage(texts::CommandUnsupported);
+        return;
+    }
+    if (std::strlen(text) > MaxCommandBytes) {
         ShowDialogMessage(texts::CommandTooLong);
         return;
     }
-    SendMessageA(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
+    SendMessageW(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
     // The device's ping would otherwise run until interrupted.
     if (std::strncmp(text, "ping", 4) == 0) {
         std::strcat(text, texts::PingSuffix);
@@ -140,7 +195,7 @@ void RunTypedCommand()
 
 void OnDhcpBoxChanged()
 {
-    const bool ticked = SendMessageA(DialogItem(IDC_DHCP), BM_GETCHECK, 0, 0) != 0;
+    const bool ticked = SendMessageW(DialogItem(IDC_DHCP), BM_GETCHECK, 0, 0) != 0;
     EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}, !ticked);
     if (ticked) {
         ClearAddresses();
@@ -149,30 +204,71 @@ void OnDhcpBoxChanged()
 
 void SendNetworkSettings()
 {
-    if (SendMessageA(DialogItem(IDC_DHCP), BM_GETCHECK, 0, 0) != 0) {
+    if (SendMessageW(DialogItem(IDC_DHCP), BM_GETCHECK, 0, 0) != 0) {
         SendSetNetConfig(true, 0, 0, 0);
         return;
     }
     DWORD addresses[3] = {};
     const int ids[3] = {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY};
     for (int i = 0; i < 3; ++i) {
-        SendMessageA(DialogItem(ids[i]), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&addresses[i]));
+        SendMessageW(DialogItem(ids[i]), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&addresses[i]));
     }
     SendSetNetConfig(false, addresses[0], addresses[1], addresses[2]);
 }
 
 void SendNewPassword()
 {
-    char text[PasswordReadBufferSize] = {};
-    GetWindowTextA(DialogItem(IDC_PASSWORD), text, sizeof text);
-    const size_t length = std::strlen(text);
-    if (length == 0) {
+    wchar_t typed[PasswordReadSize] = {};
+    GetWindowTextW(DialogItem(IDC_PASSWORD), typed, PasswordReadSize);
+    if (typed[0] == L'\0') {
         ShowDialogMessage(texts::PasswordEmpty);
         return;
     }
-    if (length > MaxPasswordBytes) {
+    char text[GbkCapacity(PasswordReadSize)] = {};
+    if (!NarrowToGbk(typed, text, sizeof text)) {
+        ShowDialogMessage(texts::PasswordUnsupported);
+        return;
+    }
+    if (std::strlen(text) > MaxPasswordBytes) {
         ShowDialogMessage(texts::PasswordTooLong);
         return;
     }
     SendSetAdminPassword(text);
+}
+
+// Every line, in order, as one Unicode text with CRLF between the lines.
+// The clipboard takes only movable global memory.
+void CopyOutputLines()
+{
+    HWND list = DialogItem(IDC_OUTPUT);
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    if (!IsWindowEnabled(list) || count <= 0)
+        return;
+    size_t characters = 1;
+    for (LRESULT i = 0; i < count; ++i)
+        characters += static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 2;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, characters * sizeof(wchar_t));
+    if (memory == nullptr)
+        return;
+    wchar_t* out = static_cast<wchar_t*>(GlobalLock(memory));
+    size_t used = 0;
+    for (LRESULT i = 0; i < count; ++i) {
+        if (i > 0) {
+            out[used++] = L'\r';
+            out[used++] = L'\n';
+        }
+        const LRESULT n = SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(out + used));
+        used += n > 0 ? static_cast<size_t>(n) : 0;
+    }
+    out[used] = L'\0';
+    GlobalUnlock(memory);
+    if (!OpenClipboard(configDialog.window)) {
+        GlobalFree(memory);
+        return;
+    }
+    EmptyClipboard();
+    // Once set, the clipboard owns the memory.
+    if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
+        GlobalFree(memory);
+    CloseClipboard();
 }

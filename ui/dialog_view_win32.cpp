@@ -11,6 +11,16 @@
 #include "ui/config_dialog_win32.h"
 #include "ui/link_supervisor.h"
 #include "ui/texts.h"
+#include "ui/window_text_win32.h"
+
+namespace {
+
+constexpr size_t LabelTextSize = 64;
+constexpr size_t MessageTextSize = 512;
+constexpr size_t LineTextSize = 1024;      // a reply's text is at most 1015 bytes
+constexpr size_t PasswordTextSize = 100;   // at most 99 bytes from the device
+
+}  // namespace
 
 HWND DialogItem(int id)
 {
@@ -34,46 +44,53 @@ void EnableItems(std::initializer_list<int> ids, bool enable)
 void KeepLabelsOnOneLine()
 {
     HWND dialog = configDialog.window;
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
     HDC dc = GetDC(dialog);
     HGDIOBJ previous = SelectObject(dc, font);
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        char cls[16] = {};
-        GetClassNameA(child, cls, sizeof cls);
-        const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
-        if (lstrcmpiA(cls, "Static") != 0 || (style & SS_TYPEMASK) != SS_LEFT) {
+        wchar_t cls[16] = {};
+        GetClassNameW(child, cls, 16);
+        const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
+        if (lstrcmpiW(cls, L"Static") != 0 || (style & SS_TYPEMASK) != SS_LEFT) {
             continue;
         }
-        char text[64] = {};
-        const int length = GetWindowTextA(child, text, sizeof text);
+        wchar_t text[LabelTextSize] = {};
+        const int length = GetWindowTextW(child, text, LabelTextSize);
         SIZE extent{};
-        GetTextExtentPoint32A(dc, text, length, &extent);
+        GetTextExtentPoint32W(dc, text, length, &extent);
         RECT client{};
         GetClientRect(child, &client);
         if (extent.cx > client.right) {
-            SetWindowLongPtrA(child, GWL_STYLE, (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | SS_LEFTNOWORDWRAP);
+            SetWindowLongPtrW(child, GWL_STYLE, (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | SS_LEFTNOWORDWRAP);
         }
     }
     SelectObject(dc, previous);
     ReleaseDC(dialog, dc);
 }
 
+void ShowDialogMessage(const wchar_t* text)
+{
+    MessageBoxW(configDialog.window, text, nullptr, MB_ICONINFORMATION | MB_OK);
+}
+
 void ShowDialogMessage(const char* text)
 {
-    MessageBoxA(configDialog.window, text, nullptr, MB_ICONINFORMATION | MB_OK);
+    wchar_t wide[MessageTextSize];
+    WidenGbk(text, wide, MessageTextSize);
+    ShowDialogMessage(wide);
 }
 
 void ShowNetConfig(const NetConfig& config)
 {
     EnableItems({IDC_DHCP, IDC_SET_NETWORK}, true);
     if (config.dhcp) {
-        SendMessageA(DialogItem(IDC_DHCP), BM_SETCHECK, BST_CHECKED, 0);
+        SendMessageW(DialogItem(IDC_DHCP), BM_SETCHECK, BST_CHECKED, 0);
     } else {
-        SendMessageA(DialogItem(IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
+        SendMessageW(DialogItem(IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
         EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}, true);
-        SendMessageA(DialogItem(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, config.ipAddress);
-        SendMessageA(DialogItem(IDC_SUBNET_MASK), IPM_SETADDRESS, 0, config.subnetMask);
-        SendMessageA(DialogItem(IDC_GATEWAY), IPM_SETADDRESS, 0, config.gateway);
+        SendMessageW(DialogItem(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, config.ipAddress);
+        SendMessageW(DialogItem(IDC_SUBNET_MASK), IPM_SETADDRESS, 0, config.subnetMask);
+        SendMessageW(DialogItem(IDC_GATEWAY), IPM_SETADDRESS, 0, config.gateway);
     }
     CancelFirstContact();
 }
@@ -85,18 +102,20 @@ void ShowNetConfig(const NetConfig& config)
 // scroll carries that stale highlight up the list; the repaint clears it.
 void AppendOutputLine(const char* text)
 {
+    wchar_t wide[LineTextSize];
+    WidenGbk(text, wide, LineTextSize);
     HWND output = DialogItem(IDC_OUTPUT);
-    SendMessageA(output, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    const LRESULT count = SendMessageA(output, LB_GETCOUNT, 0, 0);
+    SendMessageW(output, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
+    const LRESULT count = SendMessageW(output, LB_GETCOUNT, 0, 0);
     if (count != 0) {
-        SendMessageA(output, LB_SETCURSEL, count - 1, 0);
+        SendMessageW(output, LB_SETCURSEL, count - 1, 0);
         RECT client{};
         GetClientRect(output, &client);
-        const LRESULT itemHeight = SendMessageA(output, LB_GETITEMHEIGHT, 0, 0);
+        const LRESULT itemHeight = SendMessageW(output, LB_GETITEMHEIGHT, 0, 0);
         LRESULT rows = itemHeight > 0 ? (client.bottom - client.top) / itemHeight : 1;
         if (rows < 1)
             rows = 1;
-        SendMessageA(output, LB_SETTOPINDEX, count > rows ? count - rows : 0, 0);
+        SendMessageW(output, LB_SETTOPINDEX, count > rows ? count - rows : 0, 0);
         InvalidateRect(output, nullptr, FALSE);
     }
 }
@@ -105,8 +124,10 @@ void ShowAdminPassword(const char* text)
 {
     EnableItems({IDC_PASSWORD, IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD}, true);
     HWND password = DialogItem(IDC_PASSWORD);
-    SendMessageA(password, EM_SETPASSWORDCHAR, configDialog.passwordMasked ? '*' : 0, 0);
-    SetWindowTextA(password, text);
+    SendMessageW(password, EM_SETPASSWORDCHAR, configDialog.passwordMasked ? '*' : 0, 0);
+    wchar_t wide[PasswordTextSize];
+    WidenGbk(text, wide, PasswordTextSize);
+    SetWindowTextW(password, wide);
     EnableItems({IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}, true);
     SetStatusText(texts::Connected);
     MarkLinkAlive();
@@ -116,17 +137,17 @@ void ShowAdminPassword(const char* text)
 // stays valid until the dialog's thread gets to it.
 void ShowNotice(const char* text)
 {
-    PostMessageA(configDialog.window, NoticeMessage, 0, reinterpret_cast<LPARAM>(text));
+    PostMessageW(configDialog.window, NoticeMessage, 0, reinterpret_cast<LPARAM>(text));
 }
 
 void SetStatusText(const char* text)
 {
-    SetWindowTextA(configDialog.statusLabel, text);
+    SetGbkText(configDialog.statusLabel, text);
 }
 
 void ClickPortToggle()
 {
-    SendMessageA(configDialog.window, WM_COMMAND, MAKEWPARAM(IDC_PORT_TOGGLE, 0),
+    SendMessageW(configDialog.window, WM_COMMAND, MAKEWPARAM(IDC_PORT_TOGGLE, 0),
                  reinterpret_cast<LPARAM>(DialogItem(IDC_PORT_TOGGLE)));
 }
 

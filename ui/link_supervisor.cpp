@@ -31,9 +31,14 @@ bool CountDown(std::atomic<uint32_t>& countdown)
 
 }  // namespace
 
+// Each opening starts clean: a link countdown left by an earlier opening
+// would keep the first heartbeat reply from showing "connected" and would
+// be re-armed by it, so the status could stay "not connected" for good
+// while the device answers.
 void StartSupervision()
 {
     heartbeatTicks.store(0);
+    linkCountdown.store(0);
     firstContactCountdown.store(FirstContactTicks);
 }
 

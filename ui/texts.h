@@ -5,6 +5,7 @@
 // character would otherwise extend them ("\xC3" "DHCP").
 #pragma once
 
+#include "link/serial_port.h"
 #include "protocol/notice_texts.h"
 
 namespace texts {
@@ -21,6 +22,29 @@ constexpr char PasswordEmpty[] = "\xC3\xDC\xC2\xEB\xB2\xBB\xC4\xDC\xCE\xAA\xBF\x
 constexpr char PasswordTooLong[] = "\xC3\xDC\xC2\xEB\xCC\xAB\xB3\xA4";                 // 密码太长
 constexpr char CommandEmpty[] = "\xC3\xFC\xC1\xEE\xB2\xBB\xC4\xDC\xCE\xAA\xBF\xD5";    // 命令不能为空
 constexpr char CommandTooLong[] = "\xC3\xFC\xC1\xEE\xCC\xAB\xB3\xA4";                  // 命令太长
+// Typed text with a character that GBK, and so the device, cannot carry.
+constexpr char CommandUnsupported[] =
+    "\xC3\xFC\xC1\xEE\xBA\xAC\xD3\xD0\xC9\xE8\xB1\xB8\xB2\xBB\xD6\xA7\xB3\xD6\xB5\xC4\xD7\xD6\xB7\xFB";  // 命令含有设备不支持的字符
+constexpr char PasswordUnsupported[] =
+    "\xC3\xDC\xC2\xEB\xBA\xAC\xD3\xD0\xC9\xE8\xB1\xB8\xB2\xBB\xD6\xA7\xB3\xD6\xB5\xC4\xD7\xD6\xB7\xFB";  // 密码含有设备不支持的字符
+
+// The second line of "打开串口失败": why the port did not open.
+constexpr char PortBusyOrDenied[] =
+    "\xB4\xAE\xBF\xDA\xB1\xBB\xC6\xE4\xCB\xFB\xB3\xCC\xD0\xF2\xD5\xBC\xD3\xC3\xBB\xF2\xCE\xDE\xC8\xA8\xB7\xC3\xCE\xCA";  // 串口被其他程序占用或无权访问
+constexpr char PortMissing[] =
+    "\xB4\xAE\xBF\xDA\xB2\xBB\xB4\xE6\xD4\xDA\xBB\xF2\xD2\xD1\xB1\xBB\xB0\xCE\xB3\xF6";  // 串口不存在或已被拔出
+// Behind the system's own message for any other reason.
+constexpr char ErrorNumberFormat[] = " (\xB4\xED\xCE\xF3 %ld)";                             //  (错误 N)
+
+// Windows answers ERROR_ACCESS_DENIED both for a port another program holds
+// and for one the user may not open, so one text covers both. Null: only
+// the system's own message can say why.
+constexpr const char* OpenFailureReason(PortOpenStatus status)
+{
+    return status == PortOpenStatus::Busy || status == PortOpenStatus::AccessDenied ? PortBusyOrDenied
+           : status == PortOpenStatus::Missing                                      ? PortMissing
+                                                                                    : nullptr;
+}
 
 // The supervision's no-answer message.
 constexpr char NoAnswer[] =
@@ -29,6 +53,9 @@ constexpr char NoAnswer[] =
 
 // The device's success notices and their caption.
 constexpr char NoticeCaption[] = "\xCC\xE1\xCA\xBE";                                   // 提示
+
+// The output list's context menu.
+constexpr char CopyCommand[] = "\xB8\xB4\xD6\xC6";                                     // 复制
 // NetConfigApplied and PasswordChanged come from protocol/notice_texts.h.
 
 // Commands and formats (plain ASCII).

@@ -8,5 +8,6 @@ if(WIN32)
   # AppInstance) are bound where the program is linked; see app/.
   qv_library(config_dialog
     SOURCES config_dialog_win32.cpp dialog_commands_win32.cpp dialog_view_win32.cpp
-    DEPS link_supervisor)
+            port_list_win32.cpp window_text_win32.cpp
+    DEPS link_supervisor com_ports)
 endif()

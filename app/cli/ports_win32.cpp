@@ -1,22 +1,16 @@
 #include <windows.h>
 
-#include <cstdio>
-
 #include "app/cli/ports.h"
+#include "link/com_ports.h"
 #include "app/cli/text.h"
 
-// The same probe as the dialog's port list: COM1..COM32 that open.
+// The dialog's list: the ports the system lists, none of them opened.
 std::vector<PortEntry> ListPorts()
 {
     std::vector<PortEntry> ports;
-    const uint32_t mask = EnumeratePorts();
-    for (uint32_t n = 1; n <= HighestProbedPort; ++n) {
-        if (mask & (1u << (n - 1))) {
-            char name[16];
-            std::snprintf(name, sizeof name, "COM%u", n);
-            ports.push_back({name, ""});
-        }
-    }
+    const ComPortList listed = EnumeratePorts();
+    for (uint32_t i = 0; i < listed.count; ++i)
+        ports.push_back({"COM" + std::to_string(listed.numbers[i]), ""});
     return ports;
 }
 

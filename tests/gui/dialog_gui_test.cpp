@@ -1,13 +1,15 @@
 // The dialog against the virtual device on COM3 (run-gui.sh starts it with
 // --dhcp off --ip 192.168.5.20 --mask 255.255.255.0 --gateway 192.168.5.1
-// and a 44-byte password) and a silent one on COM12: states a technician
-// sees, the frames on the wire, input checks, notices, and what the screen
-// shows.
+// and a 44-byte password), a silent one on COM12 and a third on COM45:
+// states a technician sees, the frames on the wire, input checks, notices,
+// the port list, copying, and what the screen shows. The Text cases run in
+// a Chinese and in a Western locale against a device with a Chinese password.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <algorithm>
 #include <atomic>
@@ -22,6 +24,7 @@
 #include "ui/config_dialog_win32.h"
 #include "ui/link_supervisor.h"
 #include "ui/texts.h"
+#include "ui/window_text_win32.h"
 
 using namespace gui;
 
@@ -92,6 +95,58 @@ int EyeDifferences(HBITMAP expected)
     return differ;
 }
 
+std::wstring Wide(HWND window)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+// "COM3 COM12 [COM3]": the port list and, in brackets, its selection.
+std::string PortList()
+{
+    HWND list = Item(IDC_PORT_LIST);
+    std::string shown;
+    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+        char name[16] = {};
+        SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
+        shown += std::string(name) + " ";
+    }
+    return shown + "[" + GbkOf(list) + "]";
+}
+
+void SelectPort(const char* name)
+{
+    SendMessageA(Item(IDC_PORT_LIST), CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
+}
+
+// What a serial driver does when an adapter comes or goes: the port's entry
+// in the system's list (volatile, in the running wineserver), then, unless
+// `event` is 0, the device-change broadcast, which reaches the main window.
+void SetPortListed(int number, bool listed, WPARAM event)
+{
+    const std::wstring port = L"COM" + std::to_wstring(number);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+    for (DWORD i = 0;;) {   // whatever entry names the port goes
+        wchar_t name[256], data[32] = {};
+        DWORD nameLength = 256, bytes = sizeof data - sizeof(wchar_t);
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &bytes) != ERROR_SUCCESS)
+            break;
+        if (port == data)
+            RegDeleteValueW(key, name);
+        else
+            ++i;
+    }
+    if (listed)
+        RegSetValueExW(key, (L"\\Device\\QvHotPlug" + port).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(port.c_str()), static_cast<DWORD>((port.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    if (event != 0)
+        SendMessageW(GetParent(Dialog()), WM_DEVICECHANGE, event, 0);
+}
+
 // The darkest pixel of a label: its text colour.
 uint32_t TextColour(HWND label)
 {
@@ -107,14 +162,7 @@ uint32_t TextColour(HWND label)
 
 TEST(Dialog, InitialStatesAndWhatTheScreenShows)
 {
-    HWND list = Item(IDC_PORT_LIST);
-    ASSERT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 2);
-    char first[16] = {}, second[16] = {};
-    SendMessageA(list, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
-    SendMessageA(list, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(second));
-    EXPECT_STREQ(first, "COM3");
-    EXPECT_STREQ(second, "COM12");
-    EXPECT_EQ(SendMessageA(list, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]") << "ascending, above COM32 too";
     EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::OpenPort);
     EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
     EXPECT_EQ(EnabledStates(), "EDDDDDDDDDDDDD");
@@ -144,17 +192,17 @@ TEST(Dialog, LabelsShowTheirWholeTextWithTheDialogFont)
     HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
     int labels = 0;
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        char cls[32] = {}, text[64] = {};
+        char cls[32] = {};
         GetClassNameA(child, cls, sizeof cls);
         if (lstrcmpiA(cls, "Static") != 0)
             continue;
         ++labels;
-        GetWindowTextA(child, text, sizeof text);
+        const std::string text = GbkOf(child);
         const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
         RECT client{};
         GetClientRect(child, &client);
-        for (const char* t : {static_cast<const char*>(text), texts::Connected}) {
-            if (t != text && GetDlgCtrlID(child) != IDC_STATUS)
+        for (const char* t : {text.c_str(), texts::Connected}) {
+            if (t != text.c_str() && GetDlgCtrlID(child) != IDC_STATUS)
                 continue;   // the status label is measured with its longer text too
             wchar_t wide[64] = {};
             const int n = MultiByteToWideChar(936, 0, t, -1, wide, 64) - 1;
@@ -422,4 +470,111 @@ TEST(Dialog, RepliesInEitherOrderLeaveTheSameStates)
     }
     SendMessageA(Item(IDC_PORT_LIST), CB_SETCURSEL, 0, 0);
     EXPECT_TRUE(Boxes().empty());
+}
+
+TEST(Dialog, PortListFollowsTheSystem)
+{
+    EnsureClosed();
+    ResetBoxes();
+    SelectPort("COM12");
+    SetPortListed(46, true, DBT_DEVICEARRIVAL);
+    EXPECT_EQ(PortList(), "COM3 COM12 COM45 COM46 [COM12]");
+    SetPortListed(46, false, 0);
+    EXPECT_EQ(PortList(), "COM3 COM12 COM45 COM46 [COM12]") << "nothing announced yet";
+    SendMessageW(Item(IDC_PORT_LIST), CB_SHOWDROPDOWN, TRUE, 0);
+    SendMessageW(Item(IDC_PORT_LIST), CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM12]") << "dropping the list down reads it again";
+    SelectPort("COM45");
+    SetPortListed(45, false, DBT_DEVICEREMOVECOMPLETE);
+    EXPECT_EQ(PortList(), "COM3 COM12 [COM3]") << "the selected port went: the first is selected";
+    SetPortListed(45, true, DBT_DEVNODES_CHANGED);
+    EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]");
+
+    OpenPortAndWait();
+    SetPortListed(46, true, DBT_DEVICEARRIVAL);
+    EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]") << "locked while a port is open";
+    EXPECT_TRUE(configDialog.connected);
+    // The open port's adapter is pulled: released at once, as a lost link.
+    SetPortListed(3, false, DBT_DEVICEREMOVECOMPLETE);
+    EXPECT_FALSE(configDialog.connected);
+    EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
+    EXPECT_EQ(EnabledStates(), "EDDDDDDDDDDDDD");
+    EXPECT_EQ(PortList(), "COM12 COM45 COM46 [COM12]");
+    SetPortListed(3, true, DBT_DEVICEARRIVAL);
+
+    // Listed, but gone by the time it is opened (COM46 has no device).
+    SelectPort("COM46");
+    Click(IDC_PORT_TOGGLE);
+    EXPECT_EQ(OneBox(), std::string(texts::OpenPortFailed) + "\n" + texts::PortMissing);
+    EXPECT_FALSE(configDialog.connected);
+    SetPortListed(46, false, DBT_DEVICEREMOVECOMPLETE);
+    EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]");
+}
+
+TEST(Dialog, CtrlCCopiesEveryOutputLine)
+{
+    if (!configDialog.connected)
+        OpenPortAndWait();
+    Click(IDC_QUERY_ROUTE);
+    ASSERT_TRUE(PumpUntil([] { return OutputLines().size() >= 4; }, 3000));
+    Pump(500);
+    std::string expected;
+    for (const std::string& line : OutputLines())
+        expected += (expected.empty() ? "" : "\r\n") + line;
+    SetFocus(Item(IDC_OUTPUT));
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(Item(IDC_OUTPUT), WM_KEYDOWN, 'C', 0);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    ASSERT_TRUE(OpenClipboard(Dialog()));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    std::string copied(8192, '\0');
+    EXPECT_TRUE(data != nullptr && NarrowToGbk(static_cast<const wchar_t*>(GlobalLock(data)), &copied[0], copied.size()));
+    if (data != nullptr)
+        GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(copied.c_str(), expected);
+    EXPECT_EQ(expected.substr(0, 7), "route\r\n");
+}
+
+// Run under zh_CN.UTF-8 (code page 936) and under C.UTF-8 (1252): the
+// window shows the right Chinese, read back as Unicode, and a Chinese
+// command goes out as GBK. The device's password is "密码12".
+TEST(Text, ChineseReadsRightAndGoesOutAsGbkInAnyLocale)
+{
+    std::printf("ANSI code page %u\n", GetACP());
+    EXPECT_EQ(Wide(Item(IDC_PORT_TOGGLE)), L"打开串口");
+    EXPECT_EQ(Wide(Item(IDC_STATUS)), L"未连接");
+    EXPECT_EQ(Wide(FindWindowExW(Dialog(), nullptr, L"Static", nullptr)), L"串口号:");
+    OpenPortAndWait();
+    EXPECT_EQ(Wide(Item(IDC_PORT_TOGGLE)), L"关闭串口");
+    EXPECT_EQ(Wide(Item(IDC_STATUS)), L"已连接");
+    EXPECT_EQ(Wide(Item(IDC_PASSWORD)), L"密码12");
+
+    SetWindowTextW(Item(IDC_COMMAND), L"echo 你好");
+    EXPECT_EQ(Sent([] { Click(IDC_EXECUTE); }, 1000), std::vector<Bytes>{ShellFrame("echo \xC4\xE3\xBA\xC3")});
+    HWND output = Item(IDC_OUTPUT);
+    wchar_t line[64] = {};
+    SendMessageW(output, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(line));
+    EXPECT_STREQ(line, L"你好");
+
+    const struct { int field, button; const wchar_t* typed; const char* refusal; } refused[] = {
+        {IDC_COMMAND, IDC_EXECUTE, L"echo \U0001F600", texts::CommandUnsupported},
+        {IDC_PASSWORD, IDC_CHANGE_PASSWORD, L"pw\U0001F600", texts::PasswordUnsupported},
+    };
+    for (const auto& r : refused) {
+        ResetBoxes();
+        SetWindowTextW(Item(r.field), r.typed);
+        EXPECT_TRUE(Sent([&] { Click(r.button); }, 300).empty());
+        EXPECT_EQ(OneBox(), r.refusal);
+    }
+    ResetBoxes();
+    SetWindowTextW(Item(IDC_PASSWORD), L"新密码");
+    EXPECT_EQ(Sent([] { Click(IDC_CHANGE_PASSWORD); }, 800),
+              std::vector<Bytes>{MakeFrame(0x0B, Hex("D0 C2 C3 DC C2 EB 00 00 00 00 00 00 00 00 00 00"))});
+    ASSERT_TRUE(PumpUntil([] { return !Boxes().empty(); }, 3000));
+    EXPECT_EQ(OneBox(), std::string(texts::PasswordChanged) + " [notice]");
 }

@@ -13,6 +13,7 @@
 #include "app/resource.h"
 #include "ui/config_dialog_win32.h"
 #include "ui/texts.h"
+#include "ui/window_text_win32.h"
 
 namespace gui {
 
@@ -27,12 +28,11 @@ HWND mainWindow = nullptr;
 // The first static child with text: the message (id 0xFFFF on Windows).
 BOOL CALLBACK FindBoxText(HWND child, LPARAM out)
 {
-    char cls[32] = {}, text[512] = {};
+    char cls[32] = {};
     GetClassNameA(child, cls, sizeof cls);
-    GetWindowTextA(child, text, sizeof text);
     auto* s = reinterpret_cast<std::string*>(out);
-    if (lstrcmpiA(cls, "Static") == 0 && text[0] != '\0' && s->empty())
-        *s = text;
+    if (lstrcmpiA(cls, "Static") == 0 && s->empty())
+        *s = GbkOf(child);   // the icon's static has no text, the message's has
     return TRUE;
 }
 
@@ -56,9 +56,7 @@ void AnswerBoxes()
                 continue;
             Box info{};
             EnumChildWindows(box, FindBoxText, reinterpret_cast<LPARAM>(&info.text));
-            char caption[128] = {};
-            GetWindowTextA(box, caption, sizeof caption);
-            info.caption = caption;
+            info.caption = GbkOf(box);
             HWND owner = GetWindow(box, GW_OWNER);
             info.ownedByDialog = owner == configDialog.window || owner == mainWindow;
             info.shownAt = GetTickCount64();
@@ -104,7 +102,7 @@ HWND Dialog()
         LoadMainWindowTexts(instance);
         RegisterMainWindowClass(instance);
         EXPECT_TRUE(CreateMainWindow(instance, SW_SHOWNORMAL));
-        mainWindow = FindWindowA(MainWindowClassName, MainWindowTitle);
+        mainWindow = FindWindowW(MainWindowClassName, MainWindowTitle);
         uiThread = GetCurrentThreadId();
         std::thread(AnswerBoxes).detach();
         Pump(200);
@@ -114,12 +112,16 @@ HWND Dialog()
 
 HWND Item(int id) { return GetDlgItem(Dialog(), id); }
 
-std::string Text(int id)
+std::string GbkOf(HWND window)
 {
-    char text[2048] = {};
-    GetWindowTextA(Item(id), text, sizeof text);
+    wchar_t wide[2048] = {};
+    GetWindowTextW(window, wide, 2048);
+    char text[4096] = {};
+    EXPECT_TRUE(NarrowToGbk(wide, text, sizeof text)) << "not a GBK text";
     return text;
 }
+
+std::string Text(int id) { return GbkOf(Item(id)); }
 
 bool Enabled(int id) { return IsWindowEnabled(Item(id)) != FALSE; }
 
@@ -128,11 +130,11 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms)
     const ULONGLONG end = GetTickCount64() + ms;
     for (;;) {
         MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT)
                 continue;
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
         const ULONGLONG now = GetTickCount64();
         if (done() || now >= end)
@@ -153,7 +155,7 @@ void ClickCheckBox(int id)
     Click(id);
 }
 
-void SetText(int id, const char* text) { SetWindowTextA(Item(id), text); }
+void SetText(int id, const char* text) { SetGbkText(Item(id), text); }
 
 std::vector<std::string> OutputLines()
 {
@@ -161,9 +163,11 @@ std::vector<std::string> OutputLines()
     HWND list = Item(IDC_OUTPUT);
     const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        std::string line(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
-        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&line[0]));
-        lines.push_back(line.c_str());
+        std::wstring line(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&line[0]));
+        std::string gbk(line.size() * 2, '\0');
+        EXPECT_TRUE(NarrowToGbk(line.c_str(), &gbk[0], gbk.size()));
+        lines.push_back(gbk.c_str());
     }
     return lines;
 }

@@ -18,6 +18,10 @@ namespace gui {
 // receiver threads, which live until the process ends).
 HWND Dialog();
 HWND Item(int id);
+// Window texts are read as wide text and given back as GBK, converted from
+// code page 936 explicitly, so the cases compare with the program's own
+// texts in any locale.
+std::string GbkOf(HWND window);
 std::string Text(int id);
 bool Enabled(int id);
 bool PumpUntil(const std::function<bool()>& done, DWORD ms);   // handles messages; returns done()

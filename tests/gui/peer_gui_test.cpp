@@ -123,6 +123,28 @@ TEST(Peer, ReopenAfterAStartedFrameReachesConnected)
     EXPECT_EQ(Text(IDC_STATUS), texts::Connected);
 }
 
+// The password reply to a reopening is lost on the line: the first
+// heartbeat reply shows "connected", whatever the last opening left.
+TEST(Peer, ReopeningWithoutThePasswordReplyConnectsOnTheHeartbeat)
+{
+    OpenAndAnswer();
+    EnsureClosed();
+    Device().Read(4096, 100);
+    Click(IDC_PORT_TOGGLE);
+    ASSERT_EQ(Device().Read(16, 2000).size(), 16u);
+    ASSERT_TRUE(Device().Write(NetConfigReply));
+    std::vector<uint8_t> heard;
+    ASSERT_TRUE(PumpUntil([&] {
+        const auto bytes = Device().Read(64, 20);
+        heard.insert(heard.end(), bytes.begin(), bytes.end());
+        return heard.size() >= 10;
+    }, 5000)) << "the first heartbeat goes out on the third tick";
+    EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
+    ASSERT_TRUE(Device().Write(MakeReply(0x08, 0x00)));
+    EXPECT_TRUE(PumpUntil([] { return Text(IDC_STATUS) == texts::Connected; }, 2000));
+    EnsureClosed();
+}
+
 int VisibleRows(HWND list)
 {
     RECT client{};

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs gui_test.exe under Wine in groups, each against quorvane-device in the
 # fault mode the group's suite is named after, linked as COM3 (and a silent
-# second device as COM12).
+# second device as COM12; the dialog group has a third on COM45). A group run
+# as `locale=C.UTF-8 group ...` gets that locale instead of zh_CN.UTF-8.
+# QV_GUI_SHOTS=DIR keeps a picture of the screen at the end of each group.
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 SRC=${QV_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}
@@ -48,21 +50,26 @@ stop_devices() {
   device_pids=()
 }
 
-group() {   # NAME FILTER COMS(yes/no) [DEVICE OPTIONS...]
+group() {   # NAME FILTER COMS(yes/no/three) [DEVICE OPTIONS...]
   local name=$1 filter=$2 coms=$3; shift 3
   # QV_GUI_GROUPS=dialog,silent runs only those groups (the planted-fault runs).
   if [ -n "${QV_GUI_GROUPS:-}" ] && [[ ",$QV_GUI_GROUPS," != *",$name,"* ]]; then return 0; fi
   local -a com_args=()
   local log=$work/$name.frames
   : >"$log"
-  if [ "$coms" = yes ]; then
+  if [ "$coms" != no ]; then
     start_device "$name" "$work/$name-com3" "$log" "$@"
     start_device "$name-b" "$work/$name-com12" "$work/$name-b.frames" --silent
     com_args=(--com "3=$work/$name-com3" --com "12=$work/$name-com12")
   fi
-  echo "=== $name: $filter $*"
+  if [ "$coms" = three ]; then
+    start_device "$name-c" "$work/$name-com45" "$work/$name-c.frames"
+    com_args+=(--com "45=$work/$name-com45")
+  fi
+  echo "=== $name: $filter $* ${locale:-}"
   if ! QV_FRAMES_LOG=$log QV_QUORVANE_EXE=$WIN/quorvane.exe \
-       bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" --display --timeout 200 \
+       bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" ${locale:+--locale "$locale"} \
+       ${QV_GUI_SHOTS:+--screenshot "$QV_GUI_SHOTS/$name.png"} --display --timeout 200 \
        -- "$exe" --gtest_filter="$filter" --gtest_color=no; then
     echo "=== $name FAILED"
     failed=1
@@ -70,13 +77,16 @@ group() {   # NAME FILTER COMS(yes/no) [DEVICE OPTIONS...]
   stop_devices
 }
 
-group dialog 'Dialog.*' yes --dhcp off --ip 192.168.5.20 --mask 255.255.255.0 --gateway 192.168.5.1 \
+group dialog 'Dialog.*' three --dhcp off --ip 192.168.5.20 --mask 255.255.255.0 --gateway 192.168.5.1 \
   --password Quorvane-Field-Technician-Long-Password-2017
 group dhcp-on 'DhcpOn.*' yes --dhcp on
 group silent 'Silent.*' yes --silent
 group heartbeat-ignored 'HeartbeatsIgnored.*' yes --heartbeat-stop-after 0
 group heartbeat-refused 'HeartbeatsRefused.*' yes --status 7=1
 group no-ports 'NoPorts.*' no
+cn_password=$'\xc3\xdc\xc2\xeb12'   # 密码12 in GBK
+group text-zh 'Text.*' yes --password "$cn_password"
+locale=C.UTF-8 group text-c 'Text.*' yes --password "$cn_password"
 
 # The test plays the device itself on COM5, the far end of the dialog's COM3.
 peer_group() {

@@ -113,7 +113,7 @@ TEST(NoPorts, EmptyListAndOpeningFails)
     ResetBoxes();
     Click(IDC_PORT_TOGGLE);
     ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(Boxes()[0].text, texts::OpenPortFailed);
+    EXPECT_EQ(Boxes()[0].text, std::string(texts::OpenPortFailed) + "\n" + texts::PortMissing);
     EXPECT_NE(Boxes()[0].caption, texts::NoticeCaption);
     EXPECT_TRUE(Boxes()[0].ownedByDialog);
     ExpectReleased();

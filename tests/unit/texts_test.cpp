@@ -1,11 +1,13 @@
 // Every program text is stored as GBK bytes; each is decoded and compared with
-// the Chinese it must show, so a mistyped escape cannot slip through.
+// the Chinese it must show, so a mistyped escape cannot slip through. Also
+// the port names the system's list gives and the reason an open failed.
 #include <gtest/gtest.h>
 
 #include <iconv.h>
 
 #include <string>
 
+#include "link/com_ports.h"
 #include "ui/texts.h"
 
 namespace {
@@ -36,6 +38,12 @@ TEST(Texts, DecodeFromGbkToTheirChinese)
         {texts::PasswordTooLong, "密码太长"},
         {texts::CommandEmpty, "命令不能为空"},
         {texts::CommandTooLong, "命令太长"},
+        {texts::CommandUnsupported, "命令含有设备不支持的字符"},
+        {texts::PasswordUnsupported, "密码含有设备不支持的字符"},
+        {texts::PortBusyOrDenied, "串口被其他程序占用或无权访问"},
+        {texts::PortMissing, "串口不存在或已被拔出"},
+        {texts::ErrorNumberFormat, " (错误 %ld)"},
+        {texts::CopyCommand, "复制"},
         {texts::NoAnswer, "不能和设备正常通信，请检查设备是否上电"},
         {texts::NoticeCaption, "提示"},
         {texts::NetConfigApplied, "设置网络信息成功"},
@@ -48,4 +56,29 @@ TEST(Texts, DecodeFromGbkToTheirChinese)
     };
     for (const auto& c : cases)
         EXPECT_EQ(GbkToUtf8(c.gbk), c.utf8);
+}
+
+TEST(Texts, OpenFailureReasons)
+{
+    EXPECT_EQ(texts::OpenFailureReason(PortOpenStatus::Busy), texts::PortBusyOrDenied);
+    EXPECT_EQ(texts::OpenFailureReason(PortOpenStatus::AccessDenied), texts::PortBusyOrDenied);
+    EXPECT_EQ(texts::OpenFailureReason(PortOpenStatus::Missing), texts::PortMissing);
+    EXPECT_EQ(texts::OpenFailureReason(PortOpenStatus::Failed), nullptr);
+}
+
+TEST(PortNames, OnlyComOneToTwoHundredFiftyFiveInAscendingOrderOnce)
+{
+    const struct { const char* name; uint32_t number; } names[] = {
+        {"COM1", 1}, {"com45", 45}, {"COM255", 255}, {"COM256", 0}, {"COM0", 0}, {"COM03", 0},
+        {"COM3 ", 0}, {"LPT1", 0}, {"COM", 0}, {"CNCA0", 0},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(ComPortNumber(n.name), n.number) << n.name;
+    ComPortList list{};
+    for (uint32_t n : {45u, 3u, 255u, 3u, 0u, 256u, 12u})
+        AddComPort(list, n);
+    ASSERT_EQ(list.count, 4u);
+    EXPECT_EQ(std::string(list.numbers.begin(), list.numbers.begin() + 4), std::string("\x03\x0C\x2D\xFF"));
+    EXPECT_TRUE(ContainsComPort(list, 45));
+    EXPECT_FALSE(ContainsComPort(list, 46));
 }

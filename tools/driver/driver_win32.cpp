@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "app/resource.h"
+#include "protocol/gbk_text.h"
 #include "ui/texts.h"
 
 namespace {
@@ -50,12 +51,22 @@ ULONGLONG Now() { return GetTickCount64(); }
 
 HWND Item(int id) { return GetDlgItem(dialog, id); }
 
+// The dialog's texts are compared with its own GBK constants: read as wide
+// text and converted from code page 936 by name, so the driver works in any
+// locale, as the dialog does.
+std::string Gbk(const wchar_t* wide)
+{
+    char text[2200] = {};
+    WideCharToMultiByte(GbkCodePage, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
 std::string Text(int id)
 {
-    char text[1100] = {};
-    SendMessageTimeoutA(Item(id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        5000, nullptr);
-    return text;
+    wchar_t text[1100] = {};
+    SendMessageTimeoutW(Item(id), WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        nullptr);
+    return Gbk(text);
 }
 
 void Click(int id)
@@ -86,9 +97,9 @@ std::vector<std::string> AnswerBoxes()
         reinterpret_cast<LPARAM>(&found));
     std::vector<std::string> texts;
     for (HWND box : found.boxes) {
-        char text[256] = {};
-        GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof text);
-        texts.push_back(text);
+        wchar_t text[256] = {};
+        GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 256);
+        texts.push_back(Gbk(text));
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     return texts;
@@ -126,9 +137,7 @@ std::vector<std::string> OutputLines()
     for (DWORD_PTR i = 0; i < count; ++i) {
         wchar_t wide[1100] = {};
         SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000, nullptr);
-        char line[2200] = {};
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, line, sizeof line, nullptr, nullptr);
-        lines.push_back(line);
+        lines.push_back(Gbk(wide));
     }
     return lines;
 }
@@ -166,8 +175,10 @@ bool OpenPortAndWait()
 // Runs a typed command and waits until the output has been quiet for a while.
 std::vector<std::string> RunCommand(const std::string& command, DWORD quietMs)
 {
-    SendMessageTimeoutA(Item(IDC_COMMAND), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.c_str()),
-                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    wchar_t wide[1100] = {};
+    MultiByteToWideChar(GbkCodePage, 0, command.c_str(), -1, wide, 1100);
+    SendMessageTimeoutW(Item(IDC_COMMAND), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000,
+                        nullptr);
     Click(IDC_EXECUTE);
     size_t seen = 0;
     ULONGLONG changed = Now();

@@ -1,0 +1,30 @@
+// The COM ports the system lists, found without opening any of them: on
+// Windows the registry's HARDWARE\DEVICEMAP\SERIALCOMM, which every serial
+// driver keeps up to date as adapters come and go. Opening a port only to
+// learn whether it exists would make a Bluetooth port try to connect (seconds
+// each) and would hide a port that another program holds.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+constexpr uint32_t HighestComPort = 255;
+
+// COM port numbers, ascending, each once. Fixed in size.
+struct ComPortList {
+    uint32_t count;
+    std::array<uint8_t, HighestComPort> numbers;
+};
+
+// The ports the system lists now (com_ports_win32.cpp). POSIX has no COM
+// names, and the list is empty there.
+ComPortList EnumeratePorts();
+
+// Adds `number` (1..HighestComPort) in its place; anything else, or a number
+// already listed, leaves the list as it is.
+void AddComPort(ComPortList& list, uint32_t number);
+
+bool ContainsComPort(const ComPortList& list, uint32_t number);
+
+// The number of "COMn" (n 1..255, any case, nothing around it), else 0.
+uint32_t ComPortNumber(const char* name);

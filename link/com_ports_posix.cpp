@@ -1,0 +1,7 @@
+#include "link/com_ports.h"
+
+// There are no COM names here; device paths are given by the user.
+ComPortList EnumeratePorts()
+{
+    return ComPortList{};
+}
