@@ -6,8 +6,9 @@
 # the _asan variants of the libraries it depends on. Cross-compiled for
 # Windows there is only NAME.
 #
-# Seams between modules are free functions bound at link time: a test links a
-# fake instead of the library that normally defines them.
+# Each library names the libraries it calls (DEPS); seams between modules are
+# tables of callbacks handed over at run time, never symbols bound by the
+# linker, so no program depends on the order of its libraries.
 
 set(QV_SANITIZE_asan -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
 set(QV_SANITIZE_tsan -fsanitize=thread -fno-omit-frame-pointer)
@@ -73,4 +74,31 @@ function(qv_native_test name)
       ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
       LABELS "native;${v};${T_LABELS}")
   endforeach()
+endfunction()
+
+# qv_use_header_libraries(TARGET): CLI11 and nlohmann/json, header-only
+# (Debian: libcli11-dev, nlohmann-json3-dev). The cross build must not search
+# /usr/include, where glibc's headers would shadow mingw-w64's, so there both
+# are reached through links in a folder of their own.
+function(qv_use_header_libraries target)
+  if(CMAKE_CROSSCOMPILING)
+    set(headers ${CMAKE_BINARY_DIR}/cli-headers)
+    foreach(dir CLI nlohmann)
+      if(NOT EXISTS /usr/include/${dir})
+        message(FATAL_ERROR "/usr/include/${dir} missing: run tools/install-deps.sh")
+      endif()
+      if(NOT EXISTS ${headers}/${dir})
+        file(MAKE_DIRECTORY ${headers})
+        file(CREATE_LINK /usr/include/${dir} ${headers}/${dir} SYMBOLIC)
+      endif()
+    endforeach()
+  else()
+    find_path(QV_CLI11_INCLUDE CLI/CLI.hpp)
+    find_path(QV_JSON_INCLUDE nlohmann/json.hpp)
+    if(NOT QV_CLI11_INCLUDE OR NOT QV_JSON_INCLUDE)
+      message(FATAL_ERROR "CLI11 or nlohmann/json headers not found (tools/install-deps.sh installs them)")
+    endif()
+    set(headers ${QV_CLI11_INCLUDE} ${QV_JSON_INCLUDE})
+  endif()
+  target_include_directories(${target} SYSTEM PRIVATE ${headers})
 endfunction()

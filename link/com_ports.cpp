@@ -1,5 +1,7 @@
 #include "link/com_ports.h"
 
+#include <cstdio>
+
 void AddComPort(ComPortList& list, uint32_t number)
 {
     if (number < 1 || number > HighestComPort || list.count >= HighestComPort)
@@ -42,4 +44,14 @@ uint32_t ComPortNumber(const char* name)
             return 0;
     }
     return *p == '\0' ? number : 0;
+}
+
+void FormatPortName(uint32_t number, char* out, size_t capacity)
+{
+    std::snprintf(out, capacity, "COM%u", number);
+}
+
+void FormatDevicePath(uint32_t number, char* out, size_t capacity)
+{
+    std::snprintf(out, capacity, "%sCOM%u", DevicePathPrefix, number);
 }

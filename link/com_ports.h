@@ -6,9 +6,15 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 constexpr uint32_t HighestComPort = 255;
+constexpr size_t PortNameSize = 16;   // "COM255", and "\\.\COM255", with the terminator
+
+// What opens a port by its name on Windows. COM1 to COM9 also open by their
+// bare names; COM10 and up open only this way, so every port is opened so.
+constexpr char DevicePathPrefix[] = "\\\\.\\";
 
 // COM port numbers, ascending, each once. Fixed in size.
 struct ComPortList {
@@ -28,3 +34,7 @@ bool ContainsComPort(const ComPortList& list, uint32_t number);
 
 // The number of "COMn" (n 1..255, any case, nothing around it), else 0.
 uint32_t ComPortNumber(const char* name);
+
+// "COMn", and its device path "\\.\COMn", into a buffer of PortNameSize.
+void FormatPortName(uint32_t number, char* out, size_t capacity);
+void FormatDevicePath(uint32_t number, char* out, size_t capacity);

@@ -2,63 +2,52 @@
 
 #include <cstring>
 
-#include "link/frame_codec.h"
-#include "link/platform.h"
-#include "protocol/device_client.h"
-
-std::array<uint8_t, AssemblyBufferSize> AssemblyBuffer;
-std::atomic<uint32_t> AssemblyFill{0};
-std::array<uint8_t, StagingBufferSize> StagingBuffer;
-uint32_t StagingCount = 0;
-uint32_t StagingSession = 0;
-
-namespace {
-
 // A new opening of the port must start with an empty receiver, but only the
 // assembler may remove bytes: it hands a frame over without the lock and
 // subtracts its length afterwards, so emptying the buffer from another
 // thread would make that subtraction underflow. So the reader, when it
 // appends the first bytes of a new opening, only marks everything held
-// before as stale (both under ReceiveLock), and the assembler drops the
-// stale bytes at the start of its next pass. New bytes are never dropped
-// with them, however late the assembler gets there.
-uint32_t staleBytes = 0;      // front bytes of an earlier opening
-uint32_t bufferSession = 0;   // the opening the newest held bytes came from
+// before as stale (both under the lock), and the assembler drops the stale
+// bytes at the start of its next pass. New bytes are never dropped with
+// them, however late the assembler gets there.
 
-constexpr int64_t NoPartialStart = -1;
-// When the assembler first saw the 1..7 bytes it holds; assembler thread only.
-int64_t partialSince = NoPartialStart;
+namespace {
 
-void EmptyAssemblyBuffer()
+void EmptyBuffer(Receiver& r)
 {
-    EnterReceiveLock();
-    staleBytes = 0;
-    AssemblyFill.store(0, std::memory_order_release);
-    LeaveReceiveLock();
+    EnterLock(r.lock);
+    r.staleBytes = 0;
+    r.fill.store(0, std::memory_order_release);
+    LeaveLock(r.lock);
 }
 
 // Removes `count` bytes from the front, under the lock; the stale bytes among
 // them are no longer stale.
-void RemoveFront(uint32_t count)
+void RemoveFront(Receiver& r, uint32_t count)
 {
-    EnterReceiveLock();
-    const uint32_t remaining = AssemblyFill.load(std::memory_order_relaxed) - count;
+    EnterLock(r.lock);
+    const uint32_t remaining = r.fill.load(std::memory_order_relaxed) - count;
     if (remaining != 0)
-        std::memmove(AssemblyBuffer.data(), AssemblyBuffer.data() + count, remaining);
-    staleBytes = staleBytes > count ? staleBytes - count : 0;
-    AssemblyFill.store(remaining, std::memory_order_release);
-    LeaveReceiveLock();
+        std::memmove(r.buffer.data(), r.buffer.data() + count, remaining);
+    r.staleBytes = r.staleBytes > count ? r.staleBytes - count : 0;
+    r.fill.store(remaining, std::memory_order_release);
+    LeaveLock(r.lock);
 }
 
-void DropStaleBytes()
+void DropStaleBytes(Receiver& r)
 {
-    EnterReceiveLock();
-    const uint32_t stale = staleBytes;
-    LeaveReceiveLock();
+    EnterLock(r.lock);
+    const uint32_t stale = r.staleBytes;
+    LeaveLock(r.lock);
     if (stale != 0) {
-        RemoveFront(stale);
-        partialSince = NoPartialStart;
+        RemoveFront(r, stale);
+        r.partialSince = NoPartialStart;
     }
+}
+
+void WaitForBytes(Receiver& r, uint32_t timeoutMs)
+{
+    r.platform.wait(r.platform.context, r.bytesArrived, timeoutMs);
 }
 
 // Whole milliseconds, rounded up, so the wait never ends before the limit.
@@ -69,101 +58,114 @@ uint32_t MillisecondsUntil(int64_t microseconds)
 
 }  // namespace
 
-void AppendStagedBytes()
+bool MakeReceiver(Receiver& r, FrameSink sink, const PlatformCalls& platform, int32_t* osError)
 {
-    // Only the reader writes the staging count, so it is read without the lock.
-    uint32_t staged = StagingCount;
-    if (staged > StagingBufferSize)
-        staged = StagingBufferSize;
-    if (staged == 0)
+    r.sink = sink;
+    r.platform = platform;
+    r.stopping.store(false);
+    if (!MakeLock(r.lock, osError))
+        return false;
+    if (!MakeWakeup(r.bytesArrived, osError)) {
+        DestroyLock(r.lock);
+        return false;
+    }
+    r.made = true;
+    return true;
+}
+
+void DestroyReceiver(Receiver& r)
+{
+    if (!r.made)
         return;
-    EnterReceiveLock();
-    const uint32_t fill = AssemblyFill.load(std::memory_order_relaxed);
-    if (StagingSession != bufferSession) {
-        staleBytes = fill;
-        bufferSession = StagingSession;
+    DestroyWakeup(r.bytesArrived);
+    DestroyLock(r.lock);
+    r.made = false;
+}
+
+void AppendBytes(Receiver& r, const uint8_t* bytes, uint32_t count, uint32_t opening)
+{
+    if (count == 0)
+        return;
+    EnterLock(r.lock);
+    const uint32_t fill = r.fill.load(std::memory_order_relaxed);
+    if (opening != r.bufferOpening) {
+        r.staleBytes = fill;
+        r.bufferOpening = opening;
     }
     const uint32_t room = AssemblyBufferSize - fill;
     // What does not fit is dropped; the frame at the front must first be
     // consumed, and the bytes already held stay in order.
-    const uint32_t kept = staged < room ? staged : room;
+    const uint32_t kept = count < room ? count : room;
     if (kept != 0)
-        std::memcpy(AssemblyBuffer.data() + fill, StagingBuffer.data(), kept);
+        std::memcpy(r.buffer.data() + fill, bytes, kept);
     // Stored after the bytes: the assembler reads them without the lock.
-    AssemblyFill.store(fill + kept, std::memory_order_release);
-    LeaveReceiveLock();
-    SignalReceivedBytes();
+    r.fill.store(fill + kept, std::memory_order_release);
+    LeaveLock(r.lock);
+    SignalWakeup(r.bytesArrived);
 }
 
-void AssemblerPass()
+void AssemblerPass(Receiver& r)
 {
-    DropStaleBytes();
-    const uint32_t fill = AssemblyFill.load(std::memory_order_acquire);
+    DropStaleBytes(r);
+    const uint32_t fill = r.fill.load(std::memory_order_acquire);
     if (fill == 0) {
-        partialSince = NoPartialStart;
-        WaitForReceivedBytes(WaitForever);
+        r.partialSince = NoPartialStart;
+        WaitForBytes(r, WaitForever);
         return;
     }
     if (fill < MinFrameBytes) {
         // The limit runs from the first sight of the start; more bytes that
         // leave it below 8 do not restart it.
-        const int64_t now = MonotonicMicroseconds();
-        if (partialSince == NoPartialStart)
-            partialSince = now;
-        const int64_t waited = now - partialSince;
+        const int64_t now = r.platform.now(r.platform.context);
+        if (r.partialSince == NoPartialStart)
+            r.partialSince = now;
+        const int64_t waited = now - r.partialSince;
         if (waited >= PartialStartLimitUs) {
-            partialSince = NoPartialStart;
-            EmptyAssemblyBuffer();
+            r.partialSince = NoPartialStart;
+            EmptyBuffer(r);
             return;
         }
-        WaitForReceivedBytes(MillisecondsUntil(PartialStartLimitUs - waited));
+        WaitForBytes(r, MillisecondsUntil(PartialStartLimitUs - waited));
         return;
     }
-    partialSince = NoPartialStart;
+    r.partialSince = NoPartialStart;
 
     // The stream is brought back into step only by emptying everything held:
     // there is no search for a later 0x55 0xAA, which could as well be
     // payload.
-    if (AssemblyBuffer[0] != FrameStart1 || AssemblyBuffer[1] != FrameStart2) {
-        EmptyAssemblyBuffer();
+    if (r.buffer[0] != FrameStart1 || r.buffer[1] != FrameStart2) {
+        EmptyBuffer(r);
         return;
     }
-    const uint32_t total = static_cast<uint32_t>(AssemblyBuffer[4]) * 256u + AssemblyBuffer[5] +
-                           FrameOverhead;
+    const uint32_t total = static_cast<uint32_t>(r.buffer[4]) * 256u + r.buffer[5] + FrameOverhead;
     // A frame larger than the buffer could never complete, and waiting for it
     // would block every frame behind it for good.
     if (total > AssemblyBufferSize) {
-        EmptyAssemblyBuffer();
+        EmptyBuffer(r);
         return;
     }
     // A started frame has no time limit while the port stays open; it waits
     // for its rest at no cost. The bytes of a later opening wake it, and the
     // next pass drops it as stale.
     if (fill < total) {
-        WaitForReceivedBytes(WaitForever);
+        WaitForBytes(r, WaitForever);
         return;
     }
 
     // Without the lock: the reader only ever writes at and beyond the fill
     // count, so the frame stays unchanged while it is handled, however long.
-    HandleReplyFrame(AssemblyBuffer.data(), total);
-    RemoveFront(total);
+    r.sink.frame(r.sink.context, r.buffer.data(), total);
+    RemoveFront(r, total);
 }
 
-[[noreturn]] void AssemblerThread()
+void RunAssembler(Receiver& r)
 {
-    for (;;)
-        AssemblerPass();
+    while (!r.stopping.load())
+        AssemblerPass(r);
 }
 
-void ResetReceiverForTest()
+void StopAssembler(Receiver& r)
 {
-    EnterReceiveLock();
-    partialSince = NoPartialStart;
-    staleBytes = 0;
-    bufferSession = 0;
-    StagingCount = 0;
-    StagingSession = 0;
-    AssemblyFill.store(0, std::memory_order_release);
-    LeaveReceiveLock();
+    r.stopping.store(true);
+    SignalWakeup(r.bytesArrived);
 }

@@ -1,35 +1,68 @@
-// The few platform operations the portable receive path needs, bound at link
-// time: platform_win32.cpp or platform_posix.cpp in the programs, a fake in
-// the tests that drive the assembler pass by pass.
+// The platform as the core sees it: the one monotonic clock and the one sleep
+// of the product, the wall clock of the traces, and the objects each session
+// makes for itself (a lock, auto-reset wake-ups, threads). Making one keeps
+// the OS error when it fails, so a session that cannot start says why rather
+// than hang.
+//
+// The objects live in fixed storage inside the session that owns them; the
+// implementations (platform_win32.cpp, platform_posix.cpp) check that their
+// system types fit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+// Microseconds from some fixed moment, never going back: every time limit of
+// the product is measured on it, never counted in sleeps (Sleep(1) lasts a
+// whole timer tick, about 15.6 ms, on a default Windows).
+int64_t MonotonicMicroseconds();
 void SleepMilliseconds(uint32_t ms);
 
-// A clock that only moves forward, in microseconds from some fixed moment:
-// the assembler's time limit is measured on it, never counted in sleeps
-// (Sleep(1) lasts a whole timer tick, about 15.6 ms, on a default Windows).
-int64_t MonotonicMicroseconds();
+// "HH:MM:SS.mmm" of the local wall clock into a fixed buffer (16 bytes do).
+// No allocation: a receiving thread may call it for a trace.
+void FormatWallClock(char* out, size_t capacity);
 
-// ReceiveLock: the one lock of the system, guarding the assembly buffer.
-// Initialised once before either receiver thread can take it, never destroyed.
-void InitReceiveLock();
-void EnterReceiveLock();
-void LeaveReceiveLock();
-
-// Two wake-ups, each with the meaning of a Win32 auto-reset event: a signal
-// given while nobody waits is kept for the next wait, several signals before
-// a wait count as one, and a wait that returns has used the signal up. Each
-// has one waiter only.
 constexpr uint32_t WaitForever = 0xFFFFFFFFu;
 
-// Reader -> assembler: bytes were appended to AssemblyBuffer. The wait ends
-// on a signal or after `timeoutMs` (WaitForever: no limit).
-void SignalReceivedBytes();
-void WaitForReceivedBytes(uint32_t timeoutMs);
+struct Lock {
+    alignas(16) unsigned char storage[64];
+    bool made = false;
+};
+bool MakeLock(Lock& lock, int32_t* osError);
+void DestroyLock(Lock& lock);
+void EnterLock(Lock& lock);
+void LeaveLock(Lock& lock);
 
-// OpenPort -> reader: a port has been opened, so a reader idle for want of a
-// port has work again.
-void SignalPortOpened();
-void WaitForPortOpened();
+// An auto-reset event: a signal given while nobody waits is kept for the
+// next wait, several signals before a wait count as one, and a wait that
+// returns with it has used it up. One waiter at a time.
+struct Wakeup {
+    alignas(16) unsigned char storage[128];
+    bool made = false;
+};
+bool MakeWakeup(Wakeup& wakeup, int32_t* osError);
+void DestroyWakeup(Wakeup& wakeup);
+void SignalWakeup(Wakeup& wakeup);
+// True on a signal, false when `timeoutMs` (WaitForever: no limit) ran out.
+bool WaitWakeup(Wakeup& wakeup, uint32_t timeoutMs);
+
+// The thread is handed its own record, so it must stay in place until joined.
+struct Thread {
+    intptr_t handle = 0;
+    bool started = false;
+    void (*entry)(void* context) = nullptr;
+    void* context = nullptr;
+};
+bool StartThread(Thread& thread, void (*entry)(void* context), void* context, int32_t* osError);
+// Waits for the thread's end and releases it; a thread never started is let be.
+void JoinThread(Thread& thread);
+
+// What the receive path asks of the platform, as a table: the system's
+// clock and waits in the programs, a fake clock and recorded waits in the
+// tests that drive the assembler pass by pass.
+struct PlatformCalls {
+    void* context;
+    int64_t (*now)(void* context);
+    bool (*wait)(void* context, Wakeup& wakeup, uint32_t timeoutMs);
+};
+extern const PlatformCalls SystemCalls;

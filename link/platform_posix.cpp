@@ -1,68 +1,37 @@
+// POSIX: pthread objects, and condition variables on CLOCK_MONOTONIC so that
+// a change of the wall clock cannot stretch or cut a time limit.
 #include "link/platform.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <new>
+#include <pthread.h>
+#include <sys/time.h>
 #include <time.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <new>
 
 namespace {
 
-std::mutex ReceiveLock;
-
-// An auto-reset event: the flag is the kept signal.
-class Wakeup {
-public:
-    void Signal()
-    {
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            signalled = true;
-        }
-        changed.notify_one();
-    }
-
-    void Wait(uint32_t timeoutMs)
-    {
-        std::unique_lock<std::mutex> hold(lock);
-        auto given = [this] { return signalled; };
-        if (timeoutMs == WaitForever)
-            changed.wait(hold, given);
-        else
-            changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), given);
-        signalled = false;
-    }
-
-private:
-    std::mutex lock;
-    std::condition_variable changed;   // steady clock: unaffected by clock changes
-    bool signalled = false;
+struct PosixWakeup {
+    pthread_mutex_t lock;
+    pthread_cond_t changed;
+    bool signalled;
 };
 
-// Never destroyed: the receiver threads wait on them until the process
-// ends, and glibc's pthread_cond_destroy, run by a static destructor at
-// exit, would wait for those waiters for ever.
-template <typename T>
-class Immortal {
-public:
-    Immortal() { new (storage) T; }
-    T& operator*() { return *reinterpret_cast<T*>(storage); }
+static_assert(sizeof(pthread_mutex_t) <= sizeof(Lock::storage), "Lock storage too small");
+static_assert(sizeof(PosixWakeup) <= sizeof(Wakeup::storage), "Wakeup storage too small");
 
-private:
-    alignas(T) unsigned char storage[sizeof(T)];
-};
+pthread_mutex_t* AsMutex(Lock& lock) { return reinterpret_cast<pthread_mutex_t*>(lock.storage); }
+PosixWakeup* AsWakeup(Wakeup& wakeup) { return reinterpret_cast<PosixWakeup*>(wakeup.storage); }
 
-Immortal<Wakeup> BytesArrived;
-Immortal<Wakeup> PortOpened;
+void* RunThread(void* record)
+{
+    const Thread* thread = static_cast<const Thread*>(record);
+    thread->entry(thread->context);
+    return nullptr;
+}
 
 }  // namespace
-
-void SleepMilliseconds(uint32_t ms)
-{
-    timespec t{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-    while (nanosleep(&t, &t) != 0) {
-    }
-}
 
 int64_t MonotonicMicroseconds()
 {
@@ -71,18 +40,122 @@ int64_t MonotonicMicroseconds()
     return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
 }
 
-// A std::mutex needs no initialisation; the call stays so that both platforms
-// are started the same way.
-void InitReceiveLock() {}
+void SleepMilliseconds(uint32_t ms)
+{
+    timespec t{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
 
-void EnterReceiveLock() { ReceiveLock.lock(); }
+void FormatWallClock(char* out, size_t capacity)
+{
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    std::snprintf(out, capacity, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<long>(now.tv_usec / 1000));
+}
 
-void LeaveReceiveLock() { ReceiveLock.unlock(); }
+bool MakeLock(Lock& lock, int32_t* osError)
+{
+    const int error = pthread_mutex_init(AsMutex(lock), nullptr);
+    if (osError != nullptr)
+        *osError = error;
+    lock.made = error == 0;
+    return lock.made;
+}
 
-void SignalReceivedBytes() { (*BytesArrived).Signal(); }
+void DestroyLock(Lock& lock)
+{
+    if (lock.made)
+        pthread_mutex_destroy(AsMutex(lock));
+    lock.made = false;
+}
 
-void WaitForReceivedBytes(uint32_t timeoutMs) { (*BytesArrived).Wait(timeoutMs); }
+void EnterLock(Lock& lock) { pthread_mutex_lock(AsMutex(lock)); }
+void LeaveLock(Lock& lock) { pthread_mutex_unlock(AsMutex(lock)); }
 
-void SignalPortOpened() { (*PortOpened).Signal(); }
+bool MakeWakeup(Wakeup& wakeup, int32_t* osError)
+{
+    PosixWakeup* w = new (wakeup.storage) PosixWakeup{};
+    pthread_condattr_t attributes;
+    int error = pthread_condattr_init(&attributes);
+    if (error == 0)
+        error = pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
+    if (error == 0)
+        error = pthread_cond_init(&w->changed, &attributes);
+    pthread_condattr_destroy(&attributes);
+    if (error == 0) {
+        error = pthread_mutex_init(&w->lock, nullptr);
+        if (error != 0)
+            pthread_cond_destroy(&w->changed);
+    }
+    if (osError != nullptr)
+        *osError = error;
+    wakeup.made = error == 0;
+    return wakeup.made;
+}
 
-void WaitForPortOpened() { (*PortOpened).Wait(WaitForever); }
+// Only once nobody waits: glibc's pthread_cond_destroy waits for waiters.
+void DestroyWakeup(Wakeup& wakeup)
+{
+    if (!wakeup.made)
+        return;
+    pthread_cond_destroy(&AsWakeup(wakeup)->changed);
+    pthread_mutex_destroy(&AsWakeup(wakeup)->lock);
+    wakeup.made = false;
+}
+
+void SignalWakeup(Wakeup& wakeup)
+{
+    PosixWakeup* w = AsWakeup(wakeup);
+    pthread_mutex_lock(&w->lock);
+    w->signalled = true;
+    pthread_cond_signal(&w->changed);
+    pthread_mutex_unlock(&w->lock);
+}
+
+bool WaitWakeup(Wakeup& wakeup, uint32_t timeoutMs)
+{
+    PosixWakeup* w = AsWakeup(wakeup);
+    timespec until{};
+    if (timeoutMs != WaitForever) {
+        clock_gettime(CLOCK_MONOTONIC, &until);
+        until.tv_sec += timeoutMs / 1000;
+        until.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
+        if (until.tv_nsec >= 1000000000L) {
+            until.tv_sec += 1;
+            until.tv_nsec -= 1000000000L;
+        }
+    }
+    pthread_mutex_lock(&w->lock);
+    int result = 0;
+    while (!w->signalled && result != ETIMEDOUT)
+        result = timeoutMs == WaitForever ? pthread_cond_wait(&w->changed, &w->lock)
+                                          : pthread_cond_timedwait(&w->changed, &w->lock, &until);
+    const bool signalled = w->signalled;
+    w->signalled = false;
+    pthread_mutex_unlock(&w->lock);
+    return signalled;
+}
+
+bool StartThread(Thread& thread, void (*entry)(void* context), void* context, int32_t* osError)
+{
+    thread.entry = entry;
+    thread.context = context;
+    pthread_t id{};
+    const int error = pthread_create(&id, nullptr, RunThread, &thread);
+    if (osError != nullptr)
+        *osError = error;
+    thread.handle = static_cast<intptr_t>(id);
+    thread.started = error == 0;
+    return thread.started;
+}
+
+void JoinThread(Thread& thread)
+{
+    if (thread.started)
+        pthread_join(static_cast<pthread_t>(thread.handle), nullptr);
+    thread.started = false;
+}

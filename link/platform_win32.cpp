@@ -1,15 +1,18 @@
+// Win32: a critical section, auto-reset events, threads from CreateThread and
+// the performance counter.
 #include "link/platform.h"
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace {
 
-CRITICAL_SECTION ReceiveLock;
+static_assert(sizeof(CRITICAL_SECTION) <= sizeof(Lock::storage), "Lock storage too small");
+static_assert(sizeof(HANDLE) <= sizeof(Wakeup::storage), "Wakeup storage too small");
 
-// Auto-reset events, made before main: they exist before any thread that
-// signals or waits on them.
-HANDLE BytesArrived = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-HANDLE PortOpened = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+CRITICAL_SECTION* AsSection(Lock& lock) { return reinterpret_cast<CRITICAL_SECTION*>(lock.storage); }
+HANDLE& AsEvent(Wakeup& wakeup) { return *reinterpret_cast<HANDLE*>(wakeup.storage); }
 
 int64_t CounterFrequency()
 {
@@ -18,9 +21,14 @@ int64_t CounterFrequency()
     return f.QuadPart;
 }
 
-}  // namespace
+DWORD WINAPI RunThread(LPVOID record)
+{
+    const Thread* thread = static_cast<const Thread*>(record);
+    thread->entry(thread->context);
+    return 0;
+}
 
-void SleepMilliseconds(uint32_t ms) { Sleep(ms); }
+}  // namespace
 
 // The performance counter rather than GetTickCount64, which moves in steps of
 // the timer tick (about 15.6 ms).
@@ -32,17 +40,79 @@ int64_t MonotonicMicroseconds()
     return now.QuadPart / frequency * 1000000 + now.QuadPart % frequency * 1000000 / frequency;
 }
 
-void InitReceiveLock() { InitializeCriticalSection(&ReceiveLock); }
+void SleepMilliseconds(uint32_t ms) { Sleep(ms); }
 
-void EnterReceiveLock() { EnterCriticalSection(&ReceiveLock); }
+void FormatWallClock(char* out, size_t capacity)
+{
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    std::snprintf(out, capacity, "%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+}
 
-void LeaveReceiveLock() { LeaveCriticalSection(&ReceiveLock); }
+// InitializeCriticalSection cannot fail on any Windows since Vista.
+bool MakeLock(Lock& lock, int32_t* osError)
+{
+    InitializeCriticalSection(AsSection(lock));
+    if (osError != nullptr)
+        *osError = 0;
+    lock.made = true;
+    return true;
+}
 
-void SignalReceivedBytes() { SetEvent(BytesArrived); }
+void DestroyLock(Lock& lock)
+{
+    if (lock.made)
+        DeleteCriticalSection(AsSection(lock));
+    lock.made = false;
+}
+
+void EnterLock(Lock& lock) { EnterCriticalSection(AsSection(lock)); }
+void LeaveLock(Lock& lock) { LeaveCriticalSection(AsSection(lock)); }
+
+bool MakeWakeup(Wakeup& wakeup, int32_t* osError)
+{
+    AsEvent(wakeup) = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    wakeup.made = AsEvent(wakeup) != nullptr;
+    if (osError != nullptr)
+        *osError = wakeup.made ? 0 : static_cast<int32_t>(GetLastError());
+    return wakeup.made;
+}
+
+void DestroyWakeup(Wakeup& wakeup)
+{
+    if (wakeup.made)
+        CloseHandle(AsEvent(wakeup));
+    wakeup.made = false;
+}
+
+void SignalWakeup(Wakeup& wakeup) { SetEvent(AsEvent(wakeup)); }
 
 // WaitForever is INFINITE.
-void WaitForReceivedBytes(uint32_t timeoutMs) { WaitForSingleObject(BytesArrived, timeoutMs); }
+bool WaitWakeup(Wakeup& wakeup, uint32_t timeoutMs)
+{
+    return WaitForSingleObject(AsEvent(wakeup), timeoutMs) == WAIT_OBJECT_0;
+}
 
-void SignalPortOpened() { SetEvent(PortOpened); }
+bool StartThread(Thread& thread, void (*entry)(void* context), void* context, int32_t* osError)
+{
+    thread.entry = entry;
+    thread.context = context;
+    // Default stack, no flags.
+    HANDLE handle = CreateThread(nullptr, 0, RunThread, &thread, 0, nullptr);
+    const DWORD error = handle == nullptr ? GetLastError() : 0;
+    if (osError != nullptr)
+        *osError = static_cast<int32_t>(error);
+    thread.handle = reinterpret_cast<intptr_t>(handle);
+    thread.started = handle != nullptr;
+    return thread.started;
+}
 
-void WaitForPortOpened() { WaitForSingleObject(PortOpened, INFINITE); }
+void JoinThread(Thread& thread)
+{
+    if (!thread.started)
+        return;
+    HANDLE handle = reinterpret_cast<HANDLE>(thread.handle);
+    WaitForSingleObject(handle, INFINITE);
+    CloseHandle(handle);
+    thread.started = false;
+}

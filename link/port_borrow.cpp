@@ -5,66 +5,40 @@
 // while the reader holds the old value, so the handle is released only once
 // nobody can still use it.
 #include "link/serial_port.h"
-#include "link/serial_port_internal.h"
 
-#include <atomic>
-
-#include "link/platform.h"
-
-namespace {
-
-std::atomic<intptr_t> PortHandle{NoPort};
-std::atomic<uint32_t> PortUsers{0};
-std::atomic<uint32_t> Session{0};   // raised by PublishPort (user-interface thread), read by the reader
-
-}  // namespace
-
-// The session is raised before the handle is stored, so a reader that
-// borrows the new handle reads the new session.
-void PublishPort(intptr_t handle)
+// The opening is counted before the handle is stored, so a reader that
+// borrows the new handle reads the new count.
+void PublishPort(SerialPort& port, intptr_t handle)
 {
-    Session.fetch_add(1);
-    PortHandle.store(handle);
-    SignalPortOpened();
+    port.openings.fetch_add(1);
+    port.handle.store(handle);
+    SignalWakeup(port.opened);
 }
 
-uint32_t PortSession()
+uint32_t PortOpenings(const SerialPort& port) { return port.openings.load(); }
+
+intptr_t CurrentPort(const SerialPort& port) { return port.handle.load(); }
+
+intptr_t TakePort(SerialPort& port) { return port.handle.exchange(NoPort); }
+
+bool PortStillBorrowed(const SerialPort& port) { return port.users.load() != 0; }
+
+bool IsPortOpen(const SerialPort& port) { return port.handle.load() != NoPort; }
+
+intptr_t BorrowPort(SerialPort& port)
 {
-    return Session.load();
+    port.users.fetch_add(1);
+    return port.handle.load();
 }
 
-intptr_t CurrentPort()
+bool IsCurrentPort(const SerialPort& port, intptr_t handle)
 {
-    return PortHandle.load();
+    return handle != NoPort && port.handle.load() == handle;
 }
 
-intptr_t TakePort()
-{
-    return PortHandle.exchange(NoPort);
-}
+void ReturnPort(SerialPort& port) { port.users.fetch_sub(1); }
 
-bool PortStillBorrowed()
+bool OpenPort(SerialPort& port, const char* path)
 {
-    return PortUsers.load() != 0;
-}
-
-bool IsPortOpen()
-{
-    return PortHandle.load() != NoPort;
-}
-
-intptr_t BorrowPort()
-{
-    PortUsers.fetch_add(1);
-    return PortHandle.load();
-}
-
-bool IsCurrentPort(intptr_t handle)
-{
-    return handle != NoPort && PortHandle.load() == handle;
-}
-
-void ReturnPort()
-{
-    PortUsers.fetch_sub(1);
+    return OpenPortReporting(port, path).status == PortOpenStatus::Opened;
 }

@@ -1,4 +1,4 @@
-// The reader thread on Win32: an overlapped comm-event wait, then an
+// The reader's pass on Win32: an overlapped comm-event wait, then an
 // overlapped read of what has arrived, on the port it has borrowed (see
 // serial_port_win32.cpp for why it borrows).
 //
@@ -9,81 +9,66 @@
 // therefore followed by a 1 ms sleep before the read: on Windows that read
 // usually finds nothing and the pass starts again, never faster than once a
 // millisecond; under Wine the read then blocks until bytes arrive. Either way
-// the loop cannot spin a core. While no port is open the reader waits for
-// OpenPort's signal.
+// the loop cannot spin a core.
 #include <windows.h>
 
-#include "link/frame_receiver.h"
-#include "link/platform.h"
-#include "link/serial_port_internal.h"
+#include "link/reader_pass.h"
 
 namespace {
 
-enum class Pass { Idle, Failed, Done };
+HANDLE EventOf(const Reader& reader) { return reinterpret_cast<HANDLE>(reader.readEvent); }
 
-void ResetRecord(OVERLAPPED& record)
+}  // namespace
+
+bool MakeReader(Reader& reader, SerialPort& port, ByteSink sink, int32_t* osError)
 {
-    record.Internal = 0;
-    record.InternalHigh = 0;
-    record.Offset = 0;
-    record.OffsetHigh = 0;
+    reader.port = &port;
+    reader.sink = sink;
+    reader.stopping.store(false);
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (osError != nullptr)
+        *osError = event == nullptr ? static_cast<int32_t>(GetLastError()) : 0;
+    reader.readEvent = reinterpret_cast<intptr_t>(event);
+    reader.made = event != nullptr;
+    return reader.made;
 }
 
-Pass WaitAndRead(intptr_t value, OVERLAPPED& record)
+void DestroyReader(Reader& reader)
+{
+    if (reader.made)
+        CloseHandle(EventOf(reader));
+    reader.made = false;
+}
+
+ReadPass WaitAndRead(Reader& reader, intptr_t value, uint32_t* count)
 {
     if (value == NoPort)
-        return Pass::Idle;
+        return ReadPass::Idle;
     HANDLE port = reinterpret_cast<HANDLE>(value);
-    ResetRecord(record);
-    DWORD bytesRead = 0;
+    OVERLAPPED record{};
+    record.hEvent = EventOf(reader);
 
-    if (!IsCurrentPort(value))
-        return Pass::Done;
+    if (!IsCurrentPort(*reader.port, value))
+        return ReadPass::Done;
     DWORD events = 0;
     if (!WaitCommEvent(port, &events, &record)) {
         if (GetLastError() != ERROR_IO_PENDING)
-            return Pass::Failed;
+            return ReadPass::Failed;
         DWORD ignored = 0;
         if (!GetOverlappedResult(port, &record, &ignored, TRUE))
             SleepMilliseconds(1);
     }
 
-    if (!IsCurrentPort(value))
-        return Pass::Done;
-    if (!ReadFile(port, StagingBuffer.data() + StagingCount, MaxReadSize, &bytesRead, &record)) {
+    if (!IsCurrentPort(*reader.port, value))
+        return ReadPass::Done;
+    record = OVERLAPPED{};
+    record.hEvent = EventOf(reader);
+    DWORD bytesRead = 0;
+    if (!ReadFile(port, reader.staging.data(), MaxReadSize, &bytesRead, &record)) {
         if (GetLastError() != ERROR_IO_PENDING)
-            return Pass::Failed;
+            return ReadPass::Failed;
         GetOverlappedResult(port, &record, &bytesRead, TRUE);
     }
-    StagingCount += bytesRead;
-    return Pass::Done;
-}
-
-}  // namespace
-
-[[noreturn]] void ReaderThread()
-{
-    OVERLAPPED record{};
-    record.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    for (;;) {
-        StagingCount = 0;
-        const intptr_t port = BorrowPort();
-        // Taken while the borrow holds the port open: no other opening can
-        // be published before the borrow is returned.
-        StagingSession = PortSession();
-        const Pass pass = WaitAndRead(port, record);
-        ReturnPort();
-        if (pass == Pass::Idle) {
-            WaitForPortOpened();
-            continue;
-        }
-        if (pass == Pass::Failed) {
-            SleepMilliseconds(FailedPassPauseMs);
-            continue;
-        }
-        if (StagingCount != 0) {
-            AppendStagedBytes();
-            StagingCount = 0;
-        }
-    }
+    *count = bytesRead;
+    return ReadPass::Done;
 }

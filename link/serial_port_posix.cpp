@@ -6,81 +6,34 @@
 //   - exclusive open: TIOCEXCL, and an advisory lock so that a second user
 //     that honours locks (another copy of this program, the tests) is refused
 //     even when running as root, which TIOCEXCL lets through;
-//   - line settings: raw 115200 8N1; flow control (CRTSCTS, IXON, IXOFF,
-//     IXANY) and the special characters are kept as the driver reports them;
+//   - line settings: raw 115200 8N1 (raw_line_posix.h); flow control and the
+//     special characters are kept as the driver reports them;
 //   - reads return at once with what has arrived (non-blocking descriptor,
 //     VMIN 0 / VTIME 0); the reader thread polls for readiness;
 //   - purges: both queues are flushed after configuring and before closing;
 //   - the 1000 ms write wait covers handing the bytes to the driver and the
-//     driver sending them; what is left after it is flushed and forgotten;
+//     driver sending them; what is left after it is flushed and forgotten.
 //
 // Closing while the reader waits: the descriptor is an atomic value that
 // ClosePort swaps to -1 before anything else, then wakes the reader's poll
-// through a pipe and waits until no borrow is outstanding before it calls
-// close(). The reader never starts a poll or a read on a descriptor that is no
-// longer current, and a descriptor number is never recycled while the reader
-// may still use it.
+// through the port's closing pipe and waits until no borrow is outstanding
+// before it calls close(). The reader never starts a poll or a read on a
+// descriptor that is no longer current, and a descriptor number is never
+// recycled while the reader may still use it.
 #include "link/serial_port.h"
 
-#include <cerrno>
-#include <cstdint>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
-#include "link/platform.h"
-#include "link/serial_port_internal.h"
+#include <cerrno>
+
+#include "link/raw_line_posix.h"
 
 namespace {
-
-// The closing signal: a non-blocking pipe, made once per process.
-struct ClosingPipe {
-    int fds[2] = {-1, -1};
-    ClosingPipe()
-    {
-        if (pipe(fds) == 0) {
-            for (int fd : fds) {
-                fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-                fcntl(fd, F_SETFD, FD_CLOEXEC);
-            }
-        }
-    }
-};
-
-ClosingPipe& Closing()
-{
-    static ClosingPipe pipeOnce;
-    return pipeOnce;
-}
-
-int64_t NowMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
-
-void ConfigureLine(int fd)
-{
-    termios t{};
-    if (tcgetattr(fd, &t) != 0)
-        return;
-    const tcflag_t keptInput = t.c_iflag & (IXON | IXOFF | IXANY);
-    const tcflag_t keptControl = t.c_cflag & CRTSCTS;
-    cfmakeraw(&t);
-    t.c_iflag = (t.c_iflag & ~(IXON | IXOFF | IXANY)) | keptInput;
-    t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
-    t.c_cflag |= CS8 | CREAD | CLOCAL | keptControl;
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    cfsetispeed(&t, B115200);
-    cfsetospeed(&t, B115200);
-    tcsetattr(fd, TCSANOW, &t);
-}
 
 PortOpenStatus ClassifyOpenError(int error)
 {
@@ -92,19 +45,43 @@ PortOpenStatus ClassifyOpenError(int error)
     }
 }
 
+int64_t NowMs() { return MonotonicMicroseconds() / 1000; }
+
 }  // namespace
 
-bool OpenPort(const char* path)
+bool MakeSerialPort(SerialPort& port, int32_t* osError)
 {
-    return OpenPortReporting(path).status == PortOpenStatus::Opened;
+    int fds[2] = {-1, -1};
+    int error = pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0 ? 0 : errno;
+    if (error == 0 && !MakeWakeup(port.opened, &error)) {
+        close(fds[0]);
+        close(fds[1]);
+    }
+    if (osError != nullptr)
+        *osError = error;
+    port.closing[0] = fds[0];
+    port.closing[1] = fds[1];
+    port.made = error == 0;
+    return port.made;
 }
 
-PortOpenResult OpenPortReporting(const char* path)
+void DestroySerialPort(SerialPort& port)
+{
+    if (!port.made)
+        return;
+    ClosePort(port);
+    close(static_cast<int>(port.closing[0]));
+    close(static_cast<int>(port.closing[1]));
+    port.closing[0] = port.closing[1] = -1;
+    DestroyWakeup(port.opened);
+    port.made = false;
+}
+
+PortOpenResult OpenPortReporting(SerialPort& port, const char* path)
 {
     if (path == nullptr)
-        return {PortOpenStatus::Failed, 0};
-    ClosePort();
-    Closing();
+        return {PortOpenStatus::Failed, 0, 0};
+    ClosePort(port);
 
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     int error = fd < 0 ? errno : 0;
@@ -120,19 +97,19 @@ PortOpenResult OpenPortReporting(const char* path)
         fd = -1;
     }
     if (fd < 0)
-        return {ClassifyOpenError(error), error};
+        return {ClassifyOpenError(error), error, 0};
 
-    ConfigureLine(fd);
+    const int lineError = MakeRawLine(fd, FlowControl::Kept, 0);
     tcflush(fd, TCIOFLUSH);
-    PublishPort(fd);
-    return {PortOpenStatus::Opened, 0};
+    PublishPort(port, fd);
+    return {PortOpenStatus::Opened, 0, lineError};
 }
 
-void WritePort(const uint8_t* data, uint32_t length)
+WriteResult WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
 {
-    const int fd = static_cast<int>(CurrentPort());
+    const int fd = static_cast<int>(CurrentPort(port));
     if (fd < 0 || data == nullptr)
-        return;
+        return {WriteStatus::NotOpen, 0};
     const int64_t deadline = NowMs() + WriteWaitMs;
 
     uint32_t done = 0;
@@ -145,46 +122,47 @@ void WritePort(const uint8_t* data, uint32_t length)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return;
+            return {WriteStatus::Failed, errno};
         const int64_t left = deadline - NowMs();
         if (left <= 0)
             break;
         pollfd p{fd, POLLOUT, 0};
         if (poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR)
-            return;
+            return {WriteStatus::Failed, errno};
         if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
-            return;
+            return {WriteStatus::Failed, EIO};
     }
 
-    // Handed over; now give the driver the rest of the time to send it.
+    // Handed over; now give the driver the rest of the time to send it. A
+    // tty has no event for an empty output queue, so it is looked at each
+    // millisecond until the time is up.
     int queued = 0;
     while (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0 && NowMs() < deadline)
         SleepMilliseconds(1);
-    if (done < length || queued > 0)
+    if (done < length || queued > 0) {
         tcflush(fd, TCOFLUSH);
+        return {WriteStatus::TimedOut, 0};
+    }
+    return {WriteStatus::Written, 0};
 }
 
-void ClosePort()
+void ClosePort(SerialPort& port)
 {
-    const intptr_t fd = TakePort();
+    const intptr_t fd = TakePort(port);
     if (fd == NoPort)
         return;
     const int descriptor = static_cast<int>(fd);
     tcflush(descriptor, TCIOFLUSH);
 
-    ClosingPipe& closing = Closing();
     const char wake = 1;
-    ssize_t ignored = write(closing.fds[1], &wake, 1);
+    ssize_t ignored = write(static_cast<int>(port.closing[1]), &wake, 1);
     (void)ignored;
-    while (PortStillBorrowed())
+    // A reader inside its pass has been woken and returns the borrow within
+    // a poll and a read; it starts nothing new on the taken descriptor.
+    while (PortStillBorrowed(port))
         SleepMilliseconds(1);
     char drain[16];
-    while (read(closing.fds[0], drain, sizeof drain) > 0) {
+    while (read(static_cast<int>(port.closing[0]), drain, sizeof drain) > 0) {
     }
     close(descriptor);
-}
-
-int PortClosingFd()
-{
-    return Closing().fds[0];
 }

@@ -11,8 +11,8 @@
 // the port at all.
 //
 // So the handle is an atomic value and the reader borrows it (see
-// serial_port_internal.h; the count and the handle live in port_borrow.cpp,
-// shared with the POSIX port):
+// serial_port.h; the count and the handle live in port_borrow.cpp, shared
+// with the POSIX port):
 //   - the reader first raises an atomic count of users, then loads the
 //     handle (both sequentially consistent);
 //   - ClosePort first swaps the handle to INVALID_HANDLE_VALUE, so no new
@@ -38,8 +38,6 @@
 
 #include <windows.h>
 
-#include "link/serial_port_internal.h"
-
 namespace {
 
 constexpr DWORD OpenAccess = GENERIC_READ | GENERIC_WRITE;
@@ -53,7 +51,10 @@ HANDLE AsHandle(intptr_t value)
     return reinterpret_cast<HANDLE>(value);
 }
 
-void ConfigureLine(HANDLE h)
+// The results of the other calls are not looked at: a driver that ignores
+// the queue sizes or the time-outs still gives a usable port. A refused line
+// setting is reported; the port is used all the same.
+DWORD ConfigureLine(HANDLE h)
 {
     SetCommMask(h, EV_RXCHAR);
     SetupComm(h, PortQueueSize, PortQueueSize);
@@ -78,9 +79,10 @@ void ConfigureLine(HANDLE h)
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
-    SetCommState(h, &dcb);
+    const DWORD lineError = SetCommState(h, &dcb) ? 0 : GetLastError();
 
     PurgeComm(h, PurgeOnOpen);
+    return lineError;
 }
 
 // A COM port that another program holds is refused with ERROR_ACCESS_DENIED
@@ -96,39 +98,49 @@ PortOpenStatus ClassifyOpenError(DWORD error)
 
 }  // namespace
 
-bool OpenPort(const char* path)
+bool MakeSerialPort(SerialPort& port, int32_t* osError)
 {
-    return OpenPortReporting(path).status == PortOpenStatus::Opened;
+    port.made = MakeWakeup(port.opened, osError);
+    return port.made;
 }
 
-PortOpenResult OpenPortReporting(const char* path)
+void DestroySerialPort(SerialPort& port)
+{
+    if (!port.made)
+        return;
+    ClosePort(port);
+    DestroyWakeup(port.opened);
+    port.made = false;
+}
+
+PortOpenResult OpenPortReporting(SerialPort& port, const char* path)
 {
     if (path == nullptr)
-        return {PortOpenStatus::Failed, 0};
-    ClosePort();
+        return {PortOpenStatus::Failed, 0, 0};
+    ClosePort(port);
 
     HANDLE h = CreateFileA(path, OpenAccess, 0, nullptr, OPEN_EXISTING, OpenFlags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return {ClassifyOpenError(error), static_cast<int32_t>(error)};
+        return {ClassifyOpenError(error), static_cast<int32_t>(error), 0};
     }
     // Configured before it is published, so the reader never waits on a port
     // whose event mask or time-outs are not yet in place.
-    ConfigureLine(h);
-    PublishPort(reinterpret_cast<intptr_t>(h));
-    return {PortOpenStatus::Opened, 0};
+    const DWORD lineError = ConfigureLine(h);
+    PublishPort(port, reinterpret_cast<intptr_t>(h));
+    return {PortOpenStatus::Opened, 0, static_cast<int32_t>(lineError)};
 }
 
-void WritePort(const uint8_t* data, uint32_t length)
+WriteResult WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
 {
-    const intptr_t value = CurrentPort();
+    const intptr_t value = CurrentPort(port);
     if (value == NoPort)
-        return;
+        return {WriteStatus::NotOpen, 0};
     HANDLE h = AsHandle(value);
 
-    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (done == nullptr)
-        return;  // no way to wait for the write: better not to start it
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (done == nullptr)   // no way to wait for the write: better not to start it
+        return {WriteStatus::Failed, static_cast<int32_t>(GetLastError())};
     OVERLAPPED ov{};
     ov.hEvent = done;
 
@@ -136,29 +148,44 @@ void WritePort(const uint8_t* data, uint32_t length)
     COMSTAT status{};
     ClearCommError(h, &errors, &status);
 
+    WriteResult result{WriteStatus::Written, 0};
     DWORD written = 0;
-    if (!WriteFile(h, data, length, &written, &ov) && GetLastError() == ERROR_IO_PENDING) {
-        if (WaitForSingleObject(done, WriteWaitMs) != WAIT_OBJECT_0)
-            CancelIoEx(h, &ov);
-        GetOverlappedResult(h, &ov, &written, TRUE);
+    if (!WriteFile(h, data, length, &written, &ov)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            result = {WriteStatus::Failed, static_cast<int32_t>(error)};
+        } else {
+            if (WaitForSingleObject(done, WriteWaitMs) != WAIT_OBJECT_0) {
+                CancelIoEx(h, &ov);
+                result = {WriteStatus::TimedOut, 0};
+            }
+            if (!GetOverlappedResult(h, &ov, &written, TRUE) && result.status == WriteStatus::Written)
+                result = {WriteStatus::Failed, static_cast<int32_t>(GetLastError())};
+        }
     }
+    if (result.status == WriteStatus::Written && written < length)
+        result = {WriteStatus::TimedOut, 0};
     CloseHandle(done);
+    return result;
 }
 
-void ClosePort()
+void ClosePort(SerialPort& port)
 {
-    const intptr_t value = TakePort();
+    const intptr_t value = TakePort(port);
     if (value == NoPort)
         return;
     HANDLE h = AsHandle(value);
 
     SetCommMask(h, 0);
     PurgeComm(h, PurgeOnClose);
+    // CancelIoEx again each round: a wait or read the reader started just
+    // before the swap may begin after a cancel, and under Wine a read on a
+    // pty stays pending until bytes come.
     for (;;) {
         CancelIoEx(h, nullptr);
-        if (!PortStillBorrowed())
+        if (!PortStillBorrowed(port))
             break;
-        Sleep(1);
+        SleepMilliseconds(1);
     }
     CloseHandle(h);
 }

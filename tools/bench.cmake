@@ -8,10 +8,8 @@ endif()
 
 add_executable(receive_bench EXCLUDE_FROM_ALL
   ${CMAKE_CURRENT_LIST_DIR}/bench/receive_bench.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/bench/bench_replies.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/device/line_posix.cpp)
+  ${PROJECT_SOURCE_DIR}/device/line_posix.cpp)
 target_include_directories(receive_bench PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_libraries(receive_bench PRIVATE receiver_threads reader receiver device_client serial_port
-  platform benchmark::benchmark)
+target_link_libraries(receive_bench PRIVATE session raw_line benchmark::benchmark)
 target_compile_definitions(receive_bench PRIVATE QV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 set_target_properties(receive_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

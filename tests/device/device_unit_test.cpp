@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "tests/support/frames.h"
-#include "tools/device/answer.h"
-#include "tools/device/options.h"
-#include "tools/device/rx_stream.h"
-#include "tools/device/shell.h"
-#include "tools/device/trace.h"
+#include "device/answer.h"
+#include "device/options.h"
+#include "device/rx_stream.h"
+#include "device/shell.h"
+#include "device/trace.h"
 
 namespace {
 

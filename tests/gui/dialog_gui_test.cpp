@@ -18,13 +18,12 @@
 #include <string>
 #include <thread>
 
-#include "app/resource.h"
+#include "gui/resource.h"
 #include "tests/gui/gui_harness_win32.h"
-#include "ui/config_dialog.h"
-#include "ui/config_dialog_win32.h"
-#include "ui/link_supervisor.h"
-#include "ui/texts.h"
-#include "ui/window_text_win32.h"
+#include "gui/config_dialog_win32.h"
+#include "session/link_supervisor.h"
+#include "gui/texts.h"
+#include "gui/window_text_win32.h"
 
 using namespace gui;
 
@@ -374,7 +373,7 @@ TEST(Dialog, RepliesAreHandledWhileANoticeIsOpen)
                      reinterpret_cast<LPARAM>(Item(IDC_QUERY_ROUTE)));
         for (int i = 0; i < 70; ++i) {   // hold the box open for 7 s
             Sleep(100);
-            lowestCountdown = std::min(lowestCountdown.load(), linkCountdown.load());
+            lowestCountdown = std::min(lowestCountdown.load(), configDialog.session.supervision.linkCountdown.load());
         }
         linesSeen = static_cast<int>(SendMessageA(Item(IDC_OUTPUT), LB_GETCOUNT, 0, 0));
         heartbeatsWhileOpen = CountCode(FramesSince(mark, "TX"), 0x08);
@@ -442,9 +441,9 @@ TEST(Dialog, ClosingKeepsContentsGreyedAndReopeningMasksAgain)
     EXPECT_EQ(PasswordChar(), '*');
 }
 
-// The network reply and the password reply may come in either order (from a
-// thread of their own, as the assembler delivers them); the controls end up
-// the same. COM12 holds a device that never answers.
+// The network reply and the password reply may come in either order (handed
+// to the session from a thread of their own, as the assembler hands them);
+// the controls end up the same. COM12 holds a device that never answers.
 TEST(Dialog, RepliesInEitherOrderLeaveTheSameStates)
 {
     EnsureClosed();
@@ -454,9 +453,11 @@ TEST(Dialog, RepliesInEitherOrderLeaveTheSameStates)
         Click(IDC_PORT_TOGGLE);
         std::atomic<bool> done{false};
         std::thread replies([&] {   // its window calls are served while this thread pumps
-            const NetConfig config{false, 0x0A000105u, 0xFF000000u, 0x0A000101u};
-            passwordFirst ? ShowAdminPassword("order-test") : ShowNetConfig(config);
-            passwordFirst ? ShowNetConfig(config) : ShowAdminPassword("order-test");
+            const Bytes network = MakeReply(0x02, 0, std::string("\x00\x0A\x00\x01\x05\xFF\x00\x00\x00\x0A\x00\x01\x01", 13));
+            const Bytes password = TextReply(0x0A, 0, "order-test");
+            const Bytes* order[2] = {passwordFirst ? &password : &network, passwordFirst ? &network : &password};
+            for (const Bytes* reply : order)
+                HandleReplyFrame(configDialog.session, reply->data(), static_cast<uint32_t>(reply->size()));
             done = true;
         });
         PumpUntil([&] { return done.load(); }, 5000);

@@ -9,11 +9,11 @@
 #include <mutex>
 #include <thread>
 
-#include "app/app_shell.h"
-#include "app/resource.h"
-#include "ui/config_dialog_win32.h"
-#include "ui/texts.h"
-#include "ui/window_text_win32.h"
+#include "gui/app_shell.h"
+#include "gui/resource.h"
+#include "gui/config_dialog_win32.h"
+#include "gui/texts.h"
+#include "gui/window_text_win32.h"
 
 namespace gui {
 
@@ -92,6 +92,20 @@ Pixels Read(HDC dc, HBITMAP bitmap, int width, int height)
         v &= 0xFFFFFF;
     return p;
 }
+
+// The dialog's session ends as in the program: once its windows are gone,
+// so no window call of its assembler thread can wait for this thread.
+class EndTheDialog : public ::testing::Environment {
+    void TearDown() override
+    {
+        if (mainWindow == nullptr)
+            return;
+        DestroyWindow(mainWindow);
+        Pump(100);
+        EndDialogSession();
+    }
+};
+const ::testing::Environment* const endTheDialog = ::testing::AddGlobalTestEnvironment(new EndTheDialog);
 
 }  // namespace
 

@@ -9,12 +9,13 @@
 #include <atomic>
 #include <string>
 
-#include "app/resource.h"
+#include "gui/resource.h"
 #include "tests/gui/gui_harness_win32.h"
 #include "tests/support/frames.h"
 #include "tests/wine/com_peer_win32.h"
-#include "ui/config_dialog_win32.h"
-#include "ui/texts.h"
+#include "gui/config_dialog_win32.h"
+#include "gui/texts.h"
+#include "session/input_rules.h"
 
 using namespace gui;
 
@@ -179,7 +180,7 @@ TEST(Peer, OutputFollowsTheNewestLine)
     Click(IDC_QUERY_ROUTE);
     ASSERT_TRUE(Device().Write(MakeReply(0x06, 0x00, std::string("Kernel IP routing table\0", 24))));
     ASSERT_TRUE(PumpUntil([] { return OutputLines().size() == 2; }, 3000));
-    EXPECT_EQ(OutputLines().front(), texts::QueryRouteCommand);
+    EXPECT_EQ(OutputLines().front(), QueryRouteCommand);
     EXPECT_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 0);
     EnsureClosed();
 }

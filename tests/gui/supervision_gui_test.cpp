@@ -10,10 +10,10 @@
 
 #include <atomic>
 
-#include "app/resource.h"
+#include "gui/resource.h"
 #include "tests/gui/gui_harness_win32.h"
-#include "ui/config_dialog_win32.h"
-#include "ui/texts.h"
+#include "gui/config_dialog_win32.h"
+#include "gui/texts.h"
 
 using namespace gui;
 

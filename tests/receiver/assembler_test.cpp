@@ -1,16 +1,16 @@
-// The assembling rules, driven pass by pass: bytes go in as the reader puts
-// them (StagingBuffer, StagingCount, StagingSession, AppendStagedBytes),
-// frames come out through a recording HandleReplyFrame, and the fake
-// platform records every wait and moves the clock only when told.
+// The assembling rules, driven pass by pass on a receiver of the test's own:
+// bytes go in as the reader puts them (AppendBytes), frames come out through
+// a recording frame sink, and the fake platform records every wait and
+// moves the clock only when told.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "link/frame_receiver.h"
-#include "link/platform.h"
-#include "tests/receiver/frame_sink.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/frame_sink.h"
 #include "tests/support/frames.h"
 
 namespace {
@@ -18,21 +18,36 @@ namespace {
 using Frames = std::vector<std::vector<uint8_t>>;
 using Waits = std::vector<uint32_t>;
 
-// One read of the reader thread, from the port's `session`-th opening.
-void Feed(const std::vector<uint8_t>& bytes, uint32_t session = 1)
+FakePlatform platform;
+FrameRecorder recorder;
+Receiver receiver;
+
+// One read of the reader thread, from the port's `opening`-th opening.
+void Feed(const std::vector<uint8_t>& bytes, uint32_t opening = 1)
 {
-    ASSERT_LE(bytes.size(), StagingBufferSize);
-    std::memcpy(StagingBuffer.data(), bytes.data(), bytes.size());
-    StagingCount = static_cast<uint32_t>(bytes.size());
-    StagingSession = session;
-    AppendStagedBytes();
-    StagingCount = 0;
+    AppendBytes(receiver, bytes.data(), static_cast<uint32_t>(bytes.size()), opening);
 }
 
 void Passes(int count)
 {
     for (int i = 0; i < count; ++i)
-        AssemblerPass();
+        AssemblerPass(receiver);
+}
+
+Frames TakeDelivered() { return TakeFrames(recorder); }
+Waits TakeWaits() { return TakeWaits(platform); }
+void AdvanceClock(int64_t microseconds) { platform.now += microseconds; }
+uint32_t Fill() { return receiver.fill.load(); }
+
+// A fresh receiver for each case: nothing held, no limit running.
+void Restart()
+{
+    DestroyReceiver(receiver);
+    receiver.~Receiver();
+    new (&receiver) Receiver;
+    platform = FakePlatform{};
+    TakeFrames(recorder);
+    ASSERT_TRUE(MakeReceiver(receiver, RecordingSink(recorder), FakeCalls(platform), nullptr));
 }
 
 std::vector<uint8_t> Slice(const std::vector<uint8_t>& v, size_t from, size_t to)
@@ -56,17 +71,7 @@ const std::vector<uint8_t> Heartbeat = Bytes({0x55, 0xAA, 0x08, 0x00, 0x00, 0x01
 
 class Assembler : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ResetReceiverForTest();
-        ResetFakePlatform();
-        TakeDelivered();
-    }
-    void TearDown() override
-    {
-        SetWaitHook(nullptr);
-        SetDeliveryHook(nullptr);
-    }
+    void SetUp() override { Restart(); }
 };
 
 TEST_F(Assembler, TwoFramesInOneReadAreHandedOverBackToBack)
@@ -76,7 +81,7 @@ TEST_F(Assembler, TwoFramesInOneReadAreHandedOverBackToBack)
     Passes(2);
     EXPECT_EQ(TakeDelivered(), (Frames{Heartbeat, second}));
     EXPECT_TRUE(TakeWaits().empty());   // no wait between them
-    EXPECT_EQ(AssemblyFill.load(), 0u);
+    EXPECT_EQ(Fill(), 0u);
     Passes(1);
     EXPECT_EQ(TakeWaits(), Waits{WaitForever});   // an empty buffer has no time limit
 }
@@ -94,26 +99,26 @@ TEST_F(Assembler, PartialStartIsDroppedAtFiftyMillisecondsAndNotBefore)
     AdvanceClock(19999);
     Passes(1);
     EXPECT_EQ(TakeWaits(), (Waits{50, 20, 1}));
-    EXPECT_EQ(AssemblyFill.load(), 7u);
+    EXPECT_EQ(Fill(), 7u);
     AdvanceClock(1);
     Passes(1);
-    EXPECT_EQ(AssemblyFill.load(), 0u);
+    EXPECT_EQ(Fill(), 0u);
     Feed(Slice(frame, 7, 20));   // the rest alone does not start with 55 AA
     Passes(2);
     EXPECT_TRUE(TakeDelivered().empty());
-    EXPECT_EQ(AssemblyFill.load(), 0u);
+    EXPECT_EQ(Fill(), 0u);
 }
 
 TEST_F(Assembler, BytesArrivingDuringTheWaitKeepTheStart)
 {
     static auto frame = ReplyOfSize(20);
     Feed(Slice(frame, 0, 5));
-    SetWaitHook([] {
+    platform.waitHook = [](void*) {
         AdvanceClock(49900);
         Feed(Slice(frame, 5, 20));
-    });
+    };
     Passes(1);
-    SetWaitHook(nullptr);
+    platform.waitHook = nullptr;
     AdvanceClock(1000);   // past the limit, but 8 bytes are held now
     Passes(1);
     EXPECT_EQ(TakeDelivered(), Frames{frame});
@@ -129,7 +134,7 @@ TEST_F(Assembler, StartedFrameWaitsWithoutLimitAndWithoutPasses)
     Feed(Slice(frame, 8, 30));
     Passes(1);
     EXPECT_EQ(TakeWaits(), (Waits{WaitForever, WaitForever, WaitForever}));
-    EXPECT_EQ(AssemblyFill.load(), 30u);
+    EXPECT_EQ(Fill(), 30u);
     Feed(Concat(Slice(frame, 30, 40), Heartbeat));
     Passes(2);
     EXPECT_EQ(TakeDelivered(), (Frames{frame, Heartbeat}));
@@ -153,7 +158,7 @@ TEST_F(Assembler, DiscardRules)
         SCOPED_TRACE(c.name);
         Feed(c.read);
         Passes(1);
-        EXPECT_EQ(AssemblyFill.load(), 0u);
+        EXPECT_EQ(Fill(), 0u);
         // The next frame is found again.
         Feed(Heartbeat);
         Passes(1);
@@ -169,7 +174,7 @@ TEST_F(Assembler, BadChecksumFrameIsConsumedAndTheNextStillFound)
     Feed(Concat(bad, good));
     Passes(2);
     EXPECT_EQ(TakeDelivered(), (Frames{bad, good}));
-    EXPECT_EQ(AssemblyFill.load(), 0u);
+    EXPECT_EQ(Fill(), 0u);
 }
 
 TEST_F(Assembler, BufferHoldsAtMost1024Bytes)
@@ -182,10 +187,10 @@ TEST_F(Assembler, BufferHoldsAtMost1024Bytes)
     Feed(Slice(largest, 0, 1000));
     Feed(Concat(Slice(largest, 1000, 1024), ReplyOfSize(1000, 'b')));
     Feed(Heartbeat);
-    EXPECT_EQ(AssemblyFill.load(), 1024u);
+    EXPECT_EQ(Fill(), 1024u);
     Passes(3);
     EXPECT_EQ(TakeDelivered(), Frames{largest});
-    EXPECT_EQ(AssemblyFill.load(), 0u);
+    EXPECT_EQ(Fill(), 0u);
 }
 
 // Bytes held from an earlier opening never join those of the next one, be
@@ -197,13 +202,13 @@ TEST_F(Assembler, NextOpeningStartsEmpty)
     auto password = MakeReply(0x0A, 0x00, std::string("pw\0", 3));
     for (size_t held : {12u, 5u}) {
         SCOPED_TRACE(held);
-        ResetReceiverForTest();
+        Restart();
         Feed(Slice(old, 0, held), 1);
         Passes(1);
         Feed(Concat(Heartbeat, password), 2);
         Passes(3);
         EXPECT_EQ(TakeDelivered(), (Frames{Heartbeat, password}));
-        EXPECT_EQ(AssemblyFill.load(), 0u);
+        EXPECT_EQ(Fill(), 0u);
     }
     Feed(Slice(old, 0, 20), 3);
     Feed(Slice(old, 20, 41), 3);
@@ -220,10 +225,10 @@ TEST_F(Assembler, OpeningDuringAHandOverDropsOnlyTheOldBytes)
 {
     static auto fresh = MakeReply(0x02, 0x00, std::string(13, '\0'));
     Feed(Concat(Heartbeat, Bytes({0x55, 0xAA, 0x06})), 1);
-    SetDeliveryHook([] { Feed(fresh, 2); });
+    recorder.hook = [](void*) { Feed(fresh, 2); };
     Passes(3);
     EXPECT_EQ(TakeDelivered(), (Frames{Heartbeat, fresh}));
-    EXPECT_EQ(AssemblyFill.load(), 0u);
+    EXPECT_EQ(Fill(), 0u);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The real AssemblerThread on the real platform wake-ups, with the test in
+// The real assembler thread on the real platform wake-ups, with the test in
 // the reader's place. Built with ThreadSanitizer too: the unlocked reads of
 // the frame at the front must be ordered by the fill count alone, and an
 // opening of the port racing the hand-over of frames must neither lose a
@@ -13,29 +13,41 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <random>
 #include <string>
 #include <thread>
 
 #include "link/frame_receiver.h"
-#include "link/platform.h"
-#include "tests/receiver/frame_sink.h"
+#include "tests/support/frame_sink.h"
 #include "tests/support/frames.h"
 
 namespace {
 
 clockid_t assemblerClock;
+FrameRecorder recorder;
+Receiver receiver;
 
-void StartAssemblerOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        InitReceiveLock();
-        std::thread assembler(AssemblerThread);
+// A receiver and its assembler thread for each case, ended with it.
+class AssemblerThread : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(MakeReceiver(receiver, RecordingSink(recorder), SystemCalls, nullptr));
+        assembler = std::thread([] { RunAssembler(receiver); });
         pthread_getcpuclockid(assembler.native_handle(), &assemblerClock);
-        assembler.detach();
-    });
-}
+        TakeFrames(recorder);
+    }
+    void TearDown() override
+    {
+        StopAssembler(receiver);
+        assembler.join();
+        DestroyReceiver(receiver);
+        receiver.~Receiver();
+        new (&receiver) Receiver;
+    }
+    std::thread assembler;
+};
 
 long AssemblerCpuMicroseconds()
 {
@@ -50,26 +62,22 @@ long AssemblerCpuMicroseconds()
 void Feed(const uint8_t* bytes, uint32_t length, uint32_t session)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (AssemblyFill.load() + length > AssemblyBufferSize) {
+    while (receiver.fill.load() + length > AssemblyBufferSize) {
         if (std::chrono::steady_clock::now() > end) {
             std::fprintf(stderr, "the assembler took nothing for 10 s\n");
             std::abort();
         }
         std::this_thread::yield();
     }
-    std::memcpy(StagingBuffer.data(), bytes, length);
-    StagingCount = length;
-    StagingSession = session;
-    AppendStagedBytes();
-    StagingCount = 0;
+    AppendBytes(receiver, bytes, length, session);
 }
 
 bool WaitForDelivered(size_t count)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (DeliveredCount() < count && std::chrono::steady_clock::now() < end)
+    while (FrameCount(recorder) < count && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return DeliveredCount() >= count;
+    return FrameCount(recorder) >= count;
 }
 
 // Frame n carries its number in its text, and its size varies with n.
@@ -87,10 +95,8 @@ int FrameNumber(const std::vector<uint8_t>& frame)
 
 uint32_t session = 100;
 
-TEST(AssemblerThread, WaitingCostsNoProcessorTime)
+TEST_F(AssemblerThread, WaitingCostsNoProcessorTime)
 {
-    StartAssemblerOnce();
-    TakeDelivered();
     const auto frame = MakeReply(0x06, 0x00, std::string(32, 'x'));   // 41 bytes
     long before = AssemblerCpuMicroseconds();
     std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -100,14 +106,14 @@ TEST(AssemblerThread, WaitingCostsNoProcessorTime)
     before = AssemblerCpuMicroseconds();
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const long started = AssemblerCpuMicroseconds() - before;
-    EXPECT_EQ(AssemblyFill.load(), 12u);
+    EXPECT_EQ(receiver.fill.load(), 12u);
 
     // Generous for the sanitizer builds; a polling loop would use a second.
     EXPECT_LT(idle, 5000) << "µs of processor time in one idle second";
     EXPECT_LT(started, 5000) << "µs of processor time in one second with a started frame";
     Feed(frame.data() + 12, 29, session);
     ASSERT_TRUE(WaitForDelivered(1));
-    EXPECT_EQ(TakeDelivered().front(), frame);
+    EXPECT_EQ(TakeFrames(recorder).front(), frame);
 }
 
 // Openings of the port at random frame boundaries, reads cut at random
@@ -115,10 +121,8 @@ TEST(AssemblerThread, WaitingCostsNoProcessorTime)
 // which would fall under the 50 ms rule on a slow machine). Within each
 // opening the frames delivered are the first ones of it in order, each
 // whole; the last opening's frames all arrive.
-TEST(AssemblerThread, OpeningsRacingTheHandOver)
+TEST_F(AssemblerThread, OpeningsRacingTheHandOver)
 {
-    StartAssemblerOnce();
-    TakeDelivered();
     constexpr int FrameCount = 3000;
     std::mt19937 rng(20261207);
     std::vector<uint32_t> sessionOf(FrameCount);
@@ -139,7 +143,7 @@ TEST(AssemblerThread, OpeningsRacingTheHandOver)
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     std::vector<std::vector<uint8_t>> got;
     while (last != FrameCount - 1 && std::chrono::steady_clock::now() < end) {
-        for (auto& frame : TakeDelivered()) {
+        for (auto& frame : TakeFrames(recorder)) {
             last = FrameNumber(frame);
             got.push_back(std::move(frame));
         }

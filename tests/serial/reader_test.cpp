@@ -1,7 +1,7 @@
-// The reader thread over a pty pair, with a recording AppendStagedBytes bound
-// in place of the assembler's: every byte arrives once, in order, in reads of
-// at most 1024; closing ends its wait at once; after a close it never touches
-// the old descriptor, not even when the number is handed out again.
+// The reader thread over a pty pair, with a recording byte sink in place of
+// the receiver: every byte arrives once, in order, in reads of at most 1024;
+// closing ends its wait at once; after a close it never touches the old
+// descriptor, not even when the number is handed out again.
 #include <gtest/gtest.h>
 
 #include <pthread.h>
@@ -14,13 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "link/frame_receiver.h"
-#include "link/serial_port.h"
+#include "link/reader.h"
 #include "tests/serial/pty_pair.h"
-
-std::array<uint8_t, StagingBufferSize> StagingBuffer;
-uint32_t StagingCount;
-uint32_t StagingSession;
 
 namespace {
 
@@ -28,7 +23,16 @@ std::mutex RecordLock;
 std::vector<uint8_t> Received;
 uint32_t LargestRead = 0;
 std::atomic<uint32_t> Appends{0};
-std::set<uint32_t> Sessions;   // of the openings the appended bytes came from
+std::set<uint32_t> Openings;   // of the openings the appended bytes came from
+
+void Record(void*, const uint8_t* bytes, uint32_t count, uint32_t opening)
+{
+    std::lock_guard<std::mutex> hold(RecordLock);
+    Received.insert(Received.end(), bytes, bytes + count);
+    LargestRead = std::max(LargestRead, count);
+    Openings.insert(opening);
+    Appends.fetch_add(1);
+}
 
 size_t ReceivedSize()
 {
@@ -55,18 +59,8 @@ bool WaitForReceived(size_t want, int ms)
     return true;
 }
 
-// The reader runs for the rest of the process, as in the program.
+SerialPort port;
 clockid_t ReaderClock;
-
-void StartReaderOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        std::thread reader(ReaderThread);
-        pthread_getcpuclockid(reader.native_handle(), &ReaderClock);
-        reader.detach();
-    });
-}
 
 // Processor time the reader spends during `ms` of wall time.
 long ReaderCpuMsOver(int ms)
@@ -79,32 +73,36 @@ long ReaderCpuMsOver(int ms)
     return (after.tv_sec - before.tv_sec) * 1000 + (after.tv_nsec - before.tv_nsec) / 1000000;
 }
 
-class Reader : public ::testing::Test {
+// A port and a reader thread for each case; the thread ends with it.
+class ReaderThread : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        StartReaderOnce();
+        ASSERT_TRUE(MakeSerialPort(port, nullptr));
+        ASSERT_TRUE(MakeReader(reader, port, ByteSink{nullptr, Record}, nullptr));
+        thread = std::thread([this] { RunReader(reader); });
+        pthread_getcpuclockid(thread.native_handle(), &ReaderClock);
         TakeReceived();
     }
-    void TearDown() override { ClosePort(); }
+    void TearDown() override
+    {
+        ClosePort(port);
+        StopReader(reader);
+        thread.join();
+        DestroyReader(reader);
+        DestroySerialPort(port);
+    }
+    ::Reader reader;
+    std::thread thread;
 };
 
 }  // namespace
 
-void AppendStagedBytes()
-{
-    std::lock_guard<std::mutex> hold(RecordLock);
-    Received.insert(Received.end(), StagingBuffer.begin(), StagingBuffer.begin() + StagingCount);
-    LargestRead = std::max(LargestRead, StagingCount);
-    Sessions.insert(StagingSession);
-    Appends.fetch_add(1);
-}
-
-TEST_F(Reader, DeliversEveryByteInOrderInReadsOfAtMost1024)
+TEST_F(ReaderThread, DeliversEveryByteInOrderInReadsOfAtMost1024)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(pty.path.c_str()));
+    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
 
     std::vector<uint8_t> sent(10000);
     for (size_t i = 0; i < sent.size(); ++i)
@@ -117,17 +115,17 @@ TEST_F(Reader, DeliversEveryByteInOrderInReadsOfAtMost1024)
     EXPECT_GT(LargestRead, 0u);
 }
 
-TEST_F(Reader, CloseWhileWaitingReturnsPromptlyAndNothingMoreIsRead)
+TEST_F(ReaderThread, CloseWhileWaitingReturnsPromptlyAndNothingMoreIsRead)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(pty.path.c_str()));
+    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
     ASSERT_TRUE(WriteAll(pty.master, {1, 2, 3}));
     ASSERT_TRUE(WaitForReceived(3, 1000));
     usleep(20 * 1000);  // the reader is back in its wait
 
     const auto start = std::chrono::steady_clock::now();
-    ClosePort();
+    ClosePort(port);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
                   std::chrono::steady_clock::now() - start).count(), 200);
 
@@ -138,12 +136,12 @@ TEST_F(Reader, CloseWhileWaitingReturnsPromptlyAndNothingMoreIsRead)
     EXPECT_EQ(ReadFor(pty.slave, 4, 200), (std::vector<uint8_t>{4, 5, 6}));
 }
 
-TEST_F(Reader, RecycledDescriptorNumberIsLeftAlone)
+TEST_F(ReaderThread, RecycledDescriptorNumberIsLeftAlone)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(pty.path.c_str()));
-    ClosePort();
+    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
+    ClosePort(port);
 
     // The lowest free numbers now include the port's old one; data waiting
     // on any of them must stay there.
@@ -162,7 +160,7 @@ TEST_F(Reader, RecycledDescriptorNumberIsLeftAlone)
     }
 }
 
-TEST_F(Reader, OpenCloseCyclesWhileTheFarEndKeepsSending)
+TEST_F(ReaderThread, OpenCloseCyclesWhileTheFarEndKeepsSending)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
@@ -177,17 +175,17 @@ TEST_F(Reader, OpenCloseCyclesWhileTheFarEndKeepsSending)
 
     const uint32_t appendsBefore = Appends.load();
     for (int cycle = 0; cycle < 200; ++cycle) {
-        ASSERT_TRUE(OpenPort(pty.path.c_str()));
+        ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
         usleep(static_cast<useconds_t>(200 + (cycle % 7) * 150));
         if (cycle % 3 == 0)
-            ClosePort();
+            ClosePort(port);
     }
-    ClosePort();
+    ClosePort(port);
     EXPECT_GT(Appends.load(), appendsBefore);
     {
         // Each opening's bytes are told apart from the earlier ones'.
         std::lock_guard<std::mutex> hold(RecordLock);
-        EXPECT_GT(Sessions.size(), 20u);
+        EXPECT_GT(Openings.size(), 20u);
     }
 
     // After the last close the reader delivers nothing more, though the far
@@ -202,7 +200,7 @@ TEST_F(Reader, OpenCloseCyclesWhileTheFarEndKeepsSending)
         ASSERT_EQ(v, 0);
 }
 
-TEST_F(Reader, IdlesWithoutEatingTheProcessorClosedQuietOrHungUp)
+TEST_F(ReaderThread, IdlesWithoutEatingTheProcessorClosedQuietOrHungUp)
 {
     // A waiting reader costs nothing; one that polled each millisecond would
     // show several milliseconds here.
@@ -210,7 +208,7 @@ TEST_F(Reader, IdlesWithoutEatingTheProcessorClosedQuietOrHungUp)
 
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(pty.path.c_str()));
+    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
     EXPECT_LT(ReaderCpuMsOver(500), 3) << "open, nothing arriving";
 
     // The far end goes away: every wait and read now fails at once, and only
@@ -221,7 +219,7 @@ TEST_F(Reader, IdlesWithoutEatingTheProcessorClosedQuietOrHungUp)
     pty.slave = -1;
     EXPECT_LT(ReaderCpuMsOver(500), 30) << "line hung up";
     const auto start = std::chrono::steady_clock::now();
-    ClosePort();
+    ClosePort(port);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
                   std::chrono::steady_clock::now() - start).count(), 200);
 }

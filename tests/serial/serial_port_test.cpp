@@ -19,9 +19,11 @@ long MsSince(std::chrono::steady_clock::time_point start)
         std::chrono::steady_clock::now() - start).count());
 }
 
-class SerialPort : public ::testing::Test {
+class SerialPortTest : public ::testing::Test {
 protected:
-    void TearDown() override { ClosePort(); }
+    void SetUp() override { ASSERT_TRUE(MakeSerialPort(port, nullptr)); }
+    void TearDown() override { DestroySerialPort(port); }
+    ::SerialPort port;
 };
 
 // Whether another user of `path` that honours locks gets a lock of `kind`.
@@ -35,7 +37,7 @@ bool OthersMayLock(const std::string& path, int kind)
 
 }  // namespace
 
-TEST_F(SerialPort, OpenSetsRaw115200EightNoneOneAndKeepsFlowControl)
+TEST_F(SerialPortTest, OpenSetsRaw115200EightNoneOneAndKeepsFlowControl)
 {
     for (bool flow : {true, false}) {
         PtyPair pty;
@@ -52,7 +54,7 @@ TEST_F(SerialPort, OpenSetsRaw115200EightNoneOneAndKeepsFlowControl)
         ASSERT_TRUE(WriteAll(pty.master, {0x55, 0xAA, 0x06, 0x00, 0x00, 0x01, 'x', '\n'}));
         usleep(50 * 1000);   // let the pty move the bytes to the slave's queue
 
-        ASSERT_TRUE(OpenPort(pty.path.c_str()));
+        ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
         ASSERT_EQ(tcgetattr(pty.slave, &t), 0);
         EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
         EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
@@ -68,57 +70,57 @@ TEST_F(SerialPort, OpenSetsRaw115200EightNoneOneAndKeepsFlowControl)
         ReadFor(pty.master, 1 << 16, 50);   // the cooked line's echo
         std::vector<uint8_t> bytes(512);
         std::iota(bytes.begin(), bytes.end(), 0);
-        WritePort(bytes.data(), static_cast<uint32_t>(bytes.size()));
+        WritePort(port, bytes.data(), static_cast<uint32_t>(bytes.size()));
         EXPECT_EQ(ReadFor(pty.master, bytes.size() + 1, 300), bytes);
-        ClosePort();
+        ClosePort(port);
     }
 }
 
-TEST_F(SerialPort, OpenAndCloseStatesAndLocks)
+TEST_F(SerialPortTest, OpenAndCloseStatesAndLocks)
 {
     PtyPair first, second, held;
     ASSERT_TRUE(first.Ok() && second.Ok() && held.Ok());
-    ClosePort();
-    EXPECT_FALSE(IsPortOpen());
-    ASSERT_TRUE(OpenPort(first.path.c_str()));
+    ClosePort(port);
+    EXPECT_FALSE(IsPortOpen(port));
+    ASSERT_TRUE(OpenPort(port, first.path.c_str()));
     EXPECT_FALSE(OthersMayLock(first.path, LOCK_SH)) << "the open port is locked for everyone else";
-    EXPECT_FALSE(OpenPort(nullptr));
-    EXPECT_TRUE(IsPortOpen()) << "a missing path changes nothing";
+    EXPECT_FALSE(OpenPort(port, nullptr));
+    EXPECT_TRUE(IsPortOpen(port)) << "a missing path changes nothing";
 
     // Opening another port releases the first.
-    ASSERT_TRUE(OpenPort(second.path.c_str()));
+    ASSERT_TRUE(OpenPort(port, second.path.c_str()));
     EXPECT_TRUE(OthersMayLock(first.path, LOCK_EX));
     const uint8_t b = 'b';
-    WritePort(&b, 1);
+    WritePort(port, &b, 1);
     EXPECT_EQ(ReadFor(second.master, 2, 200), (std::vector<uint8_t>{'b'}));
     EXPECT_TRUE(ReadFor(first.master, 1, 50).empty());
 
     // A port another program holds is refused, and the open one is closed.
     const int holder = open(held.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-    EXPECT_FALSE(OpenPort(held.path.c_str()));
-    EXPECT_FALSE(IsPortOpen());
+    EXPECT_FALSE(OpenPort(port, held.path.c_str()));
+    EXPECT_FALSE(IsPortOpen(port));
     close(holder);
-    EXPECT_TRUE(OpenPort(held.path.c_str()));
-    EXPECT_FALSE(OpenPort("/nonexistent/qv-tty"));
-    EXPECT_FALSE(IsPortOpen());
-    ClosePort();
-    EXPECT_FALSE(IsPortOpen());
+    EXPECT_TRUE(OpenPort(port, held.path.c_str()));
+    EXPECT_FALSE(OpenPort(port, "/nonexistent/qv-tty"));
+    EXPECT_FALSE(IsPortOpen(port));
+    ClosePort(port);
+    EXPECT_FALSE(IsPortOpen(port));
 }
 
-TEST_F(SerialPort, WritesGiveUpAfterAboutOneSecond)
+TEST_F(SerialPortTest, WritesGiveUpAfterAboutOneSecond)
 {
     std::vector<uint8_t> big(1 << 20, 0xA5);
     auto start = std::chrono::steady_clock::now();
-    WritePort(big.data(), static_cast<uint32_t>(big.size()));
+    EXPECT_EQ(WritePort(port, big.data(), static_cast<uint32_t>(big.size())).status, WriteStatus::NotOpen);
     EXPECT_LT(MsSince(start), 50) << "no open port: nothing to wait for";
 
     // Nobody reads the master: the pty's buffers fill and the write stalls.
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(pty.path.c_str()));
+    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
     start = std::chrono::steady_clock::now();
-    WritePort(big.data(), static_cast<uint32_t>(big.size()));
+    EXPECT_EQ(WritePort(port, big.data(), static_cast<uint32_t>(big.size())).status, WriteStatus::TimedOut);
     EXPECT_GE(MsSince(start), 900);
     EXPECT_LT(MsSince(start), 3000);
     // What got through is a prefix; the rest was dropped, and the port works.
@@ -126,6 +128,15 @@ TEST_F(SerialPort, WritesGiveUpAfterAboutOneSecond)
     EXPECT_GT(stale.size(), 0u);
     EXPECT_LT(stale.size(), big.size());
     const uint8_t mark[2] = {0x55, 0xAA};
-    WritePort(mark, 2);
+    EXPECT_EQ(WritePort(port, mark, 2).status, WriteStatus::Written);
     EXPECT_EQ(ReadFor(pty.master, 3, 300), (std::vector<uint8_t>{0x55, 0xAA}));
+}
+
+// Not a tty: it opens, but the system refuses the line settings, and says so.
+TEST_F(SerialPortTest, RefusedLineSettingsAreReported)
+{
+    const PortOpenResult opened = OpenPortReporting(port, "/dev/null");
+    EXPECT_EQ(opened.status, PortOpenStatus::Opened);
+    EXPECT_EQ(opened.lineError, ENOTTY);
+    EXPECT_TRUE(IsPortOpen(port));
 }

@@ -1,55 +1,25 @@
 #include "tests/support/fake_platform.h"
 
-#include <atomic>
-#include <mutex>
-
-#include "link/platform.h"
-
 namespace {
 
-std::atomic<int64_t> now{1000000};
-std::mutex recordLock;
-std::vector<uint32_t> waits;
-std::atomic<void (*)()> waitHook{nullptr};
-std::mutex receiveLock;
+int64_t Now(void* context) { return static_cast<FakePlatform*>(context)->now; }
+
+bool Wait(void* context, Wakeup&, uint32_t timeoutMs)
+{
+    FakePlatform& fake = *static_cast<FakePlatform*>(context);
+    fake.waits.push_back(timeoutMs);
+    if (fake.waitHook != nullptr)
+        fake.waitHook(fake.hookContext);
+    return false;
+}
 
 }  // namespace
 
-void AdvanceClock(int64_t microseconds) { now.fetch_add(microseconds); }
+PlatformCalls FakeCalls(FakePlatform& fake) { return PlatformCalls{&fake, Now, Wait}; }
 
-std::vector<uint32_t> TakeWaits()
+std::vector<uint32_t> TakeWaits(FakePlatform& fake)
 {
-    std::lock_guard<std::mutex> hold(recordLock);
     std::vector<uint32_t> taken;
-    taken.swap(waits);
+    taken.swap(fake.waits);
     return taken;
 }
-
-void SetWaitHook(void (*hook)()) { waitHook.store(hook); }
-
-void ResetFakePlatform()
-{
-    SetWaitHook(nullptr);
-    TakeWaits();
-}
-
-void SleepMilliseconds(uint32_t ms) { AdvanceClock(static_cast<int64_t>(ms) * 1000); }
-int64_t MonotonicMicroseconds() { return now.load(); }
-
-void WaitForReceivedBytes(uint32_t timeoutMs)
-{
-    {
-        std::lock_guard<std::mutex> hold(recordLock);
-        waits.push_back(timeoutMs);
-    }
-    if (auto hook = waitHook.load())
-        hook();
-}
-
-void SignalReceivedBytes() {}
-void SignalPortOpened() {}
-void WaitForPortOpened() {}
-
-void InitReceiveLock() {}
-void EnterReceiveLock() { receiveLock.lock(); }
-void LeaveReceiveLock() { receiveLock.unlock(); }

@@ -1,18 +1,21 @@
-// A fake of the platform seams for driving the assembler pass by pass: a
-// clock that moves only when the test moves it, and waits that return at
-// once and record the time limit they were given.
+// A fake of the receive path's platform calls, for driving the assembler
+// pass by pass: a clock that moves only when the test moves it, and waits
+// that return at once and record the time limit they were given.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-void AdvanceClock(int64_t microseconds);
+#include "link/platform.h"
 
-// The time limits of the waits since the last call (WaitForever for none).
-std::vector<uint32_t> TakeWaits();
+struct FakePlatform {
+    int64_t now = 1000000;
+    std::vector<uint32_t> waits;       // the limits, WaitForever for none
+    void (*waitHook)(void*) = nullptr;   // runs inside each wait: bytes that "arrive" meanwhile
+    void* hookContext = nullptr;
+};
 
-// Called inside each fake wait, to let bytes "arrive" while the assembler
-// waits. Null for none.
-void SetWaitHook(void (*hook)());
+PlatformCalls FakeCalls(FakePlatform& fake);
 
-void ResetFakePlatform();
+// The waits since the last call.
+std::vector<uint32_t> TakeWaits(FakePlatform& fake);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/frame_codec.h"
+#include "wire/frame_codec.h"
 
 using Bytes = std::vector<uint8_t>;
 

@@ -1,14 +1,16 @@
 // Every program text is stored as GBK bytes; each is decoded and compared with
 // the Chinese it must show, so a mistyped escape cannot slip through. Also
-// the port names the system's list gives and the reason an open failed.
+// the port names the system's list gives, the reason an open failed, and the
+// input rules both front ends share.
 #include <gtest/gtest.h>
 
 #include <iconv.h>
 
 #include <string>
 
+#include "gui/texts.h"
 #include "link/com_ports.h"
-#include "ui/texts.h"
+#include "session/input_rules.h"
 
 namespace {
 
@@ -48,11 +50,6 @@ TEST(Texts, DecodeFromGbkToTheirChinese)
         {texts::NoticeCaption, "提示"},
         {texts::NetConfigApplied, "设置网络信息成功"},
         {texts::PasswordChanged, "修改超级管理员密码成功"},
-        {texts::QueryNetworkCommand, "ifconfig"},
-        {texts::QueryRouteCommand, "route"},
-        {texts::PingSuffix, " -c 4"},
-        {texts::PortNameFormat, "COM%d"},
-        {texts::DevicePathFormat, "\\\\.\\%s"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(GbkToUtf8(c.gbk), c.utf8);
@@ -81,4 +78,27 @@ TEST(PortNames, OnlyComOneToTwoHundredFiftyFiveInAscendingOrderOnce)
     EXPECT_EQ(std::string(list.numbers.begin(), list.numbers.begin() + 4), std::string("\x03\x0C\x2D\xFF"));
     EXPECT_TRUE(ContainsComPort(list, 45));
     EXPECT_FALSE(ContainsComPort(list, 46));
+}
+
+TEST(InputRules, LimitsCountBytesAndPingEndsByItself)
+{
+    const std::string x1000(1000, 'x'), x1001(1001, 'x');
+    EXPECT_EQ(CheckCommand(x1000.c_str()), InputCheck::Good);
+    EXPECT_EQ(CheckCommand(x1001.c_str()), InputCheck::TooLong);
+    EXPECT_EQ(CheckCommand(""), InputCheck::Empty);
+    EXPECT_EQ(CheckPassword("0123456789abcdef"), InputCheck::Good);
+    EXPECT_EQ(CheckPassword("0123456789abcdefg"), InputCheck::TooLong);
+    EXPECT_EQ(CheckPassword(""), InputCheck::Empty);
+    const struct { const char* typed; const char* sent; } commands[] = {
+        {"ping 10.0.0.1", "ping 10.0.0.1 -c 4"}, {"ping", "ping -c 4"}, {"Ping 1", "Ping 1"},
+        {" ping 1", " ping 1"}, {"ifconfig", "ifconfig"},
+    };
+    for (const auto& c : commands) {
+        char sent[CommandBufferSize];
+        CompleteCommand(c.typed, sent, sizeof sent);
+        EXPECT_STREQ(sent, c.sent);
+    }
+    char path[PortNameSize];
+    FormatDevicePath(12, path, sizeof path);
+    EXPECT_STREQ(path, "\\\\.\\COM12");
 }

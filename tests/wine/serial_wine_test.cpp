@@ -13,16 +13,12 @@
 #include <vector>
 
 #include "link/com_ports.h"
-#include "link/frame_receiver.h"
-#include "link/serial_port.h"
-#include "link/serial_port_internal.h"
+#include "link/reader.h"
 #include "tests/wine/com_peer_win32.h"
 
-std::array<uint8_t, StagingBufferSize> StagingBuffer;
-uint32_t StagingCount;
-uint32_t StagingSession;
-
 namespace {
+
+SerialPort port;
 
 CRITICAL_SECTION RecordLock;
 std::vector<uint8_t> Received;
@@ -52,13 +48,16 @@ std::vector<uint8_t> Pattern(size_t n, unsigned seed)
     return v;
 }
 
-DWORD WINAPI ReaderEntry(void*) { ReaderThread(); }
-
-HANDLE StartReaderOnce()
+void Record(void*, const uint8_t* bytes, uint32_t count, uint32_t)
 {
-    static HANDLE thread = CreateThread(nullptr, 0, ReaderEntry, nullptr, 0, nullptr);
-    return thread;
+    EnterCriticalSection(&RecordLock);
+    Received.insert(Received.end(), bytes, bytes + count);
+    LargestRead = count > LargestRead ? count : LargestRead;
+    LeaveCriticalSection(&RecordLock);
 }
+
+::Reader reader;
+Thread readerThread;
 
 uint64_t ThreadCpuMs(HANDLE thread)
 {
@@ -75,22 +74,17 @@ protected:
         if (port_.empty() || peerPath_.empty())
             GTEST_SKIP() << "no ports mapped";
     }
-    void TearDown() override { ClosePort(); }
-    void Write(const std::vector<uint8_t>& bytes) { WritePort(bytes.data(), static_cast<uint32_t>(bytes.size())); }
+    void TearDown() override { ClosePort(port); }
+    WriteStatus Write(const std::vector<uint8_t>& bytes)
+    {
+        return WritePort(port, bytes.data(), static_cast<uint32_t>(bytes.size())).status;
+    }
 
     const std::string port_ = Env("QV_PORT");
     const std::string peerPath_ = Env("QV_PEER");
 };
 
 }  // namespace
-
-void AppendStagedBytes()
-{
-    EnterCriticalSection(&RecordLock);
-    Received.insert(Received.end(), StagingBuffer.begin(), StagingBuffer.begin() + StagingCount);
-    LargestRead = StagingCount > LargestRead ? StagingCount : LargestRead;
-    LeaveCriticalSection(&RecordLock);
-}
 
 TEST(WineProbe, ListsExactlyTheMappedPorts)
 {
@@ -107,8 +101,8 @@ TEST(WineProbe, ListsExactlyTheMappedPorts)
 // What the open port was set to, as Windows reports it back.
 TEST_F(WinePort, OpenSetsTheLineTimeOutsAndEvents)
 {
-    ASSERT_TRUE(OpenPort(port_.c_str()));
-    HANDLE h = reinterpret_cast<HANDLE>(CurrentPort());
+    ASSERT_TRUE(OpenPort(port, port_.c_str()));
+    HANDLE h = reinterpret_cast<HANDLE>(CurrentPort(port));
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     ASSERT_TRUE(GetCommState(h, &dcb));
@@ -134,20 +128,20 @@ TEST_F(WinePort, OpenWriteCloseAndFailures)
 {
     ComPeer peer;
     ASSERT_TRUE(peer.Open(peerPath_));
-    ASSERT_TRUE(OpenPort(port_.c_str()));
+    ASSERT_TRUE(OpenPort(port, port_.c_str()));
     const std::vector<uint8_t> first = Pattern(700, 1), second = {0x55, 0xAA, 0x07, 0x00, 0x00, 0x00, 0x12, 0x34};
     Write(first);
     EXPECT_EQ(peer.Read(first.size(), 3000), first);
     // Opening the open port again closes and reopens it.
-    ASSERT_TRUE(OpenPort(port_.c_str()));
+    ASSERT_TRUE(OpenPort(port, port_.c_str()));
     Write(second);
     EXPECT_EQ(peer.Read(second.size(), 3000), second);
 
-    EXPECT_FALSE(OpenPort(nullptr));
-    EXPECT_TRUE(IsPortOpen()) << "a null path leaves the open port open";
-    EXPECT_FALSE(OpenPort("\\\\.\\COM7"));
-    EXPECT_FALSE(IsPortOpen()) << "a failed open leaves the port closed";
-    ClosePort();   // twice: nothing happens
+    EXPECT_FALSE(OpenPort(port, nullptr));
+    EXPECT_TRUE(IsPortOpen(port)) << "a null path leaves the open port open";
+    EXPECT_FALSE(OpenPort(port, "\\\\.\\COM7"));
+    EXPECT_FALSE(IsPortOpen(port)) << "a failed open leaves the port closed";
+    ClosePort(port);   // twice: nothing happens
     const DWORD start = GetTickCount();
     Write(std::vector<uint8_t>(4096, 0x5A));
     EXPECT_LT(MsSince(start), 100u) << "no open port: nothing to wait for";
@@ -155,20 +149,22 @@ TEST_F(WinePort, OpenWriteCloseAndFailures)
 
 TEST_F(WinePort, WriteThatCannotDrainReturnsInAboutOneSecond)
 {
-    ASSERT_TRUE(OpenPort(port_.c_str()));
+    ASSERT_TRUE(OpenPort(port, port_.c_str()));
     // The far end is not read: socat stops once its side is full, and then
     // ours fills up. Keep writing until a write has to give up.
     const std::vector<uint8_t> block = Pattern(64 * 1024, 3);
     DWORD slowest = 0;
+    WriteStatus last = WriteStatus::Written;
     for (int i = 0; i < 40 && slowest < 900; ++i) {
         const DWORD start = GetTickCount();
-        Write(block);
+        last = Write(block);
         slowest = MsSince(start);
         ASSERT_LT(slowest, 3000u);
     }
     EXPECT_GE(slowest, 900u) << "the line never stalled";
+    EXPECT_EQ(last, WriteStatus::TimedOut) << "the caller is told";
     const DWORD start = GetTickCount();
-    ClosePort();
+    ClosePort(port);
     EXPECT_LT(MsSince(start), 1000u);
 
     // Drain the far end, then the port works as before.
@@ -176,18 +172,18 @@ TEST_F(WinePort, WriteThatCannotDrainReturnsInAboutOneSecond)
     ASSERT_TRUE(peer.Open(peerPath_));
     while (!peer.Read(1 << 20, 300).empty()) {
     }
-    ASSERT_TRUE(OpenPort(port_.c_str()));
+    ASSERT_TRUE(OpenPort(port, port_.c_str()));
     Write({0x55, 0xAA, 0x01});
     EXPECT_EQ(peer.Read(3, 3000), (std::vector<uint8_t>{0x55, 0xAA, 0x01}));
 }
 
 TEST_F(WinePort, ReaderReceivesAndLetsGoOnClose)
 {
-    HANDLE reader = StartReaderOnce();
+    HANDLE readerHandle = reinterpret_cast<HANDLE>(readerThread.handle);
     ComPeer peer;
     ASSERT_TRUE(peer.Open(peerPath_));
     TakeReceived();
-    ASSERT_TRUE(OpenPort(port_.c_str()));
+    ASSERT_TRUE(OpenPort(port, port_.c_str()));
     Sleep(50);
     const std::vector<uint8_t> sent = Pattern(5000, 7);
     for (size_t at = 0; at < sent.size(); at += 1000)
@@ -196,13 +192,13 @@ TEST_F(WinePort, ReaderReceivesAndLetsGoOnClose)
     EXPECT_LE(LargestRead, MaxReadSize);
 
     // An open, quiet port costs the reader next to no processor time.
-    const uint64_t cpuBefore = ThreadCpuMs(reader);
+    const uint64_t cpuBefore = ThreadCpuMs(readerHandle);
     Sleep(1000);
-    EXPECT_LT(ThreadCpuMs(reader) - cpuBefore, 300u);
+    EXPECT_LT(ThreadCpuMs(readerHandle) - cpuBefore, 300u);
 
     // Close while the reader waits: prompt, and nothing is read afterwards.
     const DWORD closing = GetTickCount();
-    ClosePort();
+    ClosePort(port);
     EXPECT_LT(MsSince(closing), 500u);
     ASSERT_TRUE(peer.Write({1, 2, 3, 4}));
     Sleep(100);
@@ -221,27 +217,37 @@ TEST_F(WinePort, ReaderReceivesAndLetsGoOnClose)
     CloseHandle(pipeWrite);
 
     // Reopen: the bytes sent while closed were purged; new ones come through.
-    ASSERT_TRUE(OpenPort(port_.c_str()));
+    ASSERT_TRUE(OpenPort(port, port_.c_str()));
     Sleep(50);
     ASSERT_TRUE(peer.Write({9, 8, 7}));
     EXPECT_EQ(TakeReceived(3, 3000), (std::vector<uint8_t>{9, 8, 7}));
 
     // Open and close cycles under traffic stay prompt.
     for (int cycle = 0; cycle < 30; ++cycle) {
-        ASSERT_TRUE(OpenPort(port_.c_str()));
+        ASSERT_TRUE(OpenPort(port, port_.c_str()));
         ASSERT_TRUE(peer.Write(std::vector<uint8_t>(100, 0x42)));
         Sleep(static_cast<DWORD>(cycle % 5));
         const DWORD start = GetTickCount();
-        ClosePort();
+        ClosePort(port);
         ASSERT_LT(MsSince(start), 500u) << "cycle " << cycle;
     }
     for (uint8_t v : TakeReceived())
         ASSERT_EQ(v, 0x42);
 }
 
+// One port and one reader thread for the whole program, joined at its end.
 int main(int argc, char** argv)
 {
     InitializeCriticalSection(&RecordLock);
+    if (!MakeSerialPort(port, nullptr) || !MakeReader(reader, port, ByteSink{nullptr, Record}, nullptr) ||
+        !StartThread(readerThread, [](void*) { RunReader(reader); }, nullptr, nullptr))
+        return 1;
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    ClosePort(port);
+    StopReader(reader);
+    JoinThread(readerThread);
+    DestroyReader(reader);
+    DestroySerialPort(port);
+    return result;
 }

@@ -1,7 +1,8 @@
 // Frames per second through the receive path in one thread: each read is
-// appended as the reader would (StagingBuffer, AppendStagedBytes), then
-// AssemblerPass cuts the frames and the real HandleReplyFrame checks and
-// dispatches them to counting fakes.
+// appended as the reader would (AppendBytes), then AssemblerPass cuts the
+// frames and the real HandleReplyFrame checks and dispatches them to a
+// reply handler that counts them (no recording, no allocation, so that what
+// is measured is the receive path itself).
 //
 // Then, over ptys, the delay from writing a reply's last byte to its
 // dispatch, for our port, reader and assembler threads and, side by side in
@@ -12,6 +13,8 @@
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,14 +23,33 @@
 #include <thread>
 #include <vector>
 
-#include "link/frame_codec.h"
-#include "link/frame_receiver.h"
-#include "protocol/device_client.h"
-#include "link/serial_port.h"
-#include "tools/bench/bench_replies.h"
-#include "tools/device/line_posix.h"
+#include "device/line_posix.h"
+#include "session/session.h"
 
 namespace {
+
+std::atomic<uint64_t> repliesDispatched{0};
+std::atomic<int64_t> lastDispatchNs{0};   // steady clock
+
+int64_t NowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Each dispatch stores its time, for the latency measurement over a pty.
+void Dispatched(void*, const Reply&)
+{
+    lastDispatchNs.store(NowNs(), std::memory_order_relaxed);
+    repliesDispatched.fetch_add(1, std::memory_order_release);
+}
+
+const SessionCallbacks Counting{ReplyHandler{nullptr, Dispatched}, SupervisionHost{}, FrameTap{}};
+
+void HandOver(void* session, const uint8_t* frame, uint32_t total)
+{
+    HandleReplyFrame(*static_cast<Session*>(session), frame, total);
+}
 
 std::vector<uint8_t> Reply(uint8_t code, const std::string& body)
 {
@@ -46,15 +68,17 @@ void RunFrames(benchmark::State& state, const std::vector<uint8_t>& frame)
     std::vector<uint8_t> read;
     for (uint32_t i = 0; i < perRead; ++i)
         read.insert(read.end(), frame.begin(), frame.end());
-    ResetReceiverForTest();
+    // A session's receiver driven by this thread alone: no threads started.
+    static Session session;
+    session.callbacks = Counting;
+    static Receiver receiver;
+    if (!receiver.made)
+        MakeReceiver(receiver, FrameSink{&session, HandOver}, SystemCalls, nullptr);
     const uint64_t before = repliesDispatched.load();
     for (auto _ : state) {
-        std::memcpy(StagingBuffer.data(), read.data(), read.size());
-        StagingCount = static_cast<uint32_t>(read.size());
-        AppendStagedBytes();
-        StagingCount = 0;
-        while (AssemblyFill.load(std::memory_order_relaxed) != 0)
-            AssemblerPass();
+        AppendBytes(receiver, read.data(), static_cast<uint32_t>(read.size()), 1);
+        while (receiver.fill.load(std::memory_order_relaxed) != 0)
+            AssemblerPass(receiver);
     }
     const uint64_t frames = repliesDispatched.load() - before;
     if (frames != static_cast<uint64_t>(state.iterations()) * perRead)
@@ -115,21 +139,20 @@ bool MeasureReplies(DeviceLine& line, DispatchedAt dispatchedAt, std::vector<dou
 }
 
 double ourMedianUs = 0;
+Session ours;
 
-// Our port on a pty of the bench's own, made once, with the receiver
-// running: replies are written on its master (line.fd), the reader under
-// test reads line.clientPath. Null, with the benchmark skipped, if it fails.
+// Our port on a pty of the bench's own, made once, in a started session:
+// replies are written on its master (line.fd), the reader under test reads
+// line.clientPath. Null, with the benchmark skipped, if it fails.
 DeviceLine* OurLine(benchmark::State& state)
 {
     static DeviceLine line{};
     static char error[128];
-    static const bool made = OpenPtyLine(line, error, sizeof error);
-    if (!made || !(IsPortOpen() || OpenPort(line.clientPath))) {
+    static const bool made = OpenPtyLine(line, error, sizeof error) && StartSession(ours, Counting, nullptr);
+    if (!made || !(IsPortOpen(ours.port) || OpenPort(ours.port, line.clientPath))) {
         state.SkipWithError("no pty");
         return nullptr;
     }
-    static const bool started = (StartReceiver(), true);
-    (void)started;
     return &line;
 }
 
@@ -228,11 +251,18 @@ void BM_ReceiveThreadsCpu(benchmark::State& state)
         };
         percent = (ns(p0, p1) - ns(t0, t1)) / 2e9 * 100.0;
     }
-    ClosePort();
+    ClosePort(ours.port);
     state.counters["cpu_percent_of_a_core"] = percent < 0 ? 0 : percent;   // clock granularity
 }
 BENCHMARK(BM_ReceiveThreadsCpu)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    EndSession(ours);
+    return 0;
+}

@@ -30,9 +30,9 @@
 #include <string>
 #include <vector>
 
-#include "app/resource.h"
-#include "protocol/gbk_text.h"
-#include "ui/texts.h"
+#include "gui/resource.h"
+#include "wire/gbk_text.h"
+#include "gui/texts.h"
 
 namespace {
 

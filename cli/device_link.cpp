@@ -1,0 +1,174 @@
+#include "cli/device_link.h"
+
+#include <cstring>
+
+#include "cli/ports.h"
+
+namespace {
+
+void CopyText(const char* text, char* out, size_t capacity)
+{
+    std::strncpy(out, text, capacity - 1);
+    out[capacity - 1] = '\0';
+}
+
+// The reply handler (assembler thread).
+void TakeReply(void* context, const Reply& reply)
+{
+    DeviceLink& link = *static_cast<DeviceLink*>(context);
+    const uint8_t request = static_cast<uint8_t>(reply.code - 1);
+    EnterLock(link.lock);
+    if (reply.status != 0) {
+        link.slots[request].refused = true;
+        link.slots[request].status = reply.status;
+    } else if (reply.code == ReplyCode(GetNetConfig)) {
+        link.netConfig = reply.config;
+    } else if (reply.code == ReplyCode(GetAdminPassword)) {
+        CopyText(reply.text, link.password.data(), link.password.size());
+    } else if (reply.code == ReplyCode(RunShellCommand)) {
+        // A full queue holds the assembler until the command's thread takes
+        // a line, as the dialog's synchronous calls hold it.
+        while (link.lineCount == LineSlots && !link.ending) {
+            LeaveLock(link.lock);
+            WaitWakeup(link.lineTaken, WaitForever);
+            EnterLock(link.lock);
+        }
+        if (link.lineCount < LineSlots) {
+            CopyText(reply.text, link.lines[(link.firstLine + link.lineCount) % LineSlots].data(),
+                     MaxReplyTextBytes + 1);
+            ++link.lineCount;
+        }
+    }
+    if (reply.status == 0)
+        link.slots[request].accepted = true;
+    LeaveLock(link.lock);
+    SignalWakeup(link.replyArrived);
+}
+
+void TraceRequest(void* context, const uint8_t* frame, uint32_t total)
+{
+    TraceFrame(static_cast<DeviceLink*>(context)->trace, "TX", frame, total);
+}
+
+void TraceReply(void* context, const uint8_t* frame, uint32_t total)
+{
+    TraceFrame(static_cast<DeviceLink*>(context)->trace, "RX", frame, total);
+}
+
+// Waits until `done` holds (checked under the lock) or `timeoutMs` ran out.
+template <typename Done>
+bool WaitUntil(DeviceLink& link, int timeoutMs, Done done)
+{
+    const int64_t deadline = MonotonicMicroseconds() + int64_t{timeoutMs} * 1000;
+    for (;;) {
+        EnterLock(link.lock);
+        const bool held = done();
+        LeaveLock(link.lock);
+        const int64_t left = deadline - MonotonicMicroseconds();
+        if (held || left <= 0)
+            return held;
+        WaitWakeup(link.replyArrived, static_cast<uint32_t>((left + 999) / 1000));
+    }
+}
+
+}  // namespace
+
+bool StartLink(DeviceLink& link, const SupervisionHost& supervision, SessionError* why)
+{
+    int32_t error = 0;
+    if (!MakeLock(link.lock, &error) || !MakeWakeup(link.replyArrived, &error) ||
+        !MakeWakeup(link.lineTaken, &error)) {
+        DestroyWakeup(link.replyArrived);
+        DestroyLock(link.lock);
+        *why = SessionError{"the reply wake-ups", error};
+        return false;
+    }
+    const SessionCallbacks callbacks{ReplyHandler{&link, TakeReply}, supervision,
+                                     FrameTap{&link, TraceRequest, TraceReply}};
+    if (!StartSession(link.session, callbacks, why)) {
+        DestroyWakeup(link.lineTaken);
+        DestroyWakeup(link.replyArrived);
+        DestroyLock(link.lock);
+        return false;
+    }
+    link.made = true;
+    return true;
+}
+
+void EndLink(DeviceLink& link)
+{
+    if (!link.made)
+        return;
+    EnterLock(link.lock);
+    link.ending = true;
+    LeaveLock(link.lock);
+    SignalWakeup(link.lineTaken);
+    EndSession(link.session);
+    DestroyWakeup(link.lineTaken);
+    DestroyWakeup(link.replyArrived);
+    DestroyLock(link.lock);
+    link.made = false;
+}
+
+PortOpenResult OpenLink(DeviceLink& link, const std::string& port)
+{
+    const PortOpenResult result = OpenPortReporting(link.session.port, DevicePathOf(port).c_str());
+    if (result.status == PortOpenStatus::Opened)
+        TraceNote(link.trace, ("opened " + port).c_str());
+    return result;
+}
+
+void CloseLink(DeviceLink& link) { ClosePort(link.session.port); }
+
+void ExpectReply(DeviceLink& link, uint8_t request)
+{
+    EnterLock(link.lock);
+    link.slots[request] = ReplySlot{};
+    if (request == RunShellCommand)
+        link.firstLine = link.lineCount = 0;
+    LeaveLock(link.lock);
+    SignalWakeup(link.lineTaken);
+}
+
+Answer AwaitReply(DeviceLink& link, uint8_t request, int timeoutMs, uint8_t* status)
+{
+    const ReplySlot& slot = link.slots[request];
+    WaitUntil(link, timeoutMs, [&] { return slot.accepted || slot.refused; });
+    EnterLock(link.lock);
+    const ReplySlot seen = slot;
+    LeaveLock(link.lock);
+    if (status != nullptr)
+        *status = seen.status;
+    if (seen.accepted)
+        return Answer::Accepted;
+    return seen.refused ? Answer::Refused : Answer::None;
+}
+
+NetConfig ReceivedNetConfig(DeviceLink& link)
+{
+    EnterLock(link.lock);
+    const NetConfig config = link.netConfig;
+    LeaveLock(link.lock);
+    return config;
+}
+
+std::string ReceivedPassword(DeviceLink& link)
+{
+    EnterLock(link.lock);
+    std::string password(link.password.data());
+    LeaveLock(link.lock);
+    return password;
+}
+
+bool NextOutputLine(DeviceLink& link, std::string& line, int waitMs)
+{
+    if (!WaitUntil(link, waitMs, [&] { return link.lineCount != 0; }))
+        return false;
+    EnterLock(link.lock);
+    line = link.lines[link.firstLine].data();
+    link.firstLine = (link.firstLine + 1) % LineSlots;
+    --link.lineCount;
+    LeaveLock(link.lock);
+    SignalWakeup(link.lineTaken);
+    return true;
+}

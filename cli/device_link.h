@@ -1,0 +1,67 @@
+// One port's conversation with a device, for quorvane-cli: a session of the
+// core, and the replies its reply handler receives on the assembler thread,
+// kept for the command's thread to wait for and take. Fixed buffers: the
+// assembler thread allocates nothing.
+//
+// Threads and ownership: everything under `lock` is written by the
+// assembler thread (replies) and read and reset by the command's thread;
+// replyArrived wakes the command's thread, lineTaken the assembler thread
+// when it waits for room in a full line queue.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "cli/trace_file.h"
+#include "session/session.h"
+
+enum class Answer { Accepted, Refused, None };
+
+constexpr size_t LineSlots = 32;
+constexpr size_t RequestSlots = SetAdminPassword + 1;
+
+struct ReplySlot {
+    bool accepted;
+    bool refused;
+    uint8_t status;
+};
+
+struct DeviceLink {
+    Session session;
+    TraceFile trace;
+    Lock lock;
+    Wakeup replyArrived;
+    Wakeup lineTaken;
+    std::array<ReplySlot, RequestSlots> slots{};
+    NetConfig netConfig{};
+    std::array<char, MaxPasswordReplyBytes + 1> password{};
+    std::array<std::array<char, MaxReplyTextBytes + 1>, LineSlots> lines{};
+    size_t firstLine = 0;
+    size_t lineCount = 0;
+    bool ending = false;   // EndLink: a full line queue no longer holds the assembler
+    bool made = false;
+};
+
+// Starts the link's session, with `supervision` as the host of its link
+// supervision (watch) or none; the trace, if any, must already be open.
+// False with the reason, and nothing left behind.
+bool StartLink(DeviceLink& link, const SupervisionHost& supervision, SessionError* why);
+void EndLink(DeviceLink& link);
+
+// Opens PORT ("COM3", a device path) in the link's session.
+PortOpenResult OpenLink(DeviceLink& link, const std::string& port);
+void CloseLink(DeviceLink& link);
+
+// Forgets what an earlier reply to `request` left; call before sending it.
+void ExpectReply(DeviceLink& link, uint8_t request);
+
+// Waits until the device accepted or refused `request`, at most `timeoutMs`;
+// `status` gets the status of a refusal.
+Answer AwaitReply(DeviceLink& link, uint8_t request, int timeoutMs, uint8_t* status = nullptr);
+
+NetConfig ReceivedNetConfig(DeviceLink& link);
+std::string ReceivedPassword(DeviceLink& link);   // GBK
+
+// The next output line of a shell command (GBK), waiting at most `waitMs`.
+bool NextOutputLine(DeviceLink& link, std::string& line, int waitMs);

@@ -1,0 +1,212 @@
+#include "cli/device_steps.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "cli/ports.h"
+#include "cli/text.h"
+#include "wire/frame_text.h"
+
+namespace {
+
+std::string Dotted(uint32_t address)
+{
+    char text[16];
+    FormatDotted(address, text, sizeof text);
+    return text;
+}
+
+}  // namespace
+
+const char* ResultWord(int code)
+{
+    switch (code) {
+    case ExitDone: return "ok";
+    case ExitRefused: return "refused";
+    case ExitUsage: return "bad_input";
+    case ExitNoAnswer: return "no_answer";
+    case ExitPort: return "port_error";
+    default: return "failed";
+    }
+}
+
+Outcome& Fail(Outcome& out, int code, const std::string& message)
+{
+    out.code = code;
+    out.message = message;
+    out.doc["error"] = message;
+    return out;
+}
+
+void WithDevice(const CliOptions& o, Outcome& out, const std::function<void(DeviceLink&)>& body,
+                const SupervisionHost& supervision)
+{
+    out.doc["port"] = o.port;
+    // A session holds its buffers in place; it is made once per port.
+    auto link = std::make_unique<DeviceLink>();
+    if (!o.traceFile.empty() && !OpenTrace(link->trace, o.traceFile, o.showPassword)) {
+        Fail(out, ExitUsage, "cannot create the trace file " + o.traceFile);
+        return;
+    }
+    SessionError why{};
+    if (!StartLink(*link, supervision, &why)) {
+        Fail(out, ExitPort, std::string("cannot start the receiver: ") + why.what + ": " +
+                                SystemErrorText(why.osError));
+    } else {
+        if (OpenDevicePort(*link, o, out))
+            body(*link);
+        EndLink(*link);
+    }
+    CloseTrace(link->trace);
+}
+
+bool OpenDevicePort(DeviceLink& link, const CliOptions& o, Outcome& out)
+{
+    const PortOpenResult opened = OpenLink(link, o.port);
+    if (opened.status != PortOpenStatus::Opened) {
+        out.doc["reason"] = OpenFailureWord(opened.status);
+        Fail(out, ExitPort, "cannot open " + o.port + ": " + OpenFailureText(opened));
+        return false;
+    }
+    if (opened.lineError != 0) {
+        CloseLink(link);
+        out.doc["reason"] = OpenFailureWord(PortOpenStatus::Failed);
+        Fail(out, ExitPort, "the system refused the line settings of " + o.port + " (115200 8N1): " +
+                                SystemErrorText(opened.lineError));
+        return false;
+    }
+    return true;
+}
+
+bool Written(const WriteResult& result, const CliOptions& o, Outcome& out, const char* what)
+{
+    switch (result.status) {
+    case WriteStatus::Written:
+        return true;
+    case WriteStatus::TimedOut:
+        Fail(out, ExitPort, std::string(what) + ": writing to " + o.port + " did not finish within " +
+                                std::to_string(WriteWaitMs) + " ms");
+        return false;
+    case WriteStatus::Failed:
+        Fail(out, ExitPort, std::string(what) + ": writing to " + o.port + " failed: " +
+                                SystemErrorText(result.osError));
+        return false;
+    case WriteStatus::NotOpen:
+    case WriteStatus::TooLong:
+        break;
+    }
+    Fail(out, ExitPort, std::string(what) + ": nothing could be written to " + o.port);
+    return false;
+}
+
+bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out, const char* what)
+{
+    uint8_t status = 0;
+    switch (AwaitReply(link, request, o.timeoutMs, &status)) {
+    case Answer::Accepted:
+        return true;
+    case Answer::Refused:
+        out.doc["status"] = status;
+        Fail(out, ExitRefused, std::string(what) + ": the device refused (status " +
+                                   std::to_string(status) + ")");
+        return false;
+    case Answer::None:
+        break;
+    }
+    Fail(out, ExitNoAnswer, std::string(what) + ": no answer within " +
+                                std::to_string(o.timeoutMs) + " ms");
+    return false;
+}
+
+bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r, Outcome& out)
+{
+    ExpectReply(link, SetNetConfig);
+    if (!Written(SendSetNetConfig(link.session, r.dhcp, r.ipAddress, r.subnetMask, r.gateway), o, out,
+                 "setting the network") ||
+        !Await(link, SetNetConfig, o, out, "setting the network"))
+        return false;
+    ExpectReply(link, GetNetConfig);
+    if (!Written(SendGetNetConfig(link.session), o, out, "reading the network settings back") ||
+        !Await(link, GetNetConfig, o, out, "reading the network settings back"))
+        return false;
+    const NetConfig back = ReceivedNetConfig(link);
+    out.doc["read_back"] = SettingsJson(back);
+    const std::string asked = SettingsSummary(r.dhcp, r.ipAddress, r.subnetMask, r.gateway);
+    const std::string shown = SettingsSummary(back.dhcp, back.ipAddress, back.subnetMask, back.gateway);
+    // With DHCP the device keeps or leases its addresses: only the flag counts.
+    const bool same = back.dhcp == r.dhcp &&
+                      (r.dhcp || (back.ipAddress == r.ipAddress && back.subnetMask == r.subnetMask &&
+                                  back.gateway == r.gateway));
+    if (!same) {
+        out.doc["result"] = "verify_failed";
+        Fail(out, ExitRefused, "verification failed: the device accepted \"" + asked +
+                                   "\" but reports \"" + shown + "\"");
+        return false;
+    }
+    out.text.push_back("network set:   " + asked);
+    out.text.push_back("read back:     " + shown + "  (verified)");
+    return true;
+}
+
+bool ApplyPassword(DeviceLink& link, const CliOptions& o, const std::string& gbkPassword, Outcome& out)
+{
+    ExpectReply(link, SetAdminPassword);
+    if (!Written(SendSetAdminPassword(link.session, gbkPassword.c_str()), o, out, "changing the password") ||
+        !Await(link, SetAdminPassword, o, out, "changing the password"))
+        return false;
+    ExpectReply(link, GetAdminPassword);
+    if (!Written(SendGetAdminPassword(link.session), o, out, "reading the password back") ||
+        !Await(link, GetAdminPassword, o, out, "reading the password back"))
+        return false;
+    const bool same = ReceivedPassword(link) == gbkPassword;
+    out.doc["password_verified"] = same;
+    if (!same) {
+        out.doc["result"] = "verify_failed";
+        Fail(out, ExitRefused, "verification failed: the device accepted the new password but "
+                               "reads back another");
+        return false;
+    }
+    out.text.push_back("password set:  " + (o.showPassword ? GbkToUtf8(gbkPassword) : "********") +
+                       "  (read back and verified)");
+    return true;
+}
+
+nlohmann::json SettingsJson(const NetConfig& c)
+{
+    nlohmann::json j;
+    j["dhcp"] = c.dhcp;
+    // With DHCP on the client does not decode the addresses.
+    j["ip"] = c.dhcp ? nlohmann::json() : nlohmann::json(Dotted(c.ipAddress));
+    j["mask"] = c.dhcp ? nlohmann::json() : nlohmann::json(Dotted(c.subnetMask));
+    j["gateway"] = c.dhcp ? nlohmann::json() : nlohmann::json(Dotted(c.gateway));
+    return j;
+}
+
+nlohmann::json RequestJson(const NetworkRequest& r)
+{
+    return SettingsJson(NetConfig{r.dhcp, r.ipAddress, r.subnetMask, r.gateway});
+}
+
+std::vector<std::string> SettingsLines(const NetConfig& c)
+{
+    std::vector<std::string> lines{std::string("dhcp      ") + (c.dhcp ? "on" : "off")};
+    if (!c.dhcp) {
+        lines.push_back("ip        " + Dotted(c.ipAddress));
+        lines.push_back("mask      " + Dotted(c.subnetMask));
+        lines.push_back("gateway   " + Dotted(c.gateway));
+    }
+    return lines;
+}
+
+std::string SettingsSummary(bool dhcp, uint32_t ip, uint32_t mask, uint32_t gateway)
+{
+    if (dhcp)
+        return "dhcp";
+    return "static " + Dotted(ip) + " " + Dotted(mask) + " " + Dotted(gateway);
+}
+
+void Progress(const char* stage)
+{
+    std::printf("{\"progress\":\"%s\"}\n", stage);
+    std::fflush(stdout);
+}

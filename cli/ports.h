@@ -1,0 +1,29 @@
+// The serial ports of this machine, the path a port name is opened by, and
+// an open failure in words.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "link/serial_port.h"
+
+struct PortEntry {
+    std::string port;    // what -p takes: COM3, /dev/ttyUSB0
+    std::string alias;   // Linux: its /dev/serial/by-id name, if any
+};
+
+std::vector<PortEntry> ListPorts();
+
+// Windows: "COM3" -> "\\.\COM3" (a name that already is a device path is
+// kept); Linux: the path itself.
+std::string DevicePathOf(const std::string& port);
+
+// The system's own words for an errno or GetLastError() value, with the
+// number: "Device or resource busy (errno 16)".
+std::string SystemErrorText(int32_t osError);
+
+// "busy: Device or resource busy (errno 16)" and the like.
+std::string OpenFailureText(const PortOpenResult& result);
+
+// The reason word alone: "missing", "busy", "access denied", "failed".
+const char* OpenFailureWord(PortOpenStatus status);

@@ -1,0 +1,21 @@
+// The provision CSV: a header row "port,mode,ip,mask,gateway,password", then
+// one device per row. Every row is checked before anything is sent.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+struct ProvisionRow {
+    int line = 0;               // in the file, the header being line 1
+    std::string port;
+    NetworkRequest network;
+    bool changePassword = false;
+    std::string gbkPassword;
+    std::string error;          // "field ip: ..." when the row is refused
+};
+
+// False with `error` when the file cannot be read or its header is wrong;
+// otherwise every data row, refused ones with their reason.
+bool ReadProvisionFile(const std::string& path, std::vector<ProvisionRow>& rows, std::string& error);

@@ -1,0 +1,163 @@
+#include "cli/provision_report.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "cli/device_steps.h"
+
+namespace {
+
+std::string SetText(const ProvisionRow& row)
+{
+    const NetworkRequest& n = row.network;
+    return SettingsSummary(n.dhcp, n.ipAddress, n.subnetMask, n.gateway) +
+           (row.changePassword ? " + password" : "");
+}
+
+std::string ReadBackText(const RowResult& r)
+{
+    if (!r.worker.contains("read_back"))
+        return r.worker.contains("password_verified") ? "password verified" : "-";
+    const nlohmann::json& b = r.worker["read_back"];
+    std::string text = b.value("dhcp", false) ? "dhcp"
+                                             : "static " + b.value("ip", "") + " " + b.value("mask", "") +
+                                                   " " + b.value("gateway", "");
+    if (r.worker.value("password_verified", false))
+        text += " + password verified";
+    return text;
+}
+
+std::string Seconds(double s)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", s);
+    return text;
+}
+
+std::string Pad(const std::string& s, size_t width)
+{
+    return s.size() >= width ? s + " " : s + std::string(width - s.size(), ' ');
+}
+
+std::string CsvField(const std::string& s)
+{
+    if (s.find_first_of(",\"\n") == std::string::npos)
+        return s;
+    std::string out = "\"";
+    for (char c : s)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+}  // namespace
+
+void Finish(RowResult& r, int code, const std::string& error)
+{
+    r.finished = true;
+    r.code = code;
+    r.error = error;
+    r.stage = r.worker.value("result", ResultWord(code));
+}
+
+void TakeWorkerLine(RowResult& r, const std::string& line)
+{
+    const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    if (j.is_discarded() || !j.is_object())
+        return;
+    if (j.contains("progress"))
+        r.stage = j["progress"].get<std::string>();
+    else
+        r.worker = j;
+}
+
+void EndFromWorker(RowResult& r, int code)
+{
+    if (r.worker.empty()) {
+        Finish(r, code > 0 && code <= ExitPort ? code : ExitRefused, "the worker ended without a result");
+        return;
+    }
+    Finish(r, code, r.worker.value("error", ""));
+}
+
+std::string ProgressLine(const RowResult& r)
+{
+    std::string line = Pad("line " + std::to_string(r.row->line), 9) + Pad(r.row->port, 14) + r.stage;
+    if (r.finished && r.code == ExitDone)
+        line += "  " + Seconds(r.seconds);
+    if (!r.error.empty())
+        line += "  " + r.error;
+    return line;
+}
+
+std::vector<std::string> TableLines(const std::vector<RowResult>& rows)
+{
+    std::vector<std::vector<std::string>> cells{{"line", "port", "result", "set", "read back", "time"}};
+    for (const RowResult& r : rows)
+        cells.push_back({std::to_string(r.row->line), r.row->port, r.stage,
+                         r.row->error.empty() ? SetText(*r.row) : "(nothing sent)", ReadBackText(r),
+                         r.row->error.empty() ? Seconds(r.seconds) : "-"});
+    std::vector<size_t> widths(cells[0].size(), 0);
+    for (const auto& line : cells)
+        for (size_t c = 0; c < line.size(); ++c)
+            widths[c] = std::max(widths[c], line[c].size() + 2);
+    std::vector<std::string> lines{""};
+    for (const auto& line : cells) {
+        std::string text;
+        for (size_t c = 0; c < line.size(); ++c)
+            text += c + 1 < line.size() ? Pad(line[c], widths[c]) : line[c];
+        lines.push_back(text);
+    }
+    for (const RowResult& r : rows)
+        if (!r.error.empty())
+            lines.push_back("line " + std::to_string(r.row->line) + " " + r.row->port + ": " + r.error);
+    return lines;
+}
+
+nlohmann::json RowsJson(const std::vector<RowResult>& rows)
+{
+    nlohmann::json list = nlohmann::json::array();
+    for (const RowResult& r : rows) {
+        nlohmann::json j;
+        j["line"] = r.row->line;
+        j["port"] = r.row->port;
+        j["result"] = r.stage;
+        j["exit_code"] = r.code;
+        j["error"] = r.error.empty() ? nlohmann::json() : nlohmann::json(r.error);
+        if (r.row->error.empty()) {
+            j["set"] = RequestJson(r.row->network);
+            j["set"]["password"] = r.row->changePassword ? "changed" : "unchanged";
+        } else {
+            j["set"] = nullptr;
+        }
+        j["read_back"] = r.worker.value("read_back", nlohmann::json());
+        if (r.worker.contains("password_verified")) {
+            if (!j["read_back"].is_object())
+                j["read_back"] = nlohmann::json::object();
+            j["read_back"]["password_verified"] = r.worker["password_verified"];
+        }
+        j["seconds"] = std::round(r.seconds * 1000) / 1000;
+        list.push_back(j);
+    }
+    return list;
+}
+
+bool WriteReport(const std::string& path, const nlohmann::json& doc, const std::vector<RowResult>& rows)
+{
+    std::ofstream out(path, std::ios::binary);
+    if (!out)
+        return false;
+    if (path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0) {
+        out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    } else {
+        out << "line,port,result,exit_code,set,read_back,seconds,error\n";
+        for (const RowResult& r : rows) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%.2f", r.seconds);
+            out << r.row->line << ',' << CsvField(r.row->port) << ',' << r.stage << ','
+                << r.code << ',' << CsvField(r.row->error.empty() ? SetText(*r.row) : "") << ','
+                << CsvField(ReadBackText(r)) << ',' << seconds << ',' << CsvField(r.error) << "\n";
+        }
+    }
+    return static_cast<bool>(out);
+}

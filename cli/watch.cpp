@@ -1,0 +1,115 @@
+// watch: the dialog's link supervision, driven once a second, with this
+// program as its host. A line is printed on every change between connected
+// and not connected; a released port is opened again on the next tick, as a
+// technician would press 打开串口 again.
+#include <atomic>
+#include <csignal>
+
+#include "cli/cli.h"
+#include "cli/device_steps.h"
+#include "cli/text.h"
+
+namespace {
+
+enum class LinkState { Unknown, Connected, NotConnected };
+
+// Set by the signal handler, read by the main thread.
+std::atomic<bool> stopRequested{false};
+
+void OnInterrupt(int) { stopRequested.store(true); }
+
+// The supervision's host. linkUp may come from the assembler thread, the
+// rest from the main thread inside a tick.
+struct Watch {
+    const CliOptions* options;
+    DeviceLink* link;
+    std::atomic<int> shown{static_cast<int>(LinkState::Unknown)};
+    bool released = false;   // main thread only
+};
+
+void Report(Watch& w, LinkState state, const char* why)
+{
+    if (w.shown.exchange(static_cast<int>(state)) == static_cast<int>(state))
+        return;
+    char clock[16];
+    FormatWallClock(clock, sizeof clock);
+    const char* word = state == LinkState::Connected ? "connected" : "not connected";
+    std::string line;
+    if (w.options->json) {
+        nlohmann::json j{{"time", clock}, {"port", w.options->port}, {"state", word}};
+        if (why[0] != '\0')
+            j["reason"] = why;
+        line = j.dump() + "\n";
+    } else {
+        line = std::string(clock) + "  " + word + (why[0] != '\0' ? std::string("  (") + why + ")" : "") + "\n";
+    }
+    PrintText(stdout, line);
+    std::fflush(stdout);
+}
+
+void Release(Watch& w)
+{
+    CloseLink(*w.link);
+    w.released = true;
+}
+
+void LinkUp(void* context) { Report(*static_cast<Watch*>(context), LinkState::Connected, ""); }
+
+void LinkLost(void* context)
+{
+    Watch& w = *static_cast<Watch*>(context);
+    Report(w, LinkState::NotConnected, "the device stopped answering");
+    Release(w);
+}
+
+void NoFirstAnswer(void* context) { Report(*static_cast<Watch*>(context), LinkState::NotConnected, "no answer"); }
+
+void ReleasePort(void* context) { Release(*static_cast<Watch*>(context)); }
+
+bool OpenAndGreet(Watch& w)
+{
+    if (OpenLink(*w.link, w.options->port).status != PortOpenStatus::Opened)
+        return false;
+    w.released = false;
+    StartSupervision(w.link->session);
+    SendGetNetConfig(w.link->session);
+    SendGetAdminPassword(w.link->session);
+    return true;
+}
+
+}  // namespace
+
+Outcome RunWatch(const CliOptions& o)
+{
+    Outcome out;
+    out.doc["command"] = "watch";
+    Watch w;
+    w.options = &o;
+    const SupervisionHost host{&w, LinkUp, LinkLost, NoFirstAnswer, ReleasePort};
+    WithDevice(o, out, [&](DeviceLink& link) {
+        w.link = &link;
+        std::signal(SIGINT, OnInterrupt);
+        std::signal(SIGTERM, OnInterrupt);
+        CloseLink(link);
+        OpenAndGreet(w);
+        // Ticks on the monotonic clock: a late tick does not make the next
+        // one late too.
+        int64_t next = MonotonicMicroseconds();
+        while (!stopRequested.load()) {
+            next += int64_t{SupervisionPeriodMs} * 1000;
+            const int64_t wait = next - MonotonicMicroseconds();
+            if (wait > 0)
+                SleepMilliseconds(static_cast<uint32_t>(wait / 1000));
+            if (stopRequested.load())
+                break;
+            if (w.released) {
+                if (!OpenAndGreet(w))
+                    Report(w, LinkState::NotConnected, "the port cannot be opened");
+                continue;
+            }
+            OnSupervisionTick(link.session);
+        }
+        out.doc["stopped"] = "interrupted";
+    }, host);
+    return out;
+}

@@ -1,0 +1,189 @@
+// quorvane-device: a stand-in for the networked device at the far end of the
+// technician's serial cable, with a protocol trace and fault modes.
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "wire/frame_codec.h"
+#include "device/answer.h"
+#include "device/runtime.h"
+#include "device/trace.h"
+
+namespace {
+
+constexpr int PollStepMs = 50;
+
+volatile sig_atomic_t stopSignal = 0;
+
+void OnStopSignal(int signal) { stopSignal = signal; }
+
+Runtime rt;   // the device's one state
+
+void InstallSignals()
+{
+    struct sigaction sa{};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+void OnReceived(void*, RxKind kind, const uint8_t* bytes, uint32_t count)
+{
+    char text[TraceLineSize];
+    DescribeReceived(kind, bytes, count, text, sizeof text);
+    switch (kind) {
+    case RxKind::Frame: break;
+    case RxKind::BadChecksum:
+        LogFrame(rt, "RX", bytes, count);
+        Trace(rt, "RX!", text);
+        return;
+    default:
+        LogFrame(rt, "RX?", bytes, count);
+        Trace(rt, "RX?", text);
+        return;
+    }
+    LogFrame(rt, "RX", bytes, count);
+    Trace(rt, "RX", text);
+    const Unanswered why = AnswerRequest(rt.options.state, rt.options.faults, ElapsedMs(rt),
+                                         bytes, count, TransmitReply, &rt);
+    if (why != Unanswered::No)
+        Trace(rt, "--", UnansweredReason(why));
+}
+
+void TraceStart()
+{
+    const DeviceState& s = rt.options.state;
+    char ip[16], mask[16], gw[16], pw[256], text[1024];
+    FormatDotted(s.ipAddress, ip, sizeof ip);
+    FormatDotted(s.subnetMask, mask, sizeof mask);
+    FormatDotted(s.gateway, gw, sizeof gw);
+    FormatText(reinterpret_cast<const uint8_t*>(s.password),
+               static_cast<uint32_t>(std::strlen(s.password)), pw, sizeof pw);
+    std::snprintf(text, sizeof text, "serving %s  dhcp %s  ip %s  mask %s  gateway %s  password %s",
+                  rt.line.clientPath, s.dhcp ? "on" : "off", ip, mask, gw, pw);
+    Trace(rt, "--", text);
+    const DeviceOptions& o = rt.options;
+    bool statusForced = false;
+    for (int16_t v : o.faults.status)
+        statusForced = statusForced || v != NoStatusOverride;
+    std::snprintf(text, sizeof text, "faults:%s%s%s%s%s%s%s%s%s%s (seed %u)",
+                  o.faults.silent ? " silent" : "", o.faults.onlyNetConfig ? " only-netconfig" : "",
+                  o.faults.ignoreChanges ? " ignore-changes" : "",
+                  o.faults.heartbeatStopMs >= 0 ? " heartbeat-stop" : "",
+                  o.delayMs ? " delay" : "", o.corruptEvery ? " corrupt" : "",
+                  o.noise ? " noise" : "", o.fragment ? " fragment" : "",
+                  o.hangupMs >= 0 ? " hangup" : "", statusForced ? " status" : "", o.seed);
+    if (statusForced || o.faults.silent || o.faults.onlyNetConfig || o.faults.ignoreChanges || o.faults.heartbeatStopMs >= 0 || o.delayMs ||
+        o.corruptEvery || o.noise || o.fragment || o.hangupMs >= 0)
+        Trace(rt, "--", text);
+}
+
+// Serves until a stop signal, the hang-up time or a dead line. Returns the
+// exit code.
+int Serve()
+{
+    uint8_t chunk[RxBufferSize];
+    while (stopSignal == 0) {
+        const int64_t now = ElapsedMs(rt);
+        if (rt.options.hangupMs >= 0 && now >= rt.options.hangupMs) {
+            Trace(rt, "--", "hanging up: closing the line");
+            return 0;
+        }
+        pollfd p{rt.line.fd, POLLIN, 0};
+        const int ready = poll(&p, 1, PollStepMs);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready > 0 && (p.revents & POLLIN)) {
+            const ssize_t n = read(rt.line.fd, chunk, RxSpace(rt.rx));
+            if (n > 0) {
+                RxFeed(rt.rx, chunk, static_cast<uint32_t>(n), ElapsedMs(rt), OnReceived, nullptr);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                Trace(rt, "--", "the line failed; stopping");
+                return 1;
+            }
+        } else if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            Trace(rt, "--", "the line was hung up; stopping");
+            return 1;
+        }
+        RxQuiet(rt.rx, ElapsedMs(rt), OnReceived, nullptr);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    char error[512];
+    if (!ParseOptions(argc, argv, rt.options, error, sizeof error)) {
+        std::fprintf(stderr, "quorvane-device: %s\n", error);
+        PrintUsage(stderr);
+        return 2;
+    }
+    if (rt.options.help) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    rt.startMs = MonotonicMs();
+    if (!rt.options.seedGiven)
+        rt.options.seed = static_cast<uint32_t>(rt.startMs ^ getpid());
+    rt.random.seed(rt.options.seed);
+    rt.colour = isatty(2) && std::getenv("NO_COLOR") == nullptr;
+    RxReset(rt.rx);
+    InstallSignals();
+
+    const bool opened = rt.options.port != nullptr
+                            ? OpenSerialLine(rt.line, rt.options.port, error, sizeof error)
+                            : OpenPtyLine(rt.line, error, sizeof error);
+    if (!opened) {
+        std::fprintf(stderr, "quorvane-device: %s\n", error);
+        return 1;
+    }
+    if (rt.options.framesLog != nullptr) {
+        rt.framesLog = std::fopen(rt.options.framesLog, "w");
+        if (rt.framesLog == nullptr) {
+            std::fprintf(stderr, "quorvane-device: %s: %s\n", rt.options.framesLog, std::strerror(errno));
+            CloseLine(rt.line);
+            return 1;
+        }
+    }
+    bool linked = false;
+    if (rt.options.link != nullptr && rt.options.port == nullptr) {
+        // A stale link from an earlier run is replaced; anything else at that
+        // path is the user's and is left alone (symlink then fails).
+        struct stat existing{};
+        if (lstat(rt.options.link, &existing) == 0 && S_ISLNK(existing.st_mode))
+            unlink(rt.options.link);
+        linked = symlink(rt.line.clientPath, rt.options.link) == 0;
+        if (!linked) {
+            std::fprintf(stderr, "quorvane-device: %s: %s\n", rt.options.link, std::strerror(errno));
+            CloseLine(rt.line);
+            return 1;
+        }
+    }
+    std::printf("%s\n", rt.line.clientPath);
+    std::fflush(stdout);
+    TraceStart();
+
+    const int code = Serve();
+    if (stopSignal != 0)
+        Trace(rt, "--", "stopped by signal");
+    CloseLine(rt.line);
+    if (linked)
+        unlink(rt.options.link);
+    if (rt.framesLog != nullptr)
+        std::fclose(rt.framesLog);
+    return code;
+}

@@ -1,0 +1,31 @@
+// What the virtual device remembers: its network settings and its
+// administrator password. One instance lives in the device's main loop;
+// tests make their own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "wire/frame_text.h"
+
+constexpr uint32_t DevicePasswordCapacity = 100;   // reply text at most 99 bytes + 0
+
+struct DeviceState {
+    bool dhcp;
+    uint32_t ipAddress;    // first dotted field in the most significant byte
+    uint32_t subnetMask;
+    uint32_t gateway;
+    char password[DevicePasswordCapacity];
+};
+
+// DHCP off, 192.168.1.10 / 255.255.255.0, gateway 192.168.1.1, "admin".
+DeviceState DefaultDeviceState();
+
+// ParseDotted and FormatDotted come from protocol/frame_text.h.
+
+// Copies at most 99 bytes of `text`; false when it had to cut.
+bool SetPassword(DeviceState& state, const char* text);
+
+// Stores a 16-byte password field as a request carries it: the text ends at
+// the first zero byte or after the sixteenth byte.
+void StorePasswordField(DeviceState& state, const uint8_t* field, uint32_t length);

@@ -1,0 +1,93 @@
+#include "device/line_posix.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "link/raw_line_posix.h"
+
+namespace {
+
+bool MakeRaw(int fd)
+{
+    errno = MakeRawLine(fd, FlowControl::Off, 1);
+    return errno == 0;
+}
+
+bool Fail(char* error, size_t capacity, const char* what)
+{
+    std::snprintf(error, capacity, "%s: %s", what, std::strerror(errno));
+    return false;
+}
+
+}  // namespace
+
+bool OpenPtyLine(DeviceLine& line, char* error, size_t capacity)
+{
+    line.fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    line.slaveFd = -1;
+    if (line.fd < 0)
+        return Fail(error, capacity, "posix_openpt");
+    if (grantpt(line.fd) != 0 || unlockpt(line.fd) != 0)
+        return Fail(error, capacity, "grantpt/unlockpt");
+    if (ptsname_r(line.fd, line.clientPath, sizeof line.clientPath) != 0)
+        return Fail(error, capacity, "ptsname");
+    // Holding the slave open keeps the master readable while no client has
+    // it open, and raw mode set here keeps the line from echoing the
+    // device's replies back to it before a client configures it.
+    line.slaveFd = open(line.clientPath, O_RDWR | O_NOCTTY);
+    if (line.slaveFd < 0)
+        return Fail(error, capacity, line.clientPath);
+    if (!MakeRaw(line.slaveFd))
+        return Fail(error, capacity, "tcsetattr");
+    return true;
+}
+
+bool OpenSerialLine(DeviceLine& line, const char* path, char* error, size_t capacity)
+{
+    line.slaveFd = -1;
+    std::snprintf(line.clientPath, sizeof line.clientPath, "%s", path);
+    line.fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (line.fd < 0)
+        return Fail(error, capacity, path);
+    if (!MakeRaw(line.fd))
+        return Fail(error, capacity, "tcsetattr");
+    tcflush(line.fd, TCIOFLUSH);
+    return true;
+}
+
+void CloseLine(DeviceLine& line)
+{
+    if (line.slaveFd >= 0)
+        close(line.slaveFd);
+    if (line.fd >= 0)
+        close(line.fd);
+    line.fd = -1;
+    line.slaveFd = -1;
+}
+
+uint32_t WriteLine(DeviceLine& line, const uint8_t* bytes, uint32_t count)
+{
+    uint32_t done = 0;
+    while (done < count) {
+        const ssize_t n = write(line.fd, bytes + done, count - done);
+        if (n > 0) {
+            done += static_cast<uint32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            break;
+        pollfd p{line.fd, POLLOUT, 0};
+        if (poll(&p, 1, LineWriteWaitMs) <= 0)
+            break;
+    }
+    return done;
+}

@@ -1,0 +1,36 @@
+// The running device's one set of state, shared by its main loop and its
+// sending side. Everything runs on one thread.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <random>
+
+#include "device/line_posix.h"
+#include "device/options.h"
+#include "device/rx_stream.h"
+
+struct Runtime {
+    DeviceOptions options;
+    DeviceLine line;
+    FILE* framesLog;
+    bool colour;
+    std::mt19937 random;
+    uint32_t repliesSent;
+    int64_t startMs;
+    RxStream rx;
+};
+
+// Milliseconds on the product's monotonic clock (link/platform.h).
+int64_t MonotonicMs();
+int64_t ElapsedMs(const Runtime& rt);
+
+// One trace line on stderr: time, a tag (RX, RX?, RX!, TX, --) and the text.
+void Trace(Runtime& rt, const char* tag, const char* text);
+
+// One frames-log line: "<ms> TAG <hex>".
+void LogFrame(Runtime& rt, const char* tag, const uint8_t* bytes, uint32_t count);
+
+// A ReplySink: sends one reply frame with the configured transmit faults
+// (delay, noise, corruption, pieces), logging and tracing it.
+void TransmitReply(void* runtime, const uint8_t* frame, uint32_t total);

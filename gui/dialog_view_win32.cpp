@@ -1,0 +1,169 @@
+// The dialog operations the session reaches: the view operations of the
+// replies (assembler thread) and those of the link supervision. The
+// assembler thread acts on the controls only through synchronous window
+// calls, which the user-interface thread serves between its handlers.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "gui/config_dialog_win32.h"
+#include "gui/resource.h"
+#include "gui/texts.h"
+#include "gui/window_text_win32.h"
+
+namespace {
+
+constexpr size_t LabelTextSize = 64;
+constexpr size_t MessageTextSize = 512;
+constexpr size_t LineTextSize = 1024;      // a reply's text is at most 1015 bytes
+constexpr size_t PasswordTextSize = 100;   // at most 99 bytes from the device
+
+}  // namespace
+
+HWND DialogItem(int id)
+{
+    return GetDlgItem(configDialog.window, id);
+}
+
+void EnableItems(std::initializer_list<int> ids, bool enable)
+{
+    for (int id : ids) {
+        EnableWindow(DialogItem(id), enable ? TRUE : FALSE);
+    }
+}
+
+// The labels are sized for the dialog's own typeface. Where Windows
+// substitutes one whose Latin letters are narrower, the dialog units shrink
+// while the Chinese characters keep their width, and a label's last
+// character wraps onto a line below its height, out of sight ("状态：" shows
+// as "状"). Such a label is drawn on one line, clipped at its right edge,
+// where the full-width colon's cell is blank. Labels that fit are left
+// exactly as the template made them.
+void KeepLabelsOnOneLine()
+{
+    HWND dialog = configDialog.window;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    HDC dc = GetDC(dialog);
+    HGDIOBJ previous = SelectObject(dc, font);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        GetClassNameW(child, cls, 16);
+        const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
+        if (lstrcmpiW(cls, L"Static") != 0 || (style & SS_TYPEMASK) != SS_LEFT) {
+            continue;
+        }
+        wchar_t text[LabelTextSize] = {};
+        const int length = GetWindowTextW(child, text, LabelTextSize);
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text, length, &extent);
+        RECT client{};
+        GetClientRect(child, &client);
+        if (extent.cx > client.right) {
+            SetWindowLongPtrW(child, GWL_STYLE, (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | SS_LEFTNOWORDWRAP);
+        }
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(dialog, dc);
+}
+
+void ShowDialogMessage(const wchar_t* text)
+{
+    MessageBoxW(configDialog.window, text, nullptr, MB_ICONINFORMATION | MB_OK);
+}
+
+void ShowDialogMessage(const char* text)
+{
+    wchar_t wide[MessageTextSize];
+    WidenGbk(text, wide, MessageTextSize);
+    ShowDialogMessage(wide);
+}
+
+void ShowNetConfig(const NetConfig& config)
+{
+    EnableItems({IDC_DHCP, IDC_SET_NETWORK}, true);
+    if (config.dhcp) {
+        SendMessageW(DialogItem(IDC_DHCP), BM_SETCHECK, BST_CHECKED, 0);
+    } else {
+        SendMessageW(DialogItem(IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
+        EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}, true);
+        SendMessageW(DialogItem(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, config.ipAddress);
+        SendMessageW(DialogItem(IDC_SUBNET_MASK), IPM_SETADDRESS, 0, config.subnetMask);
+        SendMessageW(DialogItem(IDC_GATEWAY), IPM_SETADDRESS, 0, config.gateway);
+    }
+}
+
+// The list has LBS_NOSEL, so Windows refuses the selection and would not
+// scroll to it: the newest line is brought into view by the top index,
+// placed so that the last line fills the bottom row. Wine takes the
+// selection all the same but does not redraw the line it leaves, and the
+// scroll carries that stale highlight up the list; the repaint clears it.
+void AppendOutputLine(const char* text)
+{
+    wchar_t wide[LineTextSize];
+    WidenGbk(text, wide, LineTextSize);
+    HWND output = DialogItem(IDC_OUTPUT);
+    SendMessageW(output, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
+    const LRESULT count = SendMessageW(output, LB_GETCOUNT, 0, 0);
+    if (count != 0) {
+        SendMessageW(output, LB_SETCURSEL, count - 1, 0);
+        RECT client{};
+        GetClientRect(output, &client);
+        const LRESULT itemHeight = SendMessageW(output, LB_GETITEMHEIGHT, 0, 0);
+        LRESULT rows = itemHeight > 0 ? (client.bottom - client.top) / itemHeight : 1;
+        if (rows < 1)
+            rows = 1;
+        SendMessageW(output, LB_SETTOPINDEX, count > rows ? count - rows : 0, 0);
+        InvalidateRect(output, nullptr, FALSE);
+    }
+}
+
+void ShowAdminPassword(const char* text)
+{
+    EnableItems({IDC_PASSWORD, IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD}, true);
+    HWND password = DialogItem(IDC_PASSWORD);
+    SendMessageW(password, EM_SETPASSWORDCHAR, configDialog.passwordMasked ? '*' : 0, 0);
+    wchar_t wide[PasswordTextSize];
+    WidenGbk(text, wide, PasswordTextSize);
+    SetWindowTextW(password, wide);
+    EnableItems({IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}, true);
+}
+
+// The text is one of the device client's static constants, so the pointer
+// stays valid until the dialog's thread gets to it.
+void ShowNotice(const char* text)
+{
+    PostMessageW(configDialog.window, NoticeMessage, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void SetStatusText(const char* text)
+{
+    SetGbkText(configDialog.statusLabel, text);
+}
+
+void ClickPortToggle()
+{
+    SendMessageW(configDialog.window, WM_COMMAND, MAKEWPARAM(IDC_PORT_TOGGLE, 0),
+                 reinterpret_cast<LPARAM>(DialogItem(IDC_PORT_TOGGLE)));
+}
+
+void ShowNoAnswerMessage()
+{
+    ShowDialogMessage(texts::NoAnswer);
+}
+
+// A refused request shows nothing; the heartbeat replies are the
+// supervision's alone. The supervision hears of the accepted replies after
+// this returns: "connected" comes behind the password.
+void OnReply(void*, const Reply& reply)
+{
+    if (reply.status != 0)
+        return;
+    switch (reply.code) {
+    case ReplyCode(GetNetConfig): ShowNetConfig(reply.config); break;
+    case ReplyCode(SetNetConfig): ShowNotice(texts::NetConfigApplied); break;
+    case ReplyCode(RunShellCommand): AppendOutputLine(reply.text); break;
+    case ReplyCode(GetAdminPassword): ShowAdminPassword(reply.text); break;
+    case ReplyCode(SetAdminPassword): ShowNotice(texts::PasswordChanged); break;
+    default: break;
+    }
+}
