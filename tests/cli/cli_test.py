@@ -134,6 +134,7 @@ class ExitCodes(unittest.TestCase):
             (["-p", silent.link, "--timeout", "300", "show"], 3, "no_answer", "no answer within 300 ms"),
             (["-p", refusing.link, "set", "dhcp"], 1, "refused", "refused (status 5)"),
             (["-p", "/dev/qv-no-such-port", "show"], 4, "port_error", "missing: No such file"),
+            (["-p", "/dev/null", "show"], 4, "port_error", "refused the line settings"),
             (["-p", idle.link, "set", "static", "10.0.0.256", "255.0.0.0", "10.0.0.1"], 2, "bad_input", "IP"),
             (["-p", idle.link, "passwd", "九个汉字的密码太长了"], 2, "bad_input", "at most 16"),
             (["-p", idle.link, "passwd", "x" * 17], 2, "bad_input", "17 bytes"),

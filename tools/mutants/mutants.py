@@ -34,6 +34,7 @@ NEEDS = {
     "gui": [("win64", ["gui_test", "quorvane"]), ("native", ["quorvane-device"])],
     "cli_test": [("native", ["quorvane-cli", "quorvane-device"])],
     "cli_wine_test": [("win64", ["quorvane-cli"]), ("native", ["quorvane-device"])],
+    "sessions_test": [("native", ["sessions_test", "quorvane-device"])],
 }
 # Rough cost, so the cheap tests run first.
 COST = {"gui": 100, "serial_wine_test": 50, "cli_wine_test": 40, "cli_test": 20}
