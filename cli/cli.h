@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/text.h"
+
 // Exit codes, also documented in --help and the README.
 enum ExitCode : int {
     ExitDone = 0,
@@ -15,13 +17,17 @@ enum ExitCode : int {
     ExitUsage = 2,       // bad usage or bad input; nothing was sent
     ExitNoAnswer = 3,    // no answer within the timeout
     ExitPort = 4,        // the port cannot be opened
+    ExitInterrupted = 130,   // Ctrl+C (provision, ports --probe), as a shell counts SIGINT
 };
 
 constexpr int DefaultTimeoutMs = 3000;
 // A ping answers once a second; a quiet period twice that long ends the
 // output of a command without cutting a ping short.
 constexpr int DefaultQuietMs = 2000;
-constexpr int MaxJobs = 8;
+// provision works all rows at once up to DefaultJobs unless told otherwise;
+// every port is a session with two threads of its own.
+constexpr int DefaultJobs = 32;
+constexpr int MaxJobs = 64;
 
 struct CliOptions {
     std::string port;
@@ -51,7 +57,11 @@ struct NetworkRequest {
     uint32_t ipAddress = 0, subnetMask = 0, gateway = 0;
 };
 
-Outcome RunPorts();
+// ports: the list; with `probe` each port opened and asked, all at once.
+// `named` (-p) narrows both to those ports; `excluded` leaves ports out of
+// the probe.
+Outcome RunPorts(const CliOptions& o, bool probe, const std::vector<std::string>& named,
+                 const std::vector<std::string>& excluded);
 Outcome RunShow(const CliOptions& o);
 Outcome RunSet(const CliOptions& o, const NetworkRequest& request);
 Outcome RunPasswd(const CliOptions& o, const std::string& gbkPassword);
@@ -59,8 +69,5 @@ Outcome RunPasswd(const CliOptions& o, const std::string& gbkPassword);
 Outcome RunExec(const CliOptions& o, const std::string& gbkCommand);
 // Runs until Ctrl-C; prints each change itself.
 Outcome RunWatch(const CliOptions& o);
-// One provision row in a worker process: settings and/or password, each
-// verified; progress lines and the result go to stdout as JSON lines.
-Outcome RunApply(const CliOptions& o, const NetworkRequest* network, const std::string* gbkPassword);
-Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs,
-                     const std::string& reportPath);
+Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs, const std::string& reportPath,
+                     TextEncoding encoding);

@@ -1,4 +1,4 @@
-#include <sys/time.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <climits>
@@ -23,9 +23,39 @@ bool IsLiveTerminal(FILE* stream)
     return isatty(fileno(stream)) && term != nullptr && std::string(term) != "dumb";
 }
 
-std::string SelfPath()
+bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
+
+bool ReadHiddenLine(const char* prompt, std::string& utf8)
 {
-    char path[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string("quorvane-cli");
+    std::fputs(prompt, stderr);
+    std::fflush(stderr);
+    termios before{};
+    const bool terminal = tcgetattr(STDIN_FILENO, &before) == 0;
+    termios hidden = before;
+    hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    if (terminal)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    std::string line;
+    int c = 0;
+    while ((c = std::getchar()) != EOF && c != '\n')
+        line += static_cast<char>(c);
+    if (terminal)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &before);
+    std::fputs("\n", stderr);
+    if (c == EOF && line.empty())
+        return false;
+    while (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    utf8 = line;
+    return true;
+}
+
+std::string ReadStdinLine()
+{
+    std::string line;
+    for (int c; (c = std::getchar()) != EOF && c != '\n';)
+        line += static_cast<char>(c);
+    while (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
 }

@@ -71,9 +71,40 @@ bool IsLiveTerminal(FILE* stream)
     return SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
-std::string SelfPath()
+bool StdinIsTerminal() { return ConsoleOf(stdin) != nullptr; }
+
+// Read as wide text from the console, so any character typed arrives whole,
+// whatever the console's code page.
+bool ReadHiddenLine(const char* prompt, std::string& utf8)
 {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? WideToUtf8(path) : std::string("quorvane-cli.exe");
+    PrintText(stderr, prompt);
+    HANDLE console = ConsoleOf(stdin);
+    DWORD mode = 0;
+    GetConsoleMode(console, &mode);
+    SetConsoleMode(console, (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT);
+    std::wstring line;
+    wchar_t c = 0;
+    DWORD n = 0;
+    bool any = false;
+    while (ReadConsoleW(console, &c, 1, &n, nullptr) && n == 1 && c != L'\n') {
+        any = true;
+        if (c != L'\r')
+            line += c;
+    }
+    SetConsoleMode(console, mode);
+    PrintText(stderr, "\n");
+    if (!any && line.empty() && n == 0)
+        return false;
+    utf8 = WideToUtf8(line.c_str());
+    return true;
+}
+
+std::string ReadStdinLine()
+{
+    std::string line;
+    for (int c; (c = std::getchar()) != EOF && c != '\n';)
+        line += static_cast<char>(c);
+    while (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
 }

@@ -74,22 +74,3 @@ Outcome RunExec(const CliOptions& o, const std::string& gbkCommand)
     });
     return out;
 }
-
-Outcome RunApply(const CliOptions& o, const NetworkRequest* network, const std::string* gbkPassword)
-{
-    Outcome out;
-    out.doc["command"] = "apply";
-    Progress("opening");
-    WithDevice(o, out, [&](DeviceLink& link) {
-        if (network != nullptr) {
-            Progress("network");
-            if (!ApplyNetwork(link, o, *network, out))
-                return;
-        }
-        if (gbkPassword != nullptr) {
-            Progress("password");
-            ApplyPassword(link, o, *gbkPassword, out);
-        }
-    });
-    return out;
-}

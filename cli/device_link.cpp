@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cli/interrupt.h"
 #include "cli/ports.h"
 
 namespace {
@@ -55,7 +56,8 @@ void TraceReply(void* context, const uint8_t* frame, uint32_t total)
     TraceFrame(static_cast<DeviceLink*>(context)->trace, "RX", frame, total);
 }
 
-// Waits until `done` holds (checked under the lock) or `timeoutMs` ran out.
+// Waits until `done` holds (checked under the lock), `timeoutMs` ran out or
+// Ctrl+C was pressed.
 template <typename Done>
 bool WaitUntil(DeviceLink& link, int timeoutMs, Done done)
 {
@@ -65,7 +67,7 @@ bool WaitUntil(DeviceLink& link, int timeoutMs, Done done)
         const bool held = done();
         LeaveLock(link.lock);
         const int64_t left = deadline - MonotonicMicroseconds();
-        if (held || left <= 0)
+        if (held || left <= 0 || Interrupted())
             return held;
         WaitWakeup(link.replyArrived, static_cast<uint32_t>((left + 999) / 1000));
     }
@@ -91,6 +93,7 @@ bool StartLink(DeviceLink& link, const SupervisionHost& supervision, SessionErro
         DestroyLock(link.lock);
         return false;
     }
+    WakeOnInterrupt(link.replyArrived);
     link.made = true;
     return true;
 }
@@ -103,6 +106,7 @@ void EndLink(DeviceLink& link)
     link.ending = true;
     LeaveLock(link.lock);
     SignalWakeup(link.lineTaken);
+    StopWakingOnInterrupt(link.replyArrived);
     EndSession(link.session);
     DestroyWakeup(link.lineTaken);
     DestroyWakeup(link.replyArrived);
@@ -141,7 +145,9 @@ Answer AwaitReply(DeviceLink& link, uint8_t request, int timeoutMs, uint8_t* sta
         *status = seen.status;
     if (seen.accepted)
         return Answer::Accepted;
-    return seen.refused ? Answer::Refused : Answer::None;
+    if (seen.refused)
+        return Answer::Refused;
+    return Interrupted() ? Answer::Interrupted : Answer::None;
 }
 
 NetConfig ReceivedNetConfig(DeviceLink& link)

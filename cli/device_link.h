@@ -16,7 +16,7 @@
 #include "cli/trace_file.h"
 #include "session/session.h"
 
-enum class Answer { Accepted, Refused, None };
+enum class Answer { Accepted, Refused, None, Interrupted };
 
 constexpr size_t LineSlots = 32;
 constexpr size_t RequestSlots = SetAdminPassword + 1;
@@ -56,12 +56,13 @@ void CloseLink(DeviceLink& link);
 // Forgets what an earlier reply to `request` left; call before sending it.
 void ExpectReply(DeviceLink& link, uint8_t request);
 
-// Waits until the device accepted or refused `request`, at most `timeoutMs`;
-// `status` gets the status of a refusal.
+// Waits until the device accepted or refused `request`, at most `timeoutMs`
+// and not past Ctrl+C; `status` gets the status of a refusal.
 Answer AwaitReply(DeviceLink& link, uint8_t request, int timeoutMs, uint8_t* status = nullptr);
 
 NetConfig ReceivedNetConfig(DeviceLink& link);
 std::string ReceivedPassword(DeviceLink& link);   // GBK
 
-// The next output line of a shell command (GBK), waiting at most `waitMs`.
+// The next output line of a shell command (GBK), waiting at most `waitMs`
+// and not past Ctrl+C.
 bool NextOutputLine(DeviceLink& link, std::string& line, int waitMs);

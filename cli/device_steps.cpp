@@ -26,6 +26,7 @@ const char* ResultWord(int code)
     case ExitUsage: return "bad_input";
     case ExitNoAnswer: return "no_answer";
     case ExitPort: return "port_error";
+    case ExitInterrupted: return "interrupted";
     default: return "failed";
     }
 }
@@ -109,6 +110,9 @@ bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out,
         out.doc["status"] = status;
         Fail(out, ExitRefused, std::string(what) + ": the device refused (status " +
                                    std::to_string(status) + ")");
+        return false;
+    case Answer::Interrupted:
+        Fail(out, ExitInterrupted, std::string(what) + ": interrupted");
         return false;
     case Answer::None:
         break;
@@ -203,10 +207,4 @@ std::string SettingsSummary(bool dhcp, uint32_t ip, uint32_t mask, uint32_t gate
     if (dhcp)
         return "dhcp";
     return "static " + Dotted(ip) + " " + Dotted(mask) + " " + Dotted(gateway);
-}
-
-void Progress(const char* stage)
-{
-    std::printf("{\"progress\":\"%s\"}\n", stage);
-    std::fflush(stdout);
 }

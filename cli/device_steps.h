@@ -1,5 +1,5 @@
 // The steps the device commands are made of, shared by show/set/passwd/exec
-// and by a provision worker. A step that fails has filled the Outcome.
+// and by provision's rows. A step that fails has filled the Outcome.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +38,3 @@ nlohmann::json SettingsJson(const NetConfig& config);
 nlohmann::json RequestJson(const NetworkRequest& request);
 std::vector<std::string> SettingsLines(const NetConfig& config);
 std::string SettingsSummary(bool dhcp, uint32_t ip, uint32_t mask, uint32_t gateway);
-
-// A worker's progress line on stdout: {"progress":"network"}.
-void Progress(const char* stage);

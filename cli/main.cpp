@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 
@@ -48,25 +49,35 @@ int Refuse(const CliOptions& o, const char* command, const std::string& message)
     return ExitUsage;
 }
 
-// "A,B,C": the three addresses as numbers, as the parent passes them to a
-// worker (they were checked when the file was read).
-bool ParseWorkerStatic(const std::string& text, NetworkRequest& r)
+// The new password: from the argument (with a warning: it shows in the
+// process list and the shell's history), typed twice on a terminal without
+// echo, or one line from standard input.
+bool NewPassword(const std::string& argument, bool given, TextEncoding encoding, std::string& utf8,
+                 std::string& problem)
 {
-    unsigned long ip = 0, mask = 0, gateway = 0;
-    if (std::sscanf(text.c_str(), "%lu,%lu,%lu", &ip, &mask, &gateway) != 3)
+    if (given) {
+        PrintText(stderr, "quorvane-cli: a password on the command line shows in the process list and the "
+                          "shell's history; leave it out to be asked for it\n");
+        utf8 = argument;
+        return true;
+    }
+    if (StdinIsTerminal()) {
+        std::string again;
+        if (!ReadHiddenLine("new password: ", utf8) || !ReadHiddenLine("again: ", again)) {
+            problem = "no password typed";
+            return false;
+        }
+        if (utf8 != again) {
+            problem = "the two passwords differ";
+            return false;
+        }
+        return true;
+    }
+    std::vector<std::string> line{ReadStdinLine()};
+    if (!DecodeLines(line, encoding, problem))
         return false;
-    r.ipAddress = static_cast<uint32_t>(ip);
-    r.subnetMask = static_cast<uint32_t>(mask);
-    r.gateway = static_cast<uint32_t>(gateway);
+    utf8 = line[0];
     return true;
-}
-
-std::string FromHex(const std::string& hex)
-{
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += static_cast<char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
-    return out;
 }
 
 }  // namespace
@@ -83,7 +94,9 @@ int main(int argc, char** argv)
     app.footer(ExitCodesHelp);
     app.require_subcommand(1);
     app.option_defaults()->always_capture_default();
-    app.add_option("-p,--port", o.port, "the serial port: COM3 on Windows, a device path on Linux")
+    std::vector<std::string> portsNamed;
+    app.add_option("-p,--port", portsNamed, "the serial port: COM3 on Windows, a device path on Linux "
+                                            "(ports: repeatable)")
         ->type_name("PORT");
     app.add_flag("--json", o.json, "print one JSON document instead of text");
     app.add_option("--timeout", o.timeoutMs, "milliseconds to wait for each answer")
@@ -93,14 +106,24 @@ int main(int argc, char** argv)
         ->type_name("FILE");
     app.add_flag("--show-password", o.showPassword, "show passwords in the output and the trace");
 
-    CLI::App* ports = app.add_subcommand("ports", "list the serial ports");
+    CLI::App* ports = app.add_subcommand("ports", "list the serial ports; --probe: which device answers on which");
+    bool probe = false;
+    std::vector<std::string> excluded;
+    ports->add_flag("--probe", probe, "open every port at once and ask it for its network settings");
+    ports->add_option("--exclude", excluded, "leave this port out of the probe (repeatable)")->type_name("PORT");
+    TextEncoding encoding = TextEncoding::Guess;
+    const std::map<std::string, TextEncoding> encodings{{"utf-8", TextEncoding::Utf8}, {"gbk", TextEncoding::Gbk}};
     CLI::App* show = app.add_subcommand("show", "read the network settings and the password");
     CLI::App* set = app.add_subcommand("set", "set the network settings and verify them: set dhcp | set static IP MASK GATEWAY");
     std::vector<std::string> setArgs;
     set->add_option("settings", setArgs, "dhcp, or static IP MASK GATEWAY")->required();
-    CLI::App* passwd = app.add_subcommand("passwd", "change the password (1 to 16 bytes in GBK) and verify it");
+    CLI::App* passwd = app.add_subcommand("passwd", "change the password (1 to 16 bytes in GBK) and verify it; "
+                                                    "without NEW it is asked for, or read from standard input");
     std::string newPassword;
-    passwd->add_option("new", newPassword, "the new password")->required();
+    passwd->add_option("new", newPassword, "the new password (better left out: it shows in the process list)");
+    passwd->add_option("--encoding", encoding, "standard input's text: utf-8 or gbk (default: UTF-8 if valid, else GBK)")
+        ->transform(CLI::CheckedTransformer(encodings, CLI::ignore_case))
+        ->type_name("ENCODING");
     CLI::App* exec = app.add_subcommand("exec", "run a shell command and print its output lines as they arrive");
     std::vector<std::string> commandWords;
     exec->add_option("command", commandWords, "the command and its arguments")->required();
@@ -113,19 +136,16 @@ int main(int argc, char** argv)
     std::string csvPath, reportPath;
     int jobs = 0;
     provision->add_option("file", csvPath, "the CSV file")->required();
-    provision->add_option("--jobs", jobs, "ports worked at once (default: all rows, at most 8)")
-        ->check(CLI::Range(1, 32))
+    provision->add_option("--jobs", jobs, "ports worked at once, each a session of this process "
+                                          "(default: all rows, at most 32)")
+        ->check(CLI::Range(1, MaxJobs))
         ->type_name("N");
+    provision->add_option("--encoding", encoding, "the file's text: utf-8 or gbk (default: UTF-8 if valid, else GBK)")
+        ->transform(CLI::CheckedTransformer(encodings, CLI::ignore_case))
+        ->type_name("ENCODING");
     provision->add_option("--report", reportPath, "also write the result table to FILE (CSV, or JSON for *.json)")
         ->type_name("FILE");
-    // One provision row in a worker process; not for people.
-    CLI::App* apply = app.add_subcommand("apply", "")->group("");
-    bool applyDhcp = false;
-    std::string applyStatic, applyPasswordHex;
-    apply->add_flag("--dhcp", applyDhcp);
-    apply->add_option("--static", applyStatic);
-    apply->add_option("--password-hex", applyPasswordHex);
-    for (CLI::App* sub : {ports, show, set, passwd, exec, watch, provision, apply})
+    for (CLI::App* sub : {ports, show, set, passwd, exec, watch, provision})
         sub->fallthrough();
 
     std::vector<std::string> reversed(args.rbegin(), args.rend() - 1);
@@ -137,17 +157,19 @@ int main(int argc, char** argv)
     }
 
     if (*ports) {
-        Print(RunPorts(), o);
-        return ExitDone;
+        const Outcome out = RunPorts(o, probe, portsNamed, excluded);
+        Print(out, o);
+        return out.code;
     }
     if (*provision) {
-        const Outcome out = RunProvision(o, csvPath, jobs, reportPath);
+        const Outcome out = RunProvision(o, csvPath, jobs, reportPath, encoding);
         Print(out, o);
         return out.code;
     }
     const char* name = app.get_subcommands().front()->get_name().c_str();
-    if (o.port.empty())
-        return Refuse(o, name, "no port given (-p PORT)");
+    if (portsNamed.size() != 1)
+        return Refuse(o, name, portsNamed.empty() ? "no port given (-p PORT)" : "one port only (-p PORT)");
+    o.port = portsNamed[0];
 
     Outcome out;
     if (*show) {
@@ -167,8 +189,9 @@ int main(int argc, char** argv)
                                            "\" is not an address A.B.C.D (0-255)");
         out = RunSet(o, r);
     } else if (*passwd) {
-        std::string gbk;
-        const std::string problem = CheckPasswordText(newPassword, gbk);
+        std::string utf8, gbk, problem;
+        if (NewPassword(newPassword, passwd->count("new") != 0, encoding, utf8, problem))
+            problem = CheckPasswordText(utf8, gbk);
         if (!problem.empty())
             return Refuse(o, name, "the password: " + problem);
         out = RunPasswd(o, gbk);
@@ -182,13 +205,6 @@ int main(int argc, char** argv)
         out = RunExec(o, gbk);
     } else if (*watch) {
         out = RunWatch(o);
-    } else if (*apply) {
-        NetworkRequest r;
-        r.dhcp = applyDhcp;
-        const bool network = applyDhcp || ParseWorkerStatic(applyStatic, r);
-        const std::string password = FromHex(applyPasswordHex);
-        o.json = true;
-        out = RunApply(o, network ? &r : nullptr, password.empty() ? nullptr : &password);
     }
     Print(out, o);
     return out.code;

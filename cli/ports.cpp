@@ -1,7 +1,5 @@
 #include "cli/ports.h"
 
-#include "cli/cli.h"
-
 const char* OpenFailureWord(PortOpenStatus status)
 {
     switch (status) {
@@ -20,19 +18,3 @@ std::string OpenFailureText(const PortOpenResult& result)
     return result.osError == 0 ? word : word + ": " + SystemErrorText(result.osError);
 }
 
-Outcome RunPorts()
-{
-    Outcome out;
-    out.doc["command"] = "ports";
-    out.doc["ports"] = nlohmann::json::array();
-    for (const PortEntry& e : ListPorts()) {
-        nlohmann::json j;
-        j["port"] = e.port;
-        j["by_id"] = e.alias.empty() ? nlohmann::json() : nlohmann::json(e.alias);
-        out.doc["ports"].push_back(j);
-        out.text.push_back(e.alias.empty() ? e.port : e.port + "  " + e.alias);
-    }
-    if (out.text.empty())
-        out.text.push_back("no serial ports found");
-    return out;
-}

@@ -10,8 +10,11 @@
 struct PortEntry {
     std::string port;    // what -p takes: COM3, /dev/ttyUSB0
     std::string alias;   // Linux: its /dev/serial/by-id name, if any
+    bool bluetooth = false;   // Windows: a Bluetooth serial port
 };
 
+// The ports this machine has, found without opening any on Windows (the
+// system's list); on Linux the usual serial device names.
 std::vector<PortEntry> ListPorts();
 
 // Windows: "COM3" -> "\\.\COM3" (a name that already is a device path is

@@ -51,10 +51,10 @@ std::vector<PortEntry> ListPorts()
     std::vector<PortEntry> ports;
     for (const std::string& p : Glob("/dev/ttyS*"))
         if (AnswersTermios(p))
-            ports.push_back({p, ""});
+            ports.push_back({p, "", false});
     for (const char* pattern : {"/dev/ttyUSB*", "/dev/ttyACM*"})
         for (const std::string& p : Glob(pattern))
-            ports.push_back({p, ""});
+            ports.push_back({p, "", false});
     for (const std::string& link : Glob("/dev/serial/by-id/*")) {
         const std::string target = RealPath(link);
         for (PortEntry& e : ports)

@@ -10,7 +10,7 @@ std::vector<PortEntry> ListPorts()
     std::vector<PortEntry> ports;
     const ComPortList listed = EnumeratePorts();
     for (uint32_t i = 0; i < listed.count; ++i)
-        ports.push_back({"COM" + std::to_string(listed.numbers[i]), ""});
+        ports.push_back({"COM" + std::to_string(listed.numbers[i]), "", listed.bluetooth[i]});
     return ports;
 }
 

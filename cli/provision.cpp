@@ -1,182 +1,165 @@
-// provision: every row checked first, then up to --jobs worker processes at
-// once (this program, `apply` for one port), a live line per device, and at
-// the end a table and, if asked, a report file.
-#include <condition_variable>
-#include <deque>
+// provision: every row checked first, then up to --jobs rows at once, each a
+// session of its own on a thread of this process, a live line per device,
+// and at the end a table and, if asked, a report file. Ctrl+C ends every
+// session (so every port is closed) and reports the rows that finished; the
+// others are marked as interrupted.
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <thread>
 
 #include "cli/cli.h"
+#include "cli/device_steps.h"
+#include "cli/interrupt.h"
+#include "cli/live_view.h"
 #include "cli/provision_file.h"
 #include "cli/provision_report.h"
-#include "cli/text.h"
-#include "cli/worker_process.h"
-#include "link/platform.h"
 
 namespace {
 
-struct Event {
-    size_t row;
-    bool ended;
-    std::string line;
+// Shared by the row threads and the main thread: the results under `lock`,
+// each row's only by its own thread; `progress` wakes the main thread.
+struct Run {
+    const CliOptions* options;
+    std::vector<ProvisionRow>* rows;
+    std::vector<RowResult>* results;
+    std::atomic<size_t> next{0};
+    std::mutex lock;
+    Wakeup progress;
+    size_t finished = 0;
 };
 
-// Filled by the reader threads (one per running worker), emptied by the
-// main thread.
-std::mutex eventLock;
-std::condition_variable eventArrived;
-std::deque<Event> events;
-
-void Post(Event e)
+void Update(Run& run, size_t i, const char* stage)
 {
-    std::lock_guard<std::mutex> hold(eventLock);
-    events.push_back(std::move(e));
-    eventArrived.notify_one();
-}
-
-void ReadWorker(size_t row, Worker* worker)
-{
-    std::string line;
-    while (ReadWorkerLine(*worker, line))
-        Post({row, false, line});
-    Post({row, true, ""});
-}
-
-std::string Hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
+    {
+        std::lock_guard<std::mutex> hold(run.lock);
+        (*run.results)[i].stage = stage;
     }
-    return out;
+    SignalWakeup(run.progress);
 }
 
-std::vector<std::string> WorkerArgs(const CliOptions& o, const ProvisionRow& row)
+void WorkRow(Run& run, size_t i)
 {
-    std::vector<std::string> args{SelfPath(), "-p", row.port, "--json", "--timeout",
-                                  std::to_string(o.timeoutMs)};
+    const ProvisionRow& row = (*run.rows)[i];
+    CliOptions o = *run.options;
+    o.port = row.port;
     if (!o.traceFile.empty())
-        args.insert(args.end(), {"--trace", o.traceFile + ".line" + std::to_string(row.line)});
-    args.push_back("apply");
-    if (row.network.dhcp) {
-        args.push_back("--dhcp");
-    } else {
-        char text[64];
-        std::snprintf(text, sizeof text, "%u,%u,%u", row.network.ipAddress, row.network.subnetMask,
-                      row.network.gateway);
-        args.insert(args.end(), {"--static", text});
+        o.traceFile += ".line" + std::to_string(row.line);
+    Outcome out;
+    const int64_t started = MonotonicMicroseconds();
+    Update(run, i, "opening");
+    WithDevice(o, out, [&](DeviceLink& link) {
+        Update(run, i, "network");
+        if (!ApplyNetwork(link, o, row.network, out))
+            return;
+        if (row.changePassword) {
+            Update(run, i, "password");
+            ApplyPassword(link, o, row.gbkPassword, out);
+        }
+    });
+    {
+        std::lock_guard<std::mutex> hold(run.lock);
+        RowResult& r = (*run.results)[i];
+        r.doc = out.doc;
+        r.seconds = static_cast<double>(MonotonicMicroseconds() - started) / 1e6;
+        Finish(r, out.code, out.message);
+        ++run.finished;
     }
-    if (row.changePassword)
-        args.insert(args.end(), {"--password-hex", Hex(row.gbkPassword)});
-    return args;
+    SignalWakeup(run.progress);
 }
 
-// The live display: one line per row, redrawn in place on a terminal; plain
-// lines as things happen otherwise.
-struct Display {
-    bool live;
-    bool quiet;
-    bool drawn = false;
+void WorkRows(Run& run)
+{
+    for (size_t i; (i = run.next.fetch_add(1)) < run.rows->size();) {
+        if ((*run.results)[i].finished)
+            continue;   // a bad row: nothing is sent
+        if (Interrupted())
+            break;
+        WorkRow(run, i);
+    }
+}
 
-    void Draw(const std::vector<RowResult>& rows)
-    {
-        if (quiet || !live)
-            return;
-        std::string text;
-        if (drawn)
-            text += "\033[" + std::to_string(rows.size()) + "A";
-        for (const RowResult& r : rows)
-            text += "\r\033[K" + ProgressLine(r) + "\n";
-        drawn = true;
-        PrintText(stdout, text);
-        std::fflush(stdout);
-    }
-    void Note(const RowResult& r)
-    {
-        if (quiet || live)
-            return;
-        PrintText(stdout, ProgressLine(r) + "\n");
-        std::fflush(stdout);
-    }
-};
+std::vector<std::string> Lines(const std::vector<RowResult>& results)
+{
+    std::vector<std::string> lines;
+    for (const RowResult& r : results)
+        lines.push_back(ProgressLine(r));
+    return lines;
+}
 
 }  // namespace
 
-Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs,
-                     const std::string& reportPath)
+Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs, const std::string& reportPath,
+                     TextEncoding encoding)
 {
     Outcome out;
     out.doc["command"] = "provision";
     out.doc["file"] = csvPath;
     std::vector<ProvisionRow> rows;
     std::string error;
-    if (!ReadProvisionFile(csvPath, rows, error))
+    if (!ReadProvisionFile(csvPath, encoding, rows, error))
         return Fail(out, ExitUsage, error);
     if (jobs <= 0)
-        jobs = static_cast<int>(std::min<size_t>(std::max<size_t>(rows.size(), 1), MaxJobs));
+        jobs = static_cast<int>(std::min<size_t>(std::max<size_t>(rows.size(), 1), DefaultJobs));
+    jobs = std::min(jobs, static_cast<int>(std::max<size_t>(rows.size(), 1)));
     out.doc["jobs"] = jobs;
 
     std::vector<RowResult> results(rows.size());
-    std::vector<Worker> workers(rows.size());
-    std::vector<std::thread> readers(rows.size());
-    std::vector<int64_t> started(rows.size());   // on the monotonic clock, in microseconds
-    Display display{IsLiveTerminal(stdout), o.json};
+    Run run;
+    run.options = &o;
+    run.rows = &rows;
+    run.results = &results;
+    LiveView view = MakeLiveView(o.json);
     for (size_t i = 0; i < rows.size(); ++i) {
         results[i].row = &rows[i];
-        if (!rows[i].error.empty())
+        if (!rows[i].error.empty()) {
             Finish(results[i], ExitUsage, rows[i].error);
+            ++run.finished;
+            Note(view, ProgressLine(results[i]));
+        }
     }
-    display.Draw(results);
-    for (const RowResult& r : results)
-        if (r.finished)
-            display.Note(r);
+    if (!MakeWakeup(run.progress, nullptr) || !StartInterruptWatch())
+        return Fail(out, ExitPort, "cannot start the progress and Ctrl+C wake-ups");
+    WakeOnInterrupt(run.progress);
 
-    size_t next = 0;
-    int running = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < jobs; ++t)
+        threads.emplace_back([&run] { WorkRows(run); });
+    std::vector<std::string> noted(rows.size());
     for (;;) {
-        while (running < jobs && next < rows.size()) {
-            const size_t i = next++;
-            if (results[i].finished)
-                continue;
-            started[i] = MonotonicMicroseconds();
-            if (!StartWorker(WorkerArgs(o, rows[i]), workers[i])) {
-                Finish(results[i], ExitRefused, "cannot start a worker process");
-                display.Note(results[i]);
-                continue;
-            }
-            results[i].stage = "starting";
-            readers[i] = std::thread(ReadWorker, i, &workers[i]);
-            ++running;
-            display.Note(results[i]);
-        }
-        display.Draw(results);
-        if (running == 0)
-            break;
-        Event e;
         {
-            std::unique_lock<std::mutex> hold(eventLock);
-            eventArrived.wait(hold, [] { return !events.empty(); });
-            e = std::move(events.front());
-            events.pop_front();
+            std::lock_guard<std::mutex> hold(run.lock);
+            Redraw(view, Lines(results));
+            for (size_t i = 0; i < results.size(); ++i) {
+                const std::string line = ProgressLine(results[i]);
+                if (results[i].stage != "waiting" && line != noted[i] && (results[i].finished || noted[i].empty()))
+                    Note(view, noted[i] = line);
+            }
+            if (run.finished == rows.size())
+                break;
         }
-        RowResult& r = results[e.row];
-        if (!e.ended) {
-            TakeWorkerLine(r, e.line);
-            continue;
-        }
-        readers[e.row].join();
-        const int code = FinishWorker(workers[e.row]);
-        r.seconds = static_cast<double>(MonotonicMicroseconds() - started[e.row]) / 1e6;
-        EndFromWorker(r, code);
-        --running;
-        display.Note(r);
+        // Ctrl+C: the rows at work end on their own, each once its session
+        // has closed its port; the join below waits for them.
+        if (Interrupted())
+            break;
+        WaitWakeup(run.progress, WaitForever);
     }
+    for (std::thread& t : threads)
+        t.join();
+    StopWakingOnInterrupt(run.progress);
+    EndInterruptWatch();
+    DestroyWakeup(run.progress);
 
+    const bool interrupted = Interrupted();
     int worst = ExitDone;
-    for (const RowResult& r : results)
+    for (RowResult& r : results) {
+        if (!r.finished)
+            Finish(r, ExitInterrupted, "not started: interrupted");
         worst = std::max(worst, r.code);
+    }
+    Redraw(view, Lines(results));
+    if (interrupted)
+        worst = ExitInterrupted;
     out.code = worst;
     out.doc["result"] = ResultWord(worst);
     out.doc["exit_code"] = worst;
@@ -186,6 +169,6 @@ Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs,
     if (!reportPath.empty() && !WriteReport(reportPath, out.doc, results))
         return Fail(out, std::max(worst, static_cast<int>(ExitUsage)), "cannot write the report " + reportPath);
     if (worst != ExitDone)
-        out.message = "some rows failed";
+        out.message = interrupted ? "interrupted: the report has the rows that finished" : "some rows failed";
     return out;
 }

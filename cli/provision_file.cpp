@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <sstream>
 
 #include "cli/input_checks.h"
 #include "wire/frame_text.h"
@@ -19,9 +18,9 @@ std::string Trim(const std::string& s)
     return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
-// Fields separated by commas; a field in double quotes may hold commas, and
+// Fields separated by `separator`; a field in double quotes may hold it, and
 // "" inside it stands for one quote.
-std::vector<std::string> SplitFields(const std::string& line)
+std::vector<std::string> SplitFields(const std::string& line, char separator)
 {
     std::vector<std::string> fields(1);
     bool quoted = false;
@@ -32,7 +31,7 @@ std::vector<std::string> SplitFields(const std::string& line)
             ++i;
         } else if (c == '"') {
             quoted = !quoted;
-        } else if (c == ',' && !quoted) {
+        } else if (c == separator && !quoted) {
             fields.emplace_back();
         } else {
             fields.back() += c;
@@ -74,24 +73,36 @@ std::string CheckRow(const std::vector<std::string>& f, ProvisionRow& row)
 
 }  // namespace
 
-bool ReadProvisionFile(const std::string& path, std::vector<ProvisionRow>& rows, std::string& error)
+bool ReadProvisionFile(const std::string& path, TextEncoding encoding, std::vector<ProvisionRow>& rows,
+                       std::string& error)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot read " + path;
         return false;
     }
-    std::string line;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0 && encoding != TextEncoding::Gbk)
+        lines[0].erase(0, 3);   // the mark a spreadsheet puts before UTF-8
+    if (!DecodeLines(lines, encoding, error)) {
+        error = path + ": " + error;
+        return false;
+    }
     int number = 0;
     bool headerSeen = false;
-    while (std::getline(in, line)) {
+    char separator = ',';
+    for (const std::string& line : lines) {
         ++number;
-        if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0)
-            line.erase(0, 3);   // the mark a spreadsheet puts before UTF-8
         if (Trim(line).empty())
             continue;
-        std::vector<std::string> fields = SplitFields(line);
         if (!headerSeen) {
+            std::vector<std::string> fields = SplitFields(line, ',');
+            if (fields.size() == 1 && line.find(';') != std::string::npos) {
+                separator = ';';
+                fields = SplitFields(line, separator);
+            }
             for (std::string& f : fields)
                 std::transform(f.begin(), f.end(), f.begin(), [](unsigned char c) { return std::tolower(c); });
             if (fields != Header) {
@@ -102,6 +113,9 @@ bool ReadProvisionFile(const std::string& path, std::vector<ProvisionRow>& rows,
             headerSeen = true;
             continue;
         }
+        const std::vector<std::string> fields = SplitFields(line, separator);
+        if (std::all_of(fields.begin(), fields.end(), [](const std::string& f) { return f.empty(); }))
+            continue;
         ProvisionRow row;
         row.line = number;
         row.error = CheckRow(fields, row);

@@ -1,11 +1,16 @@
 // The provision CSV: a header row "port,mode,ip,mask,gateway,password", then
-// one device per row. Every row is checked before anything is sent.
+// one device per row. Every row is checked before anything is sent. Read as
+// spreadsheets save it: UTF-8 with or without a byte-order mark, or GBK; the
+// fields separated by commas, or by semicolons where the header uses them
+// (Excel in many European locales); rows whose fields are all empty (left
+// behind by deleted rows) are skipped.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/text.h"
 
 struct ProvisionRow {
     int line = 0;               // in the file, the header being line 1
@@ -18,4 +23,5 @@ struct ProvisionRow {
 
 // False with `error` when the file cannot be read or its header is wrong;
 // otherwise every data row, refused ones with their reason.
-bool ReadProvisionFile(const std::string& path, std::vector<ProvisionRow>& rows, std::string& error);
+bool ReadProvisionFile(const std::string& path, TextEncoding encoding, std::vector<ProvisionRow>& rows,
+                       std::string& error);

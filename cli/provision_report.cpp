@@ -17,13 +17,13 @@ std::string SetText(const ProvisionRow& row)
 
 std::string ReadBackText(const RowResult& r)
 {
-    if (!r.worker.contains("read_back"))
-        return r.worker.contains("password_verified") ? "password verified" : "-";
-    const nlohmann::json& b = r.worker["read_back"];
+    if (!r.doc.contains("read_back"))
+        return r.doc.contains("password_verified") ? "password verified" : "-";
+    const nlohmann::json& b = r.doc["read_back"];
     std::string text = b.value("dhcp", false) ? "dhcp"
                                              : "static " + b.value("ip", "") + " " + b.value("mask", "") +
                                                    " " + b.value("gateway", "");
-    if (r.worker.value("password_verified", false))
+    if (r.doc.value("password_verified", false))
         text += " + password verified";
     return text;
 }
@@ -57,27 +57,7 @@ void Finish(RowResult& r, int code, const std::string& error)
     r.finished = true;
     r.code = code;
     r.error = error;
-    r.stage = r.worker.value("result", ResultWord(code));
-}
-
-void TakeWorkerLine(RowResult& r, const std::string& line)
-{
-    const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
-    if (j.is_discarded() || !j.is_object())
-        return;
-    if (j.contains("progress"))
-        r.stage = j["progress"].get<std::string>();
-    else
-        r.worker = j;
-}
-
-void EndFromWorker(RowResult& r, int code)
-{
-    if (r.worker.empty()) {
-        Finish(r, code > 0 && code <= ExitPort ? code : ExitRefused, "the worker ended without a result");
-        return;
-    }
-    Finish(r, code, r.worker.value("error", ""));
+    r.stage = r.doc.value("result", ResultWord(code));
 }
 
 std::string ProgressLine(const RowResult& r)
@@ -130,11 +110,11 @@ nlohmann::json RowsJson(const std::vector<RowResult>& rows)
         } else {
             j["set"] = nullptr;
         }
-        j["read_back"] = r.worker.value("read_back", nlohmann::json());
-        if (r.worker.contains("password_verified")) {
+        j["read_back"] = r.doc.value("read_back", nlohmann::json());
+        if (r.doc.contains("password_verified")) {
             if (!j["read_back"].is_object())
                 j["read_back"] = nlohmann::json::object();
-            j["read_back"]["password_verified"] = r.worker["password_verified"];
+            j["read_back"]["password_verified"] = r.doc["password_verified"];
         }
         j["seconds"] = std::round(r.seconds * 1000) / 1000;
         list.push_back(j);

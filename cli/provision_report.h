@@ -14,15 +14,12 @@ struct RowResult {
     bool finished = false;
     int code = ExitDone;
     std::string error;
-    nlohmann::json worker = nlohmann::json::object();   // the worker's result document
+    nlohmann::json doc = nlohmann::json::object();   // the row's own result: read_back, password_verified
     double seconds = 0;
 };
 
+// The row is done with `code`: its stage becomes the result word.
 void Finish(RowResult& r, int code, const std::string& error);
-// A line of the worker's output: a progress stage or its result document.
-void TakeWorkerLine(RowResult& r, const std::string& line);
-// The worker ended with `code`.
-void EndFromWorker(RowResult& r, int code);
 
 std::string ProgressLine(const RowResult& r);
 std::vector<std::string> TableLines(const std::vector<RowResult>& rows);

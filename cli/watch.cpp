@@ -3,20 +3,15 @@
 // and not connected; a released port is opened again on the next tick, as a
 // technician would press 打开串口 again.
 #include <atomic>
-#include <csignal>
 
 #include "cli/cli.h"
 #include "cli/device_steps.h"
+#include "cli/interrupt.h"
 #include "cli/text.h"
 
 namespace {
 
 enum class LinkState { Unknown, Connected, NotConnected };
-
-// Set by the signal handler, read by the main thread.
-std::atomic<bool> stopRequested{false};
-
-void OnInterrupt(int) { stopRequested.store(true); }
 
 // The supervision's host. linkUp may come from the assembler thread, the
 // rest from the main thread inside a tick.
@@ -86,21 +81,23 @@ Outcome RunWatch(const CliOptions& o)
     Watch w;
     w.options = &o;
     const SupervisionHost host{&w, LinkUp, LinkLost, NoFirstAnswer, ReleasePort};
+    Wakeup stop;
+    if (!MakeWakeup(stop, nullptr) || !StartInterruptWatch())
+        return Fail(out, ExitPort, "cannot start the Ctrl+C wake-up");
+    WakeOnInterrupt(stop);
     WithDevice(o, out, [&](DeviceLink& link) {
         w.link = &link;
-        std::signal(SIGINT, OnInterrupt);
-        std::signal(SIGTERM, OnInterrupt);
         CloseLink(link);
         OpenAndGreet(w);
         // Ticks on the monotonic clock: a late tick does not make the next
-        // one late too.
+        // one late too. Ctrl+C ends the wait at once.
         int64_t next = MonotonicMicroseconds();
-        while (!stopRequested.load()) {
+        while (!Interrupted()) {
             next += int64_t{SupervisionPeriodMs} * 1000;
             const int64_t wait = next - MonotonicMicroseconds();
             if (wait > 0)
-                SleepMilliseconds(static_cast<uint32_t>(wait / 1000));
-            if (stopRequested.load())
+                WaitWakeup(stop, static_cast<uint32_t>(wait / 1000));
+            if (Interrupted())
                 break;
             if (w.released) {
                 if (!OpenAndGreet(w))
@@ -111,5 +108,8 @@ Outcome RunWatch(const CliOptions& o)
         }
         out.doc["stopped"] = "interrupted";
     }, host);
+    StopWakingOnInterrupt(stop);
+    EndInterruptWatch();
+    DestroyWakeup(stop);
     return out;
 }

@@ -2,6 +2,7 @@
 // technician's serial cable, with a protocol trace and fault modes.
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,9 +89,38 @@ void TraceStart()
         Trace(rt, "--", text);
 }
 
+// A client opening and closing the line, as the device at the end of a real
+// cable sees the control lines come and go: on a pty, the kernel's notes of
+// opens and closes of the slave's node (the device's own open came before).
+// Logged as "<ms> OPEN" and "<ms> CLOSE".
+int WatchClients(const char* path)
+{
+    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd >= 0 && inotify_add_watch(fd, path, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void NoteClients(int fd)
+{
+    alignas(inotify_event) char events[1024];
+    ssize_t n = 0;
+    while ((n = read(fd, events, sizeof events)) > 0) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            const bool opened = (e->mask & IN_OPEN) != 0;
+            LogFrame(rt, opened ? "OPEN" : "CLOSE", nullptr, 0);
+            Trace(rt, "--", opened ? "a client opened the line" : "a client closed the line");
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    }
+}
+
 // Serves until a stop signal, the hang-up time or a dead line. Returns the
 // exit code.
-int Serve()
+int ServeLine(int clients)
 {
     uint8_t chunk[RxBufferSize];
     while (stopSignal == 0) {
@@ -99,11 +129,13 @@ int Serve()
             Trace(rt, "--", "hanging up: closing the line");
             return 0;
         }
-        pollfd p{rt.line.fd, POLLIN, 0};
-        const int ready = poll(&p, 1, PollStepMs);
+        pollfd p[2] = {{rt.line.fd, POLLIN, 0}, {clients, POLLIN, 0}};
+        const int ready = poll(p, 2, PollStepMs);
+        if (ready > 0 && (p[1].revents & POLLIN))
+            NoteClients(clients);
         if (ready < 0 && errno != EINTR)
             break;
-        if (ready > 0 && (p.revents & POLLIN)) {
+        if (ready > 0 && (p[0].revents & POLLIN)) {
             const ssize_t n = read(rt.line.fd, chunk, RxSpace(rt.rx));
             if (n > 0) {
                 RxFeed(rt.rx, chunk, static_cast<uint32_t>(n), ElapsedMs(rt), OnReceived, nullptr);
@@ -113,13 +145,22 @@ int Serve()
                 Trace(rt, "--", "the line failed; stopping");
                 return 1;
             }
-        } else if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+        } else if (ready > 0 && (p[0].revents & (POLLERR | POLLHUP | POLLNVAL))) {
             Trace(rt, "--", "the line was hung up; stopping");
             return 1;
         }
         RxQuiet(rt.rx, ElapsedMs(rt), OnReceived, nullptr);
     }
     return 0;
+}
+
+int Serve()
+{
+    const int clients = rt.line.slaveFd >= 0 ? WatchClients(rt.line.clientPath) : -1;
+    const int code = ServeLine(clients);
+    if (clients >= 0)
+        close(clients);
+    return code;
 }
 
 }  // namespace

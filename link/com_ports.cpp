@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-void AddComPort(ComPortList& list, uint32_t number)
+void AddComPort(ComPortList& list, uint32_t number, bool bluetooth)
 {
     if (number < 1 || number > HighestComPort || list.count >= HighestComPort)
         return;
@@ -11,9 +11,12 @@ void AddComPort(ComPortList& list, uint32_t number)
         ++at;
     if (at < list.count && list.numbers[at] == number)
         return;
-    for (uint32_t i = list.count; i > at; --i)
+    for (uint32_t i = list.count; i > at; --i) {
         list.numbers[i] = list.numbers[i - 1];
+        list.bluetooth[i] = list.bluetooth[i - 1];
+    }
     list.numbers[at] = static_cast<uint8_t>(number);
+    list.bluetooth[at] = bluetooth;
     ++list.count;
 }
 
@@ -44,6 +47,21 @@ uint32_t ComPortNumber(const char* name)
             return 0;
     }
     return *p == '\0' ? number : 0;
+}
+
+// Windows' own Bluetooth serial driver names its ports BthModem; the name is
+// matched in any case.
+bool IsBluetoothDevice(const char* deviceName)
+{
+    const char mark[] = "bthmodem";
+    for (const char* p = deviceName; p != nullptr && *p != '\0'; ++p) {
+        size_t i = 0;
+        while (mark[i] != '\0' && p[i] != '\0' && (p[i] | 0x20) == mark[i])
+            ++i;
+        if (mark[i] == '\0')
+            return true;
+    }
+    return false;
 }
 
 void FormatPortName(uint32_t number, char* out, size_t capacity)

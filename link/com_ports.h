@@ -16,10 +16,13 @@ constexpr size_t PortNameSize = 16;   // "COM255", and "\\.\COM255", with the te
 // bare names; COM10 and up open only this way, so every port is opened so.
 constexpr char DevicePathPrefix[] = "\\\\.\\";
 
-// COM port numbers, ascending, each once. Fixed in size.
+// COM port numbers, ascending, each once, and which of them are Bluetooth
+// serial ports (opening one makes the system try to connect, for seconds).
+// Fixed in size.
 struct ComPortList {
     uint32_t count;
     std::array<uint8_t, HighestComPort> numbers;
+    std::array<bool, HighestComPort> bluetooth;
 };
 
 // The ports the system lists now (com_ports_win32.cpp). POSIX has no COM
@@ -28,12 +31,16 @@ ComPortList EnumeratePorts();
 
 // Adds `number` (1..HighestComPort) in its place; anything else, or a number
 // already listed, leaves the list as it is.
-void AddComPort(ComPortList& list, uint32_t number);
+void AddComPort(ComPortList& list, uint32_t number, bool bluetooth = false);
 
 bool ContainsComPort(const ComPortList& list, uint32_t number);
 
 // The number of "COMn" (n 1..255, any case, nothing around it), else 0.
 uint32_t ComPortNumber(const char* name);
+
+// Whether a driver's device name in the system's list ("\Device\BthModem0")
+// is a Bluetooth serial port's.
+bool IsBluetoothDevice(const char* deviceName);
 
 // "COMn", and its device path "\\.\COMn", into a buffer of PortNameSize.
 void FormatPortName(uint32_t number, char* out, size_t capacity);

@@ -51,7 +51,9 @@ ComPortList EnumeratePorts()
             continue;
         char name[MaxPortName];
         AsciiName(data, dataBytes, name, sizeof name);
-        AddComPort(list, ComPortNumber(name));
+        char device[MaxValueName];
+        AsciiName(valueName, nameLength * sizeof(wchar_t), device, sizeof device);
+        AddComPort(list, ComPortNumber(name), IsBluetoothDevice(device));
     }
     RegCloseKey(key);
     return list;

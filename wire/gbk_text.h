@@ -18,3 +18,8 @@ bool DecodeGbkPair(uint8_t lead, uint8_t trail, char* out);
 // byte count. False when the text is not UTF-8, holds a character GBK does
 // not have, or does not fit.
 bool EncodeGbk(const char* utf8, size_t length, char* out, size_t capacity, size_t* written);
+
+// The GBK text of `length` bytes as UTF-8 into `out` (three bytes for each
+// GBK byte always fit); `*written` gets the byte count. False when the bytes
+// are not GBK text.
+bool DecodeGbk(const char* gbk, size_t length, char* out, size_t capacity, size_t* written);

@@ -44,3 +44,8 @@ bool EncodeGbk(const char* utf8, size_t length, char* out, size_t capacity, size
 {
     return Convert(false, utf8, length, out, capacity, written);
 }
+
+bool DecodeGbk(const char* gbk, size_t length, char* out, size_t capacity, size_t* written)
+{
+    return Convert(true, gbk, length, out, capacity, written);
+}

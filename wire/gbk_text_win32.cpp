@@ -16,6 +16,23 @@ bool DecodeGbkPair(uint8_t lead, uint8_t trail, char* out)
     return true;
 }
 
+bool DecodeGbk(const char* gbk, size_t length, char* out, size_t capacity, size_t* written)
+{
+    *written = 0;
+    if (length == 0)
+        return true;
+    // A text of a provision sheet's line or a typed password: a fixed buffer does.
+    wchar_t wide[4096];
+    const int n = MultiByteToWideChar(GbkCodePage, MB_ERR_INVALID_CHARS, gbk, static_cast<int>(length), wide, 4096);
+    if (n <= 0)
+        return false;
+    const int m = WideCharToMultiByte(CP_UTF8, 0, wide, n, out, static_cast<int>(capacity), nullptr, nullptr);
+    if (m <= 0)
+        return false;
+    *written = static_cast<size_t>(m);
+    return true;
+}
+
 bool EncodeGbk(const char* utf8, size_t length, char* out, size_t capacity, size_t* written)
 {
     *written = 0;

@@ -5,7 +5,7 @@ verification, GBK at the edges, workers). The bytes of each request are the
 client's own tests' business.
 
 usage: cli_test.py QUORVANE_CLI QUORVANE_DEVICE"""
-import json, os, signal, subprocess, sys, tempfile, time, unittest, fcntl
+import json, os, pty, signal, subprocess, sys, tempfile, time, unittest, fcntl
 
 CLI, DEVICE = sys.argv[1], sys.argv[2]
 CN_PASSWORD = "新密码"
@@ -34,6 +34,16 @@ class Device:
         with open(self.log) as f:
             return [(l.split()[1], bytes.fromhex("".join(l.split()[2:]))) for l in f]
 
+    def line_opened_and_closed(self):
+        """How often a client opened the line, and closed it, once the device
+        has noted the last close (it notes them as they come)."""
+        for _ in range(40):
+            tags = [t for t, _ in self.log_lines()]
+            if tags.count("OPEN") == tags.count("CLOSE"):
+                break
+            time.sleep(0.05)
+        return tags.count("OPEN"), tags.count("CLOSE")
+
     def frames(self, tag):
         return [frame for t, frame in self.log_lines() if t == tag]
 
@@ -53,6 +63,13 @@ def cli(*args, timeout=60):
 def cli_json(*args):
     rc, out, _ = cli("--json", *args)
     return rc, json.loads(out)
+
+
+def sheet(directory, text, encoding="utf-8"):
+    path = os.path.join(directory, "rows.csv")
+    with open(path, "wb") as f:
+        f.write(text.encode(encoding) if isinstance(text, str) else text)
+    return path
 
 
 class Commands(unittest.TestCase):
@@ -181,30 +198,132 @@ class Faults(unittest.TestCase):
         self.assertTrue(all(line in it for line in printed), (printed, sent))
 
 
+def frames_of(device, code):
+    return [f for f in device.frames("RX") if f[2] == code]
+
+
 class Provision(unittest.TestCase):
-    def test_rows_run_in_workers_and_failures_are_reported(self):
-        good1, good2, silent, untouched = Device(self), Device(self), Device(self, "--silent"), Device(self)
-        csv = os.path.join(good1.dir, "rows.csv")
-        with open(csv, "w", encoding="utf-8") as f:
-            f.write("port,mode,ip,mask,gateway,password\n"
-                    f"{good1.link},static,10.0.0.11,255.255.255.0,10.0.0.1,{CN_PASSWORD}\n"
-                    f"{good2.link},dhcp,,,,\n"
-                    f"{silent.link},static,10.0.0.13,255.255.255.0,10.0.0.1,\n"
-                    f"{untouched.link},static,10.0.0.14,255.255.255.0,10.0.0.999,pw\n")
-        report = os.path.join(good1.dir, "report.json")
-        rc, out, err = cli("provision", csv, "--jobs", "4", "--report", report)
-        self.assertEqual(rc, 3, err)
-        self.assertIn("line 5", out)
+    def test_eight_ports_in_one_process_each_row_its_own_result(self):
+        good = [Device(self) for _ in range(4)]
+        silent, refusing, ignoring, untouched = (Device(self, "--silent"), Device(self, "--status", "3=5"),
+                                                 Device(self, "--ignore-changes"), Device(self))
+        rows = [f"{d.link},static,10.0.0.{n},255.255.255.0,10.0.0.1,pw{n}" for n, d in enumerate(good, 11)]
+        rows += [f"{silent.link},dhcp,,,,", f"{refusing.link},dhcp,,,,", f"{ignoring.link},dhcp,,,,",
+                 f"{untouched.link},static,10.0.0.19,255.255.255.0,10.0.0.999,pw"]
+        report = os.path.join(silent.dir, "report.json")
+        p = subprocess.Popen([CLI, "--timeout", "1500", "provision", "--jobs", "8", "--report", report,
+                              sheet(silent.dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        children, threads = set(), 0
+        while p.poll() is None:   # the rows are sessions of this process, not processes of their own
+            for entry in os.listdir("/proc"):
+                try:
+                    with open(f"/proc/{entry}/stat") as f:
+                        if entry.isdigit() and int(f.read().rsplit(")", 1)[1].split()[1]) == p.pid:
+                            children.add(entry)
+                    threads = max(threads, len(os.listdir(f"/proc/{p.pid}/task")))
+                except (OSError, ValueError, IndexError):
+                    pass
+            time.sleep(0.02)
+        out, _ = p.communicate()
+        self.assertEqual((p.returncode, children), (3, set()))
+        self.assertGreater(threads, 8)
+        self.assertIn("line 9", out.decode())
         with open(report) as f:
             rows = json.load(f)["rows"]
         self.assertEqual([(r["line"], r["result"]) for r in rows],
-                         [(2, "ok"), (3, "ok"), (4, "no_answer"), (5, "bad_input")])
-        self.assertEqual(rows[0]["read_back"], {"dhcp": False, "ip": "10.0.0.11", "mask": "255.255.255.0",
-                                                "gateway": "10.0.0.1", "password_verified": True})
-        self.assertIn("field gateway", rows[3]["error"])
+                         [(2, "ok"), (3, "ok"), (4, "ok"), (5, "ok"), (6, "no_answer"), (7, "refused"),
+                          (8, "verify_failed"), (9, "bad_input")])
+        for n, (r, d) in enumerate(zip(rows, good), 11):   # each row's own device, read back
+            self.assertEqual(r["read_back"]["ip"], f"10.0.0.{n}")
+            self.assertEqual(frames_of(d, 0x0B)[0][6:10], f"pw{n}".encode())
+        self.assertIn("field gateway", rows[7]["error"])
         self.assertEqual(untouched.frames("RX"), [])
-        self.assertEqual(cli_json("-p", good1.link, "show", "--show-password")[1]["password"], CN_PASSWORD)
-        self.assertTrue(cli_json("-p", good2.link, "show")[1]["dhcp"])
+
+    def test_sheets_as_spreadsheets_save_them(self):
+        d = Device(self)
+        header = "port,mode,ip,mask,gateway,password\n"
+        for text, encoding in (("\ufeff" + header + f'{d.link},dhcp,,,,"密,码""12"\n', "utf-8"),
+                               (header.replace(",", ";") + f'{d.link};dhcp;;;;"密,码""12"\n;;;;;\n', "gbk")):
+            rc, out, err = cli("provision", sheet(d.dir, text, encoding))
+            self.assertEqual(rc, 0, out + err)
+        fields = [f[6:22] for f in frames_of(d, 0x0B)]
+        self.assertEqual(fields, ['密,码"12'.encode("gbk").ljust(16, b"\0")] * 2)
+        rc, out, err = cli("provision", sheet(d.dir, header.encode() + b"\xff\xfe,dhcp,,,,\n"))
+        self.assertEqual(rc, 2)
+        self.assertIn("line 2 is neither UTF-8 nor GBK", err)
+        self.assertEqual(len(frames_of(d, 0x0B)), 2, "nothing was sent")
+
+    def test_ctrl_c_closes_every_port_and_reports_the_rows_that_finished(self):
+        quick, slow = Device(self), [Device(self, "--delay", "1500") for _ in range(3)]
+        rows = [f"{d.link},dhcp,,,," for d in [quick] + slow]
+        report = os.path.join(quick.dir, "report.json")
+        p = subprocess.Popen([CLI, "provision", "--report", report,
+                              sheet(quick.dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
+                             stdout=subprocess.PIPE)
+        while not all(d.frames("RX") for d in slow):
+            time.sleep(0.05)
+        time.sleep(0.3)
+        p.send_signal(signal.SIGINT)
+        self.assertEqual(p.wait(10), 130)
+        p.stdout.close()
+        with open(report) as f:
+            self.assertEqual([r["result"] for r in json.load(f)["rows"]], ["ok"] + ["interrupted"] * 3)
+        for d in [quick] + slow:
+            opened, closed = d.line_opened_and_closed()
+            self.assertEqual((opened, closed), (1, 1), d.link)
+
+
+class Probe(unittest.TestCase):
+    def test_answering_silent_held_and_missing_in_one_run_then_all_closed(self):
+        fixed, dhcp, silent, held = (Device(self, "--ip", "10.1.1.1"), Device(self, "--dhcp", "on"),
+                                     Device(self, "--silent"), Device(self))
+        missing = "/dev/qv-no-such-port"
+        named = [a for d in (fixed, dhcp, silent, held) for a in ("-p", d.link)] + ["-p", missing]
+        with open(held.link, "rb") as h:
+            fcntl.flock(h, fcntl.LOCK_EX)
+            started = time.monotonic()
+            rc, doc = cli_json("--timeout", "800", "ports", "--probe", *named)
+            took = time.monotonic() - started
+        seen = {p["port"]: (p["result"], p.get("ip"), p.get("dhcp")) for p in doc["ports"]}
+        self.assertEqual((rc, seen), (0, {fixed.link: ("answering", "10.1.1.1", False), dhcp.link: ("answering", None, True),
+                                          silent.link: ("silent", None, None), held.link: ("held", None, None),
+                                          missing: ("failed", None, None)}))
+        self.assertIn("missing", doc["ports"][4]["reason"])
+        self.assertLess(took, 2.0, "the ports are probed at once")
+        for d in (fixed, dhcp, silent):
+            self.assertEqual(d.line_opened_and_closed(), (1, 1), d.link)
+        rc, doc = cli_json("ports", "--probe", "-p", fixed.link, "-p", held.link)
+        self.assertEqual([p["result"] for p in doc["ports"]], ["answering", "answering"])
+
+
+class Texts(unittest.TestCase):
+    def test_passwd_from_stdin_and_from_a_prompt_sends_what_the_argument_sends(self):
+        d = Device(self)
+        rc, _, err = cli("-p", d.link, "passwd", "密码12")
+        self.assertEqual(rc, 0)
+        self.assertIn("process list", err)
+        p = subprocess.run([CLI, "-p", d.link, "passwd"], input="密码12\r\n".encode("gbk"), capture_output=True)
+        self.assertEqual((p.returncode, p.stderr), (0, b""))
+        pid, fd = pty.fork()
+        if pid == 0:
+            os.execv(CLI, [CLI, "-p", d.link, "passwd"])
+        typed = b""
+        for prompt in (b"new password", b"again"):
+            while prompt not in typed:
+                typed += os.read(fd, 1024)
+            os.write(fd, "密码12\n".encode())
+        self.assertNotIn("密码12".encode(), typed, "typed without echo")
+        self.assertEqual(os.waitpid(pid, 0)[1], 0)
+        os.close(fd)
+        fields = [f[6:22] for f in frames_of(d, 0x0B)]
+        self.assertEqual(len(fields), 3)
+        self.assertEqual(set(fields), {"密码12".encode("gbk").ljust(16, b"\0")})
+
+    def test_device_text_that_is_not_gbk_is_shown_escaped(self):
+        d = Device(self, "--password", b"ab\x80\xffcd")
+        rc, doc = cli_json("-p", d.link, "show", "--show-password")
+        self.assertEqual(doc["password"], "ab\\x80\\xFFcd")
 
 
 class Watch(unittest.TestCase):

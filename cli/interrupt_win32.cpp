@@ -1,0 +1,20 @@
+#include "cli/interrupt.h"
+
+#include <windows.h>
+
+namespace {
+
+// The system runs this on a thread of its own, for each press.
+BOOL WINAPI OnControl(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    NoteInterrupt();
+    return TRUE;
+}
+
+}  // namespace
+
+bool StartInterruptWatch() { return SetConsoleCtrlHandler(OnControl, TRUE) != FALSE; }
+
+void EndInterruptWatch() { SetConsoleCtrlHandler(OnControl, FALSE); }
