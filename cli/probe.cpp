@@ -51,7 +51,7 @@ void ProbePort(const CliOptions& o, Probed& p)
     }
     const PortOpenResult opened = OpenLink(*link, p.entry.port);
     if (opened.status == PortOpenStatus::Busy) {
-        Settle(p, "held", "held by another program: " + OpenFailureText(opened));
+        Settle(p, "held", "another program holds it: " + SystemErrorText(opened.osError));
     } else if (opened.status != PortOpenStatus::Opened) {
         Settle(p, "failed", OpenFailureText(opened));
     } else if (opened.lineError != 0) {
@@ -82,10 +82,11 @@ void ProbePort(const CliOptions& o, Probed& p)
     EndLink(*link);
 }
 
-std::string Line(const Probed& p)
+// One line of the view and the plain output; `width` is the widest port's.
+std::string Line(const Probed& p, size_t width)
 {
     std::string port = p.entry.port;
-    port.resize(std::max<size_t>(port.size() + 2, 16), ' ');
+    port.resize(width + 2, ' ');
     std::string result = p.result;
     result.resize(std::max<size_t>(result.size() + 2, 12), ' ');
     return port + result + p.detail;
@@ -175,13 +176,16 @@ Outcome RunPorts(const CliOptions& o, bool probe, const std::vector<std::string>
         threads.emplace_back(work);
     LiveView view = MakeLiveView(o.json);
     std::vector<bool> noted(ports.size(), false);
+    size_t width = 0;
+    for (const Probed& p : ports)
+        width = std::max(width, p.entry.port.size());
     for (;;) {
         std::vector<std::string> lines;
         bool all = true;
         {
             std::lock_guard<std::mutex> hold(lock);
             for (size_t i = 0; i < ports.size(); ++i) {
-                lines.push_back(Line(ports[i]));
+                lines.push_back(Line(ports[i], width));
                 if (ports[i].done && !noted[i]) {
                     Note(view, lines.back());
                     noted[i] = true;
@@ -207,10 +211,10 @@ Outcome RunPorts(const CliOptions& o, bool probe, const std::vector<std::string>
     for (Probed& p : ports) {
         if (!p.done) {
             Settle(p, "interrupted", "not probed: interrupted");
-            Note(view, Line(p));
+            Note(view, Line(p, width));
         }
         out.doc["ports"].push_back(Record(p));
-        lines.push_back(Line(p));
+        lines.push_back(Line(p, width));
     }
     Redraw(view, lines);
     // Each port's line is on the screen already: redrawn in place on a

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# quorvane-cli.exe under Wine against two virtual devices mapped as COM3 and
-# COM4: ports, show, set, passwd, exec and a provision of both ports; and the
-# program imports nothing but system DLLs.
+# quorvane-cli.exe under Wine against virtual devices mapped as COM3, COM4
+# and COM6, a silent one as COM5 and a listed port with nothing behind it as
+# COM7: ports, the probe, show, set, passwd (also from standard input), exec
+# and a provision of four ports in one process; and the program imports
+# nothing but system DLLs.
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$HERE/../../tools/wine/lib.sh"
@@ -21,21 +23,29 @@ done
 
 work=$(mktemp -d /tmp/qv-cli-wine.XXXXXX)
 qv_on_exit "rm -rf '$work'"
-for n in 3 4; do
-  "$device" --link "$work/com$n" --frames-log "$work/frames$n" --quiet >/dev/null &
+for n in 3 4 5 6; do
+  faults=(); [ $n = 5 ] && faults=(--silent)
+  "$device" --link "$work/com$n" --frames-log "$work/frames$n" --quiet "${faults[@]}" >/dev/null &
   qv_on_exit "kill $! 2>/dev/null"
   qv_wait_for "$work/com$n" 10
 done
 
 cli() { "$HERE/../../tools/wine/wine-run.sh" --prefix "$prefix" --com 3="$work/com3" --com 4="$work/com4" \
-          --timeout 120 -- "$exe" "$@" | tr -d '\r'; }
+          --com 5="$work/com5" --com 6="$work/com6" --com 7="$work/gone" --timeout 120 -- "$exe" "$@" | tr -d '\r'; }
 fail() { echo "cli-wine-test: $*" >&2; exit 1; }
 expect() {   # expect WHAT TEXT: TEXT must hold WHAT
   grep -qF -- "$1" <<<"$2" || fail "expected '$1' in: $2"
 }
 
 out=$(cli ports)
-[ "$out" = $'COM3\nCOM4' ] || fail "ports gave: $out"
+[ "$out" = $'COM3\nCOM4\nCOM5\nCOM6\nCOM7' ] || fail "ports gave: $out"
+out=$(cli --json --timeout 800 ports --probe)
+python3 - "$out" <<'PY'
+import json, sys
+seen = {p["port"]: p["result"] for p in json.loads(sys.argv[1])["ports"]}
+assert seen == {"COM3": "answering", "COM4": "answering", "COM5": "silent", "COM6": "answering",
+                "COM7": "failed"}, seen
+PY
 
 expect "ip        192.168.1.10" "$(cli -p COM3 show)"
 expect '"result":"ok"' "$(cli -p COM3 --json set static 10.0.0.3 255.255.255.0 10.0.0.1)"
@@ -43,15 +53,18 @@ expect '"ip":"10.0.0.3"' "$(cli -p COM3 --json show)"
 # Chinese in both directions: the wide command line to GBK, GBK to UTF-8.
 expect "password set" "$(cli -p COM3 passwd 密码)"
 expect "password  密码" "$(cli -p COM3 show --show-password)"
+expect "password set" "$(printf '新密码\r\n' | cli -p COM4 passwd)"
+expect "password  新密码" "$(cli -p COM4 show --show-password)"
 expect "你好" "$(cli -p COM3 exec --quiet 500 echo 你好)"
 
-printf 'port,mode,ip,mask,gateway,password\nCOM3,dhcp,,,,\nCOM4,static,10.0.0.4,255.255.255.0,10.0.0.1,四号\n' \
+printf 'port,mode,ip,mask,gateway,password\nCOM3,dhcp,,,,\nCOM4,static,10.0.0.4,255.255.255.0,10.0.0.1,四号\nCOM5,dhcp,,,,\nCOM6,dhcp,,,,\n' \
   >"$work/rows.csv"
-out=$(cli --json provision "$(winepath_of "$work/rows.csv")") || fail "provision failed: $out"
+out=$(cli --json --timeout 1000 provision "$(winepath_of "$work/rows.csv")") && fail "provision ignored the silent port: $out"
 python3 - "$out" <<'PY'
 import json, sys
 rows = json.loads(sys.argv[1])["rows"]
-assert [(r["port"], r["result"]) for r in rows] == [("COM3", "ok"), ("COM4", "ok")], rows
+assert [(r["port"], r["result"]) for r in rows] == [("COM3", "ok"), ("COM4", "ok"), ("COM5", "no_answer"),
+                                                   ("COM6", "ok")], rows
 assert rows[1]["read_back"]["ip"] == "10.0.0.4" and rows[1]["read_back"]["password_verified"], rows
 PY
 expect '"dhcp":true' "$(cli -p COM3 --json show)"

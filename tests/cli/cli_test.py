@@ -276,22 +276,22 @@ class Provision(unittest.TestCase):
 
 class Probe(unittest.TestCase):
     def test_answering_silent_held_and_missing_in_one_run_then_all_closed(self):
-        fixed, dhcp, silent, held = (Device(self, "--ip", "10.1.1.1"), Device(self, "--dhcp", "on"),
-                                     Device(self, "--silent"), Device(self))
+        fixed, dhcp, silent, mute, held = (Device(self, "--ip", "10.1.1.1"), Device(self, "--dhcp", "on"),
+                                           Device(self, "--silent"), Device(self, "--silent"), Device(self))
         missing = "/dev/qv-no-such-port"
-        named = [a for d in (fixed, dhcp, silent, held) for a in ("-p", d.link)] + ["-p", missing]
+        named = [a for d in (fixed, dhcp, silent, mute, held) for a in ("-p", d.link)] + ["-p", missing]
         with open(held.link, "rb") as h:
             fcntl.flock(h, fcntl.LOCK_EX)
             started = time.monotonic()
-            rc, doc = cli_json("--timeout", "800", "ports", "--probe", *named)
+            rc, doc = cli_json("--timeout", "1000", "ports", "--probe", *named)
             took = time.monotonic() - started
         seen = {p["port"]: (p["result"], p.get("ip"), p.get("dhcp")) for p in doc["ports"]}
         self.assertEqual((rc, seen), (0, {fixed.link: ("answering", "10.1.1.1", False), dhcp.link: ("answering", None, True),
-                                          silent.link: ("silent", None, None), held.link: ("held", None, None),
-                                          missing: ("failed", None, None)}))
-        self.assertIn("missing", doc["ports"][4]["reason"])
-        self.assertLess(took, 2.0, "the ports are probed at once")
-        for d in (fixed, dhcp, silent):
+                                          silent.link: ("silent", None, None), mute.link: ("silent", None, None),
+                                          held.link: ("held", None, None), missing: ("failed", None, None)}))
+        self.assertIn("missing", doc["ports"][5]["reason"])
+        self.assertLess(took, 1.7, "the ports are probed at once")
+        for d in (fixed, dhcp, silent, mute):
             self.assertEqual(d.line_opened_and_closed(), (1, 1), d.link)
         rc, doc = cli_json("ports", "--probe", "-p", fixed.link, "-p", held.link)
         self.assertEqual([p["result"] for p in doc["ports"]], ["answering", "answering"])

@@ -1,45 +1,46 @@
 #!/usr/bin/env bash
-# make bench, quorvane-cli part: provision of 8 virtual devices with
-# --jobs 8 against --jobs 1, and `quorvane-cli show` against show_peer.py
-# (python3-serial, the same two requests), process start included.
+# make bench, quorvane-cli part, side by side in one run:
+#   - provision of 32 virtual devices that take 100 ms before each reply,
+#     --jobs 32 against --jobs 1, with the process's peak threads, resident
+#     memory and descriptors during the 32-port run;
+#   - provision of 8 devices that answer at once, --jobs 8 against --jobs 1;
+#   - ports --probe over 32 ports, 8 answering and 24 silent, --timeout 1000;
+#   - `quorvane-cli show` against show_peer.py (python3-serial, the same two
+#     requests), process start included.
 #
-#   cli_bench.sh NATIVE_BUILD_DIR [DELAY_MS]
-#
-# DELAY_MS (default 100) is how long each device takes before every reply:
-# a real device needs time to apply settings, and that waiting is what
-# several workers overlap. A run without delay is shown too.
+#   cli_bench.sh NATIVE_BUILD_DIR
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$HERE/../wine/lib.sh"
 build=$(cd "${1:?native build dir}" && pwd)
-delay=${2:-100}
 cli=$build/quorvane-cli
 work=$(mktemp -d /tmp/qv-cli-bench.XXXXXX)
 qv_on_exit "rm -rf '$work'"
 
-start_devices() {   # start_devices TAG DELAY: 8 devices at $work/TAG1..8
-  for n in 1 2 3 4 5 6 7 8; do
-    "$build/quorvane-device" --link "$work/$1$n" --delay "$2" --quiet >/dev/null &
+start_devices() {   # start_devices TAG COUNT DEVICE_OPTIONS...: devices at $work/TAG1..COUNT, and TAG.csv
+  local tag=$1 count=$2 n; shift 2
+  for ((n = 1; n <= count; n++)); do
+    "$build/quorvane-device" --link "$work/$tag$n" --quiet "$@" >/dev/null &
     qv_on_exit "kill $! 2>/dev/null"
-    qv_wait_for "$work/$1$n" 10
   done
+  for ((n = 1; n <= count; n++)); do qv_wait_for "$work/$tag$n" 10; done
   { echo "port,mode,ip,mask,gateway,password"
-    for n in 1 2 3 4 5 6 7 8; do echo "$work/$1$n,static,10.0.0.$n,255.255.255.0,10.0.0.254,pw$n"; done
-  } >"$work/$1.csv"
+    for ((n = 1; n <= count; n++)); do echo "$work/$tag$n,static,10.0.$n.1,255.255.255.0,10.0.$n.254,pw$n"; done
+  } >"$work/$tag.csv"
 }
 
 ms() { echo $(($(date +%s%N) / 1000000)); }
 
-best_of_3() {   # best_of_3 CMD...: the shortest of three runs, in ms
-  local best=999999 t0 t
-  for _ in 1 2 3; do
-    t0=$(ms); "$@" >/dev/null; t=$(($(ms) - t0))
+best_of() {   # best_of N CMD...: the shortest of N runs, in ms
+  local n=$1 best=999999 t0 t; shift
+  for ((i = 0; i < n; i++)); do
+    t0=$(ms); "$@" >/dev/null || true; t=$(($(ms) - t0))
     ((t < best)) && best=$t
   done
   echo "$best"
 }
 
-median_of() {   # median_of N CMD...: median wall time of N runs, in ms (3 decimals)
+median_of() {   # median_of N CMD...: median wall time of N runs, in ms (1 decimal)
   local n=$1; shift
   local times=() t0
   for ((i = 0; i < n; i++)); do
@@ -48,18 +49,49 @@ median_of() {   # median_of N CMD...: median wall time of N runs, in ms (3 decim
   printf '%s\n' "${times[@]}" | sort -n | awk -v n="$n" 'NR == int((n + 1) / 2) { printf "%.1f", $1 / 1e6 }'
 }
 
-echo "quorvane-cli provision, 8 virtual devices (best of 3 runs):"
-for d in "$delay" 0; do
-  start_devices "d${d}_" "$d"
-  one=$(best_of_3 "$cli" provision "$work/d${d}_.csv" --jobs 1)
-  eight=$(best_of_3 "$cli" provision "$work/d${d}_.csv" --jobs 8)
-  awk -v d="$d" -v a="$one" -v b="$eight" 'BEGIN {
-    printf "  reply delay %3d ms: --jobs 1 %6d ms, --jobs 8 %6d ms, %.1fx faster\n", d, a, b, a / b }'
-done
+# Peak threads, resident memory and descriptors of a command while it runs,
+# read from /proc every 10 ms.
+peak_of() {
+  "$@" >/dev/null &
+  local pid=$! threads=0 rss=0 fds=0 t r f
+  # The process may end between two reads: a read that fails counts 0.
+  while kill -0 "$pid" 2>/dev/null; do
+    t=$( (ls "/proc/$pid/task" 2>/dev/null || true) | wc -l)
+    r=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || true)
+    f=$( (ls "/proc/$pid/fd" 2>/dev/null || true) | wc -l)
+    ((t > threads)) && threads=$t
+    ((${r:-0} > rss)) && rss=${r:-0}
+    ((f > fds)) && fds=$f
+    sleep 0.01
+  done
+  wait "$pid" || true
+  echo "$threads $rss $fds"
+}
 
-start_devices s 0
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
+
+echo "quorvane-cli provision, all in one process:"
+start_devices slow 32 --delay 100
+one=$(best_of 1 "$cli" provision "$work/slow.csv" --jobs 1)
+all=$(best_of 3 "$cli" provision "$work/slow.csv" --jobs 32)
+echo "  32 devices, 100 ms before each reply: --jobs 1 ${one} ms, --jobs 32 ${all} ms, $(ratio "$one" "$all")x faster (goal 25x)"
+read -r threads rss fds < <(peak_of "$cli" provision "$work/slow.csv" --jobs 32)
+echo "  during the 32-port run: at most $threads threads, $rss KiB resident, $fds descriptors"
+start_devices fast 8
+one=$(best_of 3 "$cli" provision "$work/fast.csv" --jobs 1)
+eight=$(best_of 3 "$cli" provision "$work/fast.csv" --jobs 8)
+echo "  8 devices answering at once: --jobs 1 ${one} ms, --jobs 8 ${eight} ms, $(ratio "$one" "$eight")x faster (goal 3x)"
+
+echo "quorvane-cli ports --probe, 8 ports answering and 24 silent, --timeout 1000:"
+start_devices quiet 24 --silent
+ports=()
+for n in 1 2 3 4 5 6 7 8; do ports+=(-p "$work/fast$n"); done
+for n in $(seq 1 24); do ports+=(-p "$work/quiet$n"); done
+probe=$(best_of 3 "$cli" --timeout 1000 ports --probe "${ports[@]}")
+echo "  32 ports: ${probe} ms (goal 1300 ms)"
+
 echo "one device, two requests, process start included (median of 30 runs):"
-cli_ms=$(median_of 30 "$cli" -p "$work/s1" show)
-py_ms=$(median_of 30 /usr/bin/python3 "$HERE/show_peer.py" "$work/s1")
+cli_ms=$(median_of 30 "$cli" -p "$work/fast1" show)
+py_ms=$(median_of 30 /usr/bin/python3 "$HERE/show_peer.py" "$work/fast1")
 awk -v a="$cli_ms" -v b="$py_ms" 'BEGIN {
   printf "  quorvane-cli show %.1f ms, python3-serial script %.1f ms: the CLI takes %.2fx the script'"'"'s time\n", a, b, a / b }'

@@ -188,7 +188,8 @@ take_shot() {
 
 # The program runs in the background so that the screenshot can be taken
 # while its windows are still up, and so the time limit applies to it alone.
-"$WINE64" "$program" "$@" &
+# Its standard input stays ours: a background job would get /dev/null.
+"$WINE64" "$program" "$@" <&0 &
 prog_pid=$!
 qv_on_exit "kill $prog_pid 2>/dev/null || true"
 deadline=$((SECONDS + limit))
