@@ -99,12 +99,3 @@ bool ReadHiddenLine(const char* prompt, std::string& utf8)
     return true;
 }
 
-std::string ReadStdinLine()
-{
-    std::string line;
-    for (int c; (c = std::getchar()) != EOF && c != '\n';)
-        line += static_cast<char>(c);
-    while (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
-}

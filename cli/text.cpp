@@ -112,3 +112,13 @@ bool Utf8ToGbk(const std::string& utf8, std::string& gbk)
     gbk.assign(buffer.data(), written);
     return true;
 }
+
+std::string ReadStdinLine()
+{
+    std::string line;
+    for (int c; (c = std::getchar()) != EOF && c != '\n';)
+        line += static_cast<char>(c);
+    while (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}

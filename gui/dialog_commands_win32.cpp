@@ -114,6 +114,32 @@ void CloseOpenPort()
     EnableItems({IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}, false);
 }
 
+// What a typed text is refused with: a character GBK lacks, nothing, too much.
+struct Refusals {
+    const char* unsupported;
+    const char* empty;
+    const char* tooLong;
+};
+constexpr Refusals CommandRefusals{texts::CommandUnsupported, texts::CommandEmpty, texts::CommandTooLong};
+constexpr Refusals PasswordRefusals{texts::PasswordUnsupported, texts::PasswordEmpty, texts::PasswordTooLong};
+
+// The text of control `id` as GBK, converted before it is measured. False,
+// with the refusal shown, when it is not to be sent.
+bool ReadTypedText(int id, int readSize, char* gbk, size_t gbkSize, InputCheck (*check)(const char*),
+                   const Refusals& refusals)
+{
+    wchar_t typed[CommandReadSize] = {};
+    GetWindowTextW(DialogItem(id), typed, readSize);
+    const char* refusal = nullptr;
+    if (!NarrowToGbk(typed, gbk, gbkSize))
+        refusal = refusals.unsupported;
+    else if (const InputCheck result = check(gbk); result != InputCheck::Good)
+        refusal = result == InputCheck::Empty ? refusals.empty : refusals.tooLong;
+    if (refusal != nullptr)
+        ShowDialogMessage(refusal);
+    return refusal == nullptr;
+}
+
 void EchoCommand(const char* text)
 {
     wchar_t wide[CommandReadSize + 8];
@@ -164,18 +190,9 @@ void RunFixedCommand(const char* command)
 
 void RunTypedCommand()
 {
-    wchar_t typed[CommandReadSize] = {};
-    GetWindowTextW(DialogItem(IDC_COMMAND), typed, CommandReadSize);
     char text[GbkCapacity(CommandReadSize)] = {};
-    const char* refusal = nullptr;
-    if (!NarrowToGbk(typed, text, sizeof text))
-        refusal = texts::CommandUnsupported;
-    else if (const InputCheck check = CheckCommand(text); check != InputCheck::Good)
-        refusal = check == InputCheck::Empty ? texts::CommandEmpty : texts::CommandTooLong;
-    if (refusal != nullptr) {
-        ShowDialogMessage(refusal);
+    if (!ReadTypedText(IDC_COMMAND, CommandReadSize, text, sizeof text, CheckCommand, CommandRefusals))
         return;
-    }
     SendMessageW(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
     char command[CommandBufferSize];
     CompleteCommand(text, command, sizeof command);
@@ -208,18 +225,9 @@ void SendNetworkSettings()
 
 void SendNewPassword()
 {
-    wchar_t typed[PasswordReadSize] = {};
-    GetWindowTextW(DialogItem(IDC_PASSWORD), typed, PasswordReadSize);
     char text[GbkCapacity(PasswordReadSize)] = {};
-    const char* refusal = nullptr;
-    if (!NarrowToGbk(typed, text, sizeof text))
-        refusal = texts::PasswordUnsupported;
-    else if (const InputCheck check = CheckPassword(text); check != InputCheck::Good)
-        refusal = check == InputCheck::Empty ? texts::PasswordEmpty : texts::PasswordTooLong;
-    if (refusal != nullptr) {
-        ShowDialogMessage(refusal);
+    if (!ReadTypedText(IDC_PASSWORD, PasswordReadSize, text, sizeof text, CheckPassword, PasswordRefusals))
         return;
-    }
     SendSetAdminPassword(configDialog.session, text);
 }
 
