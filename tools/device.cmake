@@ -10,6 +10,20 @@ qv_library(device_core
     ${CMAKE_CURRENT_LIST_DIR}/device/options.cpp
   DEPS frame_codec frame_text)
 
+# The command line is read by CLI11, as quorvane-cli's is (Debian:
+# libcli11-dev, header-only); options.h does not show it to the rest.
+find_path(QV_CLI11_INCLUDE CLI/CLI.hpp)
+if(NOT QV_CLI11_INCLUDE)
+  message(FATAL_ERROR "CLI11 headers not found (tools/install-deps.sh installs them)")
+endif()
+foreach(variant "" ${QV_VARIANTS})
+  set(lib device_core)
+  if(variant)
+    set(lib device_core_${variant})
+  endif()
+  target_include_directories(${lib} SYSTEM PRIVATE ${QV_CLI11_INCLUDE})
+endforeach()
+
 add_executable(quorvane-device
   ${CMAKE_CURRENT_LIST_DIR}/device/device_main.cpp
   ${CMAKE_CURRENT_LIST_DIR}/device/transmit.cpp
