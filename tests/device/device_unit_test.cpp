@@ -217,7 +217,7 @@ TEST(DeviceOptions, CommandLine)
     };
     DeviceOptions o{};
     ASSERT_TRUE(parse({}, o));
-    EXPECT_FALSE(o.noise || o.fragment || o.quiet || o.seedGiven || o.help || o.state.dhcp);
+    EXPECT_FALSE(o.noise || o.fragment || o.quiet || o.seedGiven || o.help || o.wallClock || o.state.dhcp);
     EXPECT_EQ(o.state.gateway, 0xC0A80101u);
     EXPECT_STREQ(o.state.password, "admin");
     EXPECT_EQ(o.faults.heartbeatStopMs, -1);
@@ -241,11 +241,11 @@ TEST(DeviceOptions, CommandLine)
     // Statuses apply in order; a value given twice counts last; --noise-every implies --noise.
     ASSERT_TRUE(parse({"--status", "all=1", "--status", "7=0", "--mask", "255.0.0.0", "--mask", "255.255.0.0",
                        "--noise-every", "9", "--dhcp", "off", "--port", "/dev/ttyS1", "--link", "L", "--frames-log",
-                       "F", "--seed", "0xFFFFFFFF"}, o)) << message;
+                       "F", "--wall-clock", "--seed", "0xFFFFFFFF"}, o)) << message;
     EXPECT_EQ(o.faults.status[0x0B], 1);
     EXPECT_EQ(o.faults.status[7], 0);
     EXPECT_EQ(o.state.subnetMask, 0xFFFF0000u);
-    EXPECT_TRUE(o.noise && !o.state.dhcp);
+    EXPECT_TRUE(o.noise && o.wallClock && !o.state.dhcp);
     EXPECT_EQ(o.noiseEvery, 9u);
     EXPECT_EQ(o.seed, 0xFFFFFFFFu);
     EXPECT_EQ(o.port + o.link + o.framesLog, "/dev/ttyS1LF");

@@ -15,7 +15,7 @@ constexpr char Footer[] =
     "  <ms> TX <hex>    a reply as built\n"
     "  <ms> TXC <hex>   the same reply as sent, when its checksum was corrupted\n"
     "  <ms> TXN <hex>   noise bytes sent\n"
-    "<ms> counts from the start.\n"
+    "<ms> counts from the start, or from 1970 with --wall-clock.\n"
     "\nSEC is at most 86400, MS at most 60000, N at most 1000000 (a seed 4294967295),\n"
     "a status 0-255.\n"
     "--status may be repeated and applies in order; a refused change is not applied.\n"
@@ -111,6 +111,7 @@ bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, std::stri
         ->type_name("TEXT")
         ->check(Check(IsPassword, "is longer than 99 bytes"));
     app.add_option("--frames-log", o.framesLog, "one line per frame, flushed at once (see below)")->type_name("FILE");
+    app.add_flag("--wall-clock", o.wallClock, "frames-log times from 1970, not from the start");
     app.add_flag("--quiet", o.quiet, "no trace on stderr");
 
     app.option_defaults()->group("Fault modes");

@@ -11,6 +11,7 @@ struct DeviceOptions {
     std::string port;        // serve this serial device instead of a new pty ("": a new pty)
     std::string link;        // symlink to the pty's slave, removed on exit ("": none)
     std::string framesLog;   // machine-readable frame log ("": none)
+    bool wallClock;          // frames log times from 1970 instead of from the start
     DeviceState state;
     AnswerFaults faults;
     uint32_t delayMs;
