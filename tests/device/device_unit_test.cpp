@@ -257,7 +257,8 @@ TEST(DeviceOptions, CommandLine)
     for (auto bad : {std::vector<const char*>{"--ip", "256.1.1.1"}, {"--ip", "1.2.3"}, {"--ip", "1.2.3.4.5"},
                      {"--ip", "1..2.3"}, {"--ip", "0001.2.3.4"}, {"--ip", "1.2.3.4 "}, {"--password", p100.c_str()},
                      {"--dhcp", "maybe"}, {"--status", "7"}, {"--status", "7=256"}, {"--status", "256=1"},
-                     {"--status", "x=1"}, {"--status", "all=-1"}, {"--corrupt-every", "0"}, {"--noise-every", "0"},
+                     {"--status", "7=1", "8=1"}, {"--status", "x=1"}, {"--status", "all=-1"}, {"--corrupt-every", "0"},
+                     {"--noise-every", "0"},
                      {"--delay", "-5"}, {"--delay", "60001"}, {"--hangup-after", "86401"},
                      {"--heartbeat-stop-after", "86401"}, {"--seed", "4294967296"}, {"--bogus"}, {"--port"},
                      {"stray"}})

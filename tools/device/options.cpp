@@ -124,8 +124,7 @@ bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, std::stri
         ->type_name("SEC")->check(Between(0, 86400));
     app.add_option("--status", statuses, "reply to request CODE (7, 0x07, all) with status N")
         ->option_text("CODE=N")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-        ->allow_extra_args(false)
+        ->allow_extra_args(false)   // one CODE=N per --status, as before
         ->check(Check(IsStatus, "is not CODE=N (CODE 0x07, 7 or all; N 0-255)"));
     app.add_option("--delay", o.delayMs, "delay every reply")->type_name("MS")->check(Between(0, 60000));
     app.add_option("--corrupt-every", o.corruptEvery, "flip a checksum bit of every Nth reply")
