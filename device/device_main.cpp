@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "wire/frame_codec.h"
 #include "device/answer.h"
@@ -167,16 +168,16 @@ int Serve()
 
 int main(int argc, char** argv)
 {
-    char error[512];
-    if (!ParseOptions(argc, argv, rt.options, error, sizeof error)) {
-        std::fprintf(stderr, "quorvane-device: %s\n", error);
-        PrintUsage(stderr);
+    std::string message;
+    if (!ParseOptions(argc, argv, rt.options, message)) {
+        std::fprintf(stderr, "quorvane-device: %s\nRun with --help for the options.\n", message.c_str());
         return 2;
     }
     if (rt.options.help) {
-        PrintUsage(stdout);
+        std::fputs(message.c_str(), stdout);
         return 0;
     }
+    char error[512];
     rt.startMs = MonotonicMs();
     if (!rt.options.seedGiven)
         rt.options.seed = static_cast<uint32_t>(rt.startMs ^ getpid());
@@ -185,31 +186,32 @@ int main(int argc, char** argv)
     RxReset(rt.rx);
     InstallSignals();
 
-    const bool opened = rt.options.port != nullptr
-                            ? OpenSerialLine(rt.line, rt.options.port, error, sizeof error)
+    const DeviceOptions& o = rt.options;
+    const bool opened = !o.port.empty()
+                            ? OpenSerialLine(rt.line, o.port.c_str(), error, sizeof error)
                             : OpenPtyLine(rt.line, error, sizeof error);
     if (!opened) {
         std::fprintf(stderr, "quorvane-device: %s\n", error);
         return 1;
     }
-    if (rt.options.framesLog != nullptr) {
-        rt.framesLog = std::fopen(rt.options.framesLog, "w");
+    if (!o.framesLog.empty()) {
+        rt.framesLog = std::fopen(o.framesLog.c_str(), "w");
         if (rt.framesLog == nullptr) {
-            std::fprintf(stderr, "quorvane-device: %s: %s\n", rt.options.framesLog, std::strerror(errno));
+            std::fprintf(stderr, "quorvane-device: %s: %s\n", o.framesLog.c_str(), std::strerror(errno));
             CloseLine(rt.line);
             return 1;
         }
     }
     bool linked = false;
-    if (rt.options.link != nullptr && rt.options.port == nullptr) {
+    if (!o.link.empty() && o.port.empty()) {
         // A stale link from an earlier run is replaced; anything else at that
         // path is the user's and is left alone (symlink then fails).
         struct stat existing{};
-        if (lstat(rt.options.link, &existing) == 0 && S_ISLNK(existing.st_mode))
-            unlink(rt.options.link);
-        linked = symlink(rt.line.clientPath, rt.options.link) == 0;
+        if (lstat(o.link.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode))
+            unlink(o.link.c_str());
+        linked = symlink(rt.line.clientPath, o.link.c_str()) == 0;
         if (!linked) {
-            std::fprintf(stderr, "quorvane-device: %s: %s\n", rt.options.link, std::strerror(errno));
+            std::fprintf(stderr, "quorvane-device: %s: %s\n", o.link.c_str(), std::strerror(errno));
             CloseLine(rt.line);
             return 1;
         }
@@ -223,7 +225,7 @@ int main(int argc, char** argv)
         Trace(rt, "--", "stopped by signal");
     CloseLine(rt.line);
     if (linked)
-        unlink(rt.options.link);
+        unlink(o.link.c_str());
     if (rt.framesLog != nullptr)
         std::fclose(rt.framesLog);
     return code;

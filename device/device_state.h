@@ -21,7 +21,7 @@ struct DeviceState {
 // DHCP off, 192.168.1.10 / 255.255.255.0, gateway 192.168.1.1, "admin".
 DeviceState DefaultDeviceState();
 
-// ParseDotted and FormatDotted come from protocol/frame_text.h.
+// ParseDotted and FormatDotted come from wire/frame_text.h.
 
 // Copies at most 99 bytes of `text`; false when it had to cut.
 bool SetPassword(DeviceState& state, const char* text);

@@ -1,145 +1,157 @@
+// quorvane-device's command line, read by CLI11 as quorvane-cli's is. The
+// values land in DeviceOptions, the plain struct the rest of the device reads.
 #include "device/options.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <CLI/CLI.hpp>
+
+#include <vector>
 
 namespace {
 
-bool ParseUnsigned(const char* text, uint64_t limit, uint64_t* out)
+constexpr char Footer[] =
+    "\nThe frames log has one line per event, flushed at once:\n"
+    "  <ms> RX <hex>    a whole frame received (bad checksum included)\n"
+    "  <ms> RX? <hex>   bytes that are not a frame\n"
+    "  <ms> TX <hex>    a reply as built\n"
+    "  <ms> TXC <hex>   the same reply as sent, when its checksum was corrupted\n"
+    "  <ms> TXN <hex>   noise bytes sent\n"
+    "<ms> counts from the start, or from 1970 with --wall-clock.\n"
+    "\nSEC is at most 86400, MS at most 60000, N at most 1000000 (a seed 4294967295),\n"
+    "a status 0-255.\n"
+    "--status may be repeated and applies in order; a refused change is not applied.\n"
+    "\nExit codes: 0 stopped by SIGINT, SIGTERM or SIGHUP, or hung up as asked;\n"
+    "1 the line, the frames log or the link could not be made, or the line failed;\n"
+    "2 a bad command line.\n";
+
+// A request code or a status byte: 7, 0x07 or 07, never negative.
+bool Byte(const std::string& text, unsigned& out)
 {
-    if (text == nullptr || *text == '\0')
+    return !text.empty() && text[0] != '-' && CLI::detail::lexical_cast(text, out) && out <= 255;
+}
+
+// --status CODE=N: CODE is a request code or "all", N the status to reply with.
+bool ApplyStatus(const std::string& text, AnswerFaults& faults)
+{
+    const size_t eq = text.find('=');
+    unsigned code = 0, status = 0;
+    if (eq == std::string::npos || !Byte(text.substr(eq + 1), status))
         return false;
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long v = std::strtoull(text, &end, 0);
-    if (errno != 0 || *end != '\0' || text[0] == '-' || v > limit)
+    const std::string name = text.substr(0, eq);
+    if (name == "all")
+        faults.status.fill(static_cast<int16_t>(status));
+    else if (Byte(name, code))
+        faults.status[code] = static_cast<int16_t>(status);
+    else
         return false;
-    *out = v;
     return true;
 }
 
-// --status CODE=N: CODE is a request code (0x07 or 7) or "all".
-bool ParseStatus(const char* text, AnswerFaults& faults)
+// A check with a message of its own and nothing to add to --help.
+CLI::Validator Check(bool (*valid)(const std::string&), const char* message)
 {
-    const char* eq = std::strchr(text, '=');
-    if (eq == nullptr)
-        return false;
-    char code[16];
-    const size_t n = static_cast<size_t>(eq - text);
-    if (n == 0 || n >= sizeof code)
-        return false;
-    std::memcpy(code, text, n);
-    code[n] = '\0';
-    uint64_t status = 0;
-    if (!ParseUnsigned(eq + 1, 255, &status))
-        return false;
-    if (std::strcmp(code, "all") == 0) {
-        faults.status.fill(static_cast<int16_t>(status));
-        return true;
-    }
-    uint64_t c = 0;
-    if (!ParseUnsigned(code, 255, &c))
-        return false;
-    faults.status[c] = static_cast<int16_t>(status);
-    return true;
+    return CLI::Validator(
+        [valid, message](std::string& text) { return valid(text) ? std::string() : "\"" + text + "\" " + message; }, "");
+}
+
+bool IsAddress(const std::string& text)
+{
+    uint32_t ignored = 0;
+    return ParseDotted(text.c_str(), &ignored);
+}
+
+bool IsPassword(const std::string& text) { return text.size() < DevicePasswordCapacity; }
+
+bool IsStatus(const std::string& text)
+{
+    AnswerFaults scratch = NoAnswerFaults();
+    return ApplyStatus(text, scratch);
+}
+
+// Whole numbers in [low, high]; the footer of --help gives the limits.
+CLI::Validator Between(uint32_t low, uint32_t high) { return CLI::Range(low, high).description(""); }
+
+void AddAddress(CLI::App& app, const char* name, uint32_t& target, const char* help)
+{
+    app.add_option_function<std::string>(name, [&target](const std::string& v) { ParseDotted(v.c_str(), &target); }, help)
+        ->type_name("A.B.C.D")
+        ->check(Check(IsAddress, "is not an address A.B.C.D (0-255)"));
 }
 
 }  // namespace
 
-bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, char* error,
-                  size_t capacity)
+bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, std::string& message)
 {
     o = DeviceOptions{};
     o.state = DefaultDeviceState();
     o.faults = NoAnswerFaults();
     o.hangupMs = -1;
     o.noiseEvery = 1;
-    for (int i = 1; i < argc; ++i) {
-        const char* name = argv[i];
-        auto flag = [&](const char* f) { return std::strcmp(name, f) == 0; };
-        if (flag("--silent")) { o.faults.silent = true; continue; }
-        if (flag("--only-netconfig")) { o.faults.onlyNetConfig = true; continue; }
-        if (flag("--ignore-changes")) { o.faults.ignoreChanges = true; continue; }
-        if (flag("--noise")) { o.noise = true; continue; }
-        if (flag("--fragment")) { o.fragment = true; continue; }
-        if (flag("--quiet")) { o.quiet = true; continue; }
-        if (flag("--help") || flag("-h")) { o.help = true; continue; }
-        if (i + 1 >= argc) {
-            std::snprintf(error, capacity, "%s: unknown option or missing value", name);
-            return false;
-        }
-        const char* value = argv[++i];
-        uint64_t n = 0;
-        bool ok = true;
-        if (flag("--port")) o.port = value;
-        else if (flag("--link")) o.link = value;
-        else if (flag("--frames-log")) o.framesLog = value;
-        else if (flag("--dhcp")) {
-            ok = std::strcmp(value, "on") == 0 || std::strcmp(value, "off") == 0;
-            o.state.dhcp = std::strcmp(value, "on") == 0;
-        } else if (flag("--ip")) ok = ParseDotted(value, &o.state.ipAddress);
-        else if (flag("--mask")) ok = ParseDotted(value, &o.state.subnetMask);
-        else if (flag("--gateway")) ok = ParseDotted(value, &o.state.gateway);
-        else if (flag("--password")) ok = SetPassword(o.state, value);
-        else if (flag("--heartbeat-stop-after")) {
-            ok = ParseUnsigned(value, 86400, &n);
-            o.faults.heartbeatStopMs = static_cast<int64_t>(n) * 1000;
-        } else if (flag("--status")) ok = ParseStatus(value, o.faults);
-        else if (flag("--delay")) {
-            ok = ParseUnsigned(value, 60000, &n);
-            o.delayMs = static_cast<uint32_t>(n);
-        } else if (flag("--corrupt-every")) {
-            ok = ParseUnsigned(value, 1000000, &n) && n > 0;
-            o.corruptEvery = static_cast<uint32_t>(n);
-        } else if (flag("--noise-every")) {
-            ok = ParseUnsigned(value, 1000000, &n) && n > 0;
-            o.noise = true;
-            o.noiseEvery = static_cast<uint32_t>(n);
-        } else if (flag("--hangup-after")) {
-            ok = ParseUnsigned(value, 86400, &n);
-            o.hangupMs = static_cast<int64_t>(n) * 1000;
-        } else if (flag("--seed")) {
-            ok = ParseUnsigned(value, 0xFFFFFFFFu, &n);
-            o.seed = static_cast<uint32_t>(n);
-            o.seedGiven = true;
-        } else {
-            std::snprintf(error, capacity, "%s: unknown option", name);
-            return false;
-        }
-        if (!ok) {
-            std::snprintf(error, capacity, "%s: bad value '%s'", name, value);
-            return false;
-        }
-    }
-    return true;
-}
+    std::vector<std::string> statuses;
 
-void PrintUsage(FILE* to)
-{
-    std::fputs(
-        "usage: quorvane-device [options]\n"
-        "Serves the Quorvane device protocol on a new pseudo-terminal (its path is the\n"
-        "first line on stdout) or on a serial device, and traces every frame on stderr.\n"
-        "\n"
-        "  --port PATH                serve an existing serial device (115200 8N1 raw)\n"
-        "  --link PATH                also create the symlink PATH -> the pty's slave\n"
-        "  --dhcp on|off  --ip A.B.C.D  --mask A.B.C.D  --gateway A.B.C.D\n"
-        "  --password TEXT            initial administrator password (at most 99 bytes)\n"
-        "  --frames-log FILE          one line per frame: \"<ms> RX|RX?|TX|TXC <hex>\"\n"
-        "  --quiet                    no trace on stderr\n"
-        "faults:\n"
-        "  --silent                   answer nothing\n"
-        "  --only-netconfig           answer only GetNetConfig (0x01)\n"
-        "  --ignore-changes           answer 0x03 and 0x0B with success but change nothing\n"
-        "  --heartbeat-stop-after SEC stop answering heartbeats after SEC s (0: never answer)\n"
-        "  --status CODE=N            reply to request CODE (7, 0x07 or all) with status N\n"
-        "  --delay MS                 delay every reply\n"
-        "  --corrupt-every N          flip a checksum bit of every Nth reply\n"
-        "  --noise                    random noise bytes before replies\n"
-        "  --noise-every N            noise before every Nth reply only\n"
-        "  --fragment                 send each reply in small random pieces\n"
-        "  --hangup-after SEC         close the line after SEC s and exit\n"
-        "  --seed N                   seed for the random choices\n",
-        to);
+    CLI::App app{"Serves the Quorvane device protocol on a new pseudo-terminal (its path is the\n"
+                 "first line on stdout) or on a serial device, and traces every frame on stderr.",
+                 "quorvane-device"};
+    app.set_help_flag("-h,--help", "print this help and exit");
+    app.footer(Footer);
+    app.get_formatter()->column_width(30);
+    // As before CLI11: an option given twice takes its last value.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+
+    app.add_option("--port", o.port, "serve an existing serial device (115200 8N1 raw)")->type_name("PATH");
+    app.add_option("--link", o.link, "also create the symlink PATH -> the pty's slave")->type_name("PATH");
+    app.add_option_function<std::string>("--dhcp", [&o](const std::string& v) { o.state.dhcp = v == "on"; },
+                                         "DHCP (default off)")
+        ->type_name("on|off")
+        ->check(Check([](const std::string& v) { return v == "on" || v == "off"; }, "is not on or off"));
+    AddAddress(app, "--ip", o.state.ipAddress, "IP address (default 192.168.1.10)");
+    AddAddress(app, "--mask", o.state.subnetMask, "subnet mask (default 255.255.255.0)");
+    AddAddress(app, "--gateway", o.state.gateway, "gateway (default 192.168.1.1)");
+    app.add_option_function<std::string>("--password", [&o](const std::string& v) { SetPassword(o.state, v.c_str()); },
+                                         "password (default \"admin\"; at most 99 bytes)")
+        ->type_name("TEXT")
+        ->check(Check(IsPassword, "is longer than 99 bytes"));
+    app.add_option("--frames-log", o.framesLog, "one line per frame, flushed at once (see below)")->type_name("FILE");
+    app.add_flag("--wall-clock", o.wallClock, "frames-log times from 1970, not from the start");
+    app.add_flag("--quiet", o.quiet, "no trace on stderr");
+
+    app.option_defaults()->group("Fault modes");
+    app.add_flag("--silent", o.faults.silent, "answer nothing");
+    app.add_flag("--only-netconfig", o.faults.onlyNetConfig, "answer only GetNetConfig (0x01)");
+    app.add_flag("--ignore-changes", o.faults.ignoreChanges, "answer 0x03 and 0x0B with success, change nothing");
+    app.add_option_function<uint32_t>("--heartbeat-stop-after",
+                                      [&o](const uint32_t& s) { o.faults.heartbeatStopMs = int64_t{s} * 1000; },
+                                      "stop answering heartbeats after SEC s (0: never)")
+        ->type_name("SEC")->check(Between(0, 86400));
+    app.add_option("--status", statuses, "reply to request CODE (7, 0x07, all) with status N")
+        ->option_text("CODE=N")
+        ->allow_extra_args(false)   // one CODE=N per --status, as before
+        ->check(Check(IsStatus, "is not CODE=N (CODE 0x07, 7 or all; N 0-255)"));
+    app.add_option("--delay", o.delayMs, "delay every reply")->type_name("MS")->check(Between(0, 60000));
+    app.add_option("--corrupt-every", o.corruptEvery, "flip a checksum bit of every Nth reply")
+        ->type_name("N")->check(Between(1, 1000000));
+    app.add_flag("--noise", o.noise, "1-8 random bytes (never 0x55) before each reply");
+    app.add_option_function<uint32_t>("--noise-every", [&o](const uint32_t& n) { o.noise = true; o.noiseEvery = n; },
+                                      "the same noise before every Nth reply only")
+        ->type_name("N")->check(Between(1, 1000000));
+    app.add_flag("--fragment", o.fragment, "each reply in pieces of 1-7 bytes, 1-3 ms apart");
+    app.add_option_function<uint32_t>("--hangup-after", [&o](const uint32_t& s) { o.hangupMs = int64_t{s} * 1000; },
+                                      "close the line after SEC s and exit")
+        ->type_name("SEC")->check(Between(0, 86400));
+    app.add_option_function<uint32_t>("--seed", [&o](const uint32_t& n) { o.seed = n; o.seedGiven = true; },
+                                      "seed for the random choices (default: the clock)")
+        ->type_name("N");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        o.help = true;
+        message = app.help();
+        return true;
+    } catch (const CLI::ParseError& e) {
+        message = e.what();
+        return false;
+    }
+    for (const std::string& s : statuses)
+        ApplyStatus(s, o.faults);
+    return true;
 }

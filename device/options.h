@@ -1,17 +1,17 @@
 // The command line of quorvane-device.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <string>
 
 #include "device/answer.h"
 #include "device/device_state.h"
 
 struct DeviceOptions {
-    const char* port;        // serve this serial device instead of a new pty
-    const char* link;        // symlink to the pty's slave, removed on exit
-    const char* framesLog;   // machine-readable frame log
+    std::string port;        // serve this serial device instead of a new pty ("": a new pty)
+    std::string link;        // symlink to the pty's slave, removed on exit ("": none)
+    std::string framesLog;   // machine-readable frame log ("": none)
+    bool wallClock;          // frames log times from 1970 instead of from the start
     DeviceState state;
     AnswerFaults faults;
     uint32_t delayMs;
@@ -26,8 +26,7 @@ struct DeviceOptions {
     bool help;
 };
 
-// False with a message in `error` when the command line cannot be used.
-bool ParseOptions(int argc, const char* const* argv, DeviceOptions& out, char* error,
-                  size_t capacity);
-
-void PrintUsage(FILE* to);
+// Reads the command line into `out`. False when it cannot be used, with the
+// reason in `message`. With --help it is true, `out.help` is set and
+// `message` holds the help text.
+bool ParseOptions(int argc, const char* const* argv, DeviceOptions& out, std::string& message);

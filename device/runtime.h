@@ -28,7 +28,8 @@ int64_t ElapsedMs(const Runtime& rt);
 // One trace line on stderr: time, a tag (RX, RX?, RX!, TX, --) and the text.
 void Trace(Runtime& rt, const char* tag, const char* text);
 
-// One frames-log line: "<ms> TAG <hex>".
+// One frames-log line: "<ms> TAG <hex>", <ms> from the start or, with
+// --wall-clock, from 1970.
 void LogFrame(Runtime& rt, const char* tag, const uint8_t* bytes, uint32_t count);
 
 // A ReplySink: sends one reply frame with the configured transmit faults

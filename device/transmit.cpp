@@ -90,11 +90,16 @@ void Trace(Runtime& rt, const char* tag, const char* text)
         std::fprintf(stderr, "%s  %-3s  %s\n", clock, tag, text);
 }
 
+// The wall clock lets another program's log, written on the same machine
+// (quorvane-driver.exe under Wine reads the same clock through
+// GetSystemTimeAsFileTime), be set beside this one; the elapsed time is what
+// a reader of one log alone wants.
 void LogFrame(Runtime& rt, const char* tag, const uint8_t* bytes, uint32_t count)
 {
     if (rt.framesLog == nullptr)
         return;
-    std::fprintf(rt.framesLog, "%lld %s", static_cast<long long>(ElapsedMs(rt)), tag);
+    const int64_t ms = rt.options.wallClock ? WallClockMilliseconds() : ElapsedMs(rt);
+    std::fprintf(rt.framesLog, "%lld %s", static_cast<long long>(ms), tag);
     for (uint32_t i = 0; i < count; ++i)
         std::fprintf(rt.framesLog, " %02X", bytes[i]);
     std::fputc('\n', rt.framesLog);

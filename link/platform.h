@@ -22,6 +22,11 @@ void SleepMilliseconds(uint32_t ms);
 // No allocation: a receiving thread may call it for a trace.
 void FormatWallClock(char* out, size_t capacity);
 
+// Milliseconds of the wall clock since 1970: for logs that two programs on
+// one machine write and that must line up (a Win32 program under Wine reads
+// the same clock).
+int64_t WallClockMilliseconds();
+
 constexpr uint32_t WaitForever = 0xFFFFFFFFu;
 
 struct Lock {

@@ -59,6 +59,13 @@ void FormatWallClock(char* out, size_t capacity)
                   static_cast<long>(now.tv_usec / 1000));
 }
 
+int64_t WallClockMilliseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
 bool MakeLock(Lock& lock, int32_t* osError)
 {
     const int error = pthread_mutex_init(AsMutex(lock), nullptr);

@@ -49,6 +49,15 @@ void FormatWallClock(char* out, size_t capacity)
     std::snprintf(out, capacity, "%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
 }
 
+// FILETIME counts 100 ns from 1601; 11644473600 s lie between 1601 and 1970.
+int64_t WallClockMilliseconds()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const int64_t ticks = static_cast<int64_t>(uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime);
+    return ticks / 10000 - 11644473600000LL;
+}
+
 // InitializeCriticalSection cannot fail on any Windows since Vista.
 bool MakeLock(Lock& lock, int32_t* osError)
 {

@@ -5,7 +5,10 @@
 # quorvane-driver.exe works the program the whole time (commands, settings
 # written and read back, the port closed and opened again) and judges it; in
 # the middle the device is stopped for 15 s, so the link drops once and must
-# come back. The program's processor time is read from /proc on this side.
+# come back. Every link loss the driver saw is then judged against the
+# device's frame log by tools/soak_judge.py: a loss the device's faults do not
+# explain fails the soak. The program's processor time is read from /proc on
+# this side. The judge's inputs stay in build/soak for a second look.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -14,17 +17,23 @@ SECONDS_TOTAL=${SOAK_SECONDS:-600}
 DROP_AT=$((SECONDS_TOTAL / 2 + 30))
 DROP_FOR=15
 PREFIX=$BUILD/wine-soak
+KEEP=$BUILD/soak
 
 # shellcheck source=wine/lib.sh
 source "$ROOT/tools/wine/lib.sh"
 
 work=$(mktemp -d /tmp/qv-soak.XXXXXX)
 qv_on_exit "rm -rf '$work'"
+mkdir -p "$KEEP"
+rm -f "$KEEP/frames.log" "$KEEP/losses" "$KEEP/stops"
+qv_on_exit "cp -f '$work/frames.log' '$work/losses' '$work/stops' '$KEEP/' 2>/dev/null"
 # The programs as built now: a rebuild during a long soak does not touch them.
 cp "$BUILD/native/quorvane-device" "$BUILD/win64/quorvane.exe" "$BUILD/win64/quorvane-driver.exe" "$work/"
 
+# The frame log on the wall clock, the driver's clock for its link losses.
 "$work/quorvane-device" --link "$work/com3" --quiet --noise-every 9 --fragment --delay 20 \
-  --corrupt-every 13 --ip 192.168.5.20 --password soak </dev/null >"$work/device.out" 2>&1 &
+  --corrupt-every 13 --ip 192.168.5.20 --password soak --frames-log "$work/frames.log" --wall-clock \
+  </dev/null >"$work/device.out" 2>&1 &
 device=$!
 qv_on_exit "kill -CONT $device 2>/dev/null; kill $device 2>/dev/null; wait $device 2>/dev/null"
 qv_wait_for "$work/com3" 10 || { echo "soak: the device made no pty" >&2; exit 1; }
@@ -46,7 +55,9 @@ fds() { ls "/proc/$1/fd" 2>/dev/null | wc -l; }
 percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", 100 * t / hz / s }'; }
 
 # The driver leaves the first 45 s quiet (port open, heartbeats only), then
-# works; memory and descriptors are judged after a warm-up.
+# works; memory and descriptors are judged after a warm-up. The stop of the
+# device is noted on the wall clock for the judge: heartbeats due while the
+# device was stopped went unanswered by its doing.
 (
   qv_wait_for "$work/started" 300 || exit 0
   sleep 10
@@ -62,7 +73,9 @@ percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "
   while kill -0 "$pid" 2>/dev/null; do
     now=$(( $(date +%s) - s0 + warm ))
     if [ "$stopped" -eq 0 ] && [ "$now" -ge "$DROP_AT" ]; then
+      echo "$(date +%s%3N) stopped" >>"$work/stops"
       kill -STOP "$device"; sleep "$DROP_FOR"; kill -CONT "$device"; stopped=1
+      echo "$(date +%s%3N) continued" >>"$work/stops"
     fi
     [ "$now" -ge $((SECONDS_TOTAL - 5)) ] && break
     r=$(rss_kib "$pid") f=$(fds "$pid")
@@ -83,8 +96,9 @@ qv_on_exit "kill $watcher 2>/dev/null; wait $watcher 2>/dev/null"
 code=0
 bash "$ROOT/tools/wine/wine-run.sh" --prefix "$PREFIX" --com "3=$work/com3" --display \
   --timeout "$((SECONDS_TOTAL + 300))" -- "$work/quorvane-driver.exe" soak \
-  "$(winepath_of "$work/quorvane.exe")" "$SECONDS_TOTAL" "$DROP_AT" "$DROP_FOR" \
-  "$(winepath_of "$work/started")" || code=$?
+  "$(winepath_of "$work/quorvane.exe")" "$SECONDS_TOTAL" "$DROP_FOR" \
+  "$(winepath_of "$work/started")" "$(winepath_of "$work/losses")" || code=$?
 wait "$watcher" || code=1
 kill -0 "$device" 2>/dev/null || { echo "soak: the device died" >&2; code=1; }
+python3 "$ROOT/tools/soak_judge.py" "$work/losses" "$work/frames.log" "$work/stops" || code=1
 exit "$code"

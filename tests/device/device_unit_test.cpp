@@ -210,15 +210,25 @@ TEST(DeviceTrace, FramesAreDecoded)
 
 TEST(DeviceOptions, CommandLine)
 {
-    auto parse = [](std::vector<const char*> args, DeviceOptions& o) {
+    std::string message;
+    auto parse = [&message](std::vector<const char*> args, DeviceOptions& o) {
         args.insert(args.begin(), "quorvane-device");
-        char error[256];
-        return ParseOptions(static_cast<int>(args.size()), args.data(), o, error, sizeof error);
+        return ParseOptions(static_cast<int>(args.size()), args.data(), o, message);
     };
     DeviceOptions o{};
+    ASSERT_TRUE(parse({}, o));
+    EXPECT_FALSE(o.noise || o.fragment || o.quiet || o.seedGiven || o.help || o.wallClock || o.state.dhcp);
+    EXPECT_EQ(o.state.gateway, 0xC0A80101u);
+    EXPECT_STREQ(o.state.password, "admin");
+    EXPECT_EQ(o.faults.heartbeatStopMs, -1);
+    EXPECT_EQ(o.hangupMs, -1);
+    EXPECT_EQ(o.noiseEvery, 1u);
+    EXPECT_EQ(o.delayMs + o.corruptEvery, 0u);
+    EXPECT_TRUE(o.port.empty() && o.link.empty() && o.framesLog.empty());
+
     ASSERT_TRUE(parse({"--dhcp", "on", "--ip", "10.0.0.2", "--password", "pw", "--status", "0x07=2", "--status",
                        "11=4", "--heartbeat-stop-after", "3", "--delay", "250", "--corrupt-every", "5", "--noise",
-                       "--fragment", "--hangup-after", "9", "--seed", "42", "--quiet"}, o));
+                       "--fragment", "--hangup-after", "9", "--seed", "42", "--quiet"}, o)) << message;
     EXPECT_TRUE(o.state.dhcp && o.noise && o.fragment && o.quiet && o.seedGiven);
     EXPECT_EQ(o.state.ipAddress, 0x0A000002u);
     EXPECT_STREQ(o.state.password, "pw");
@@ -228,14 +238,33 @@ TEST(DeviceOptions, CommandLine)
     EXPECT_EQ(o.faults.heartbeatStopMs, 3000);
     EXPECT_EQ(o.delayMs + o.corruptEvery + o.seed, 250u + 5u + 42u);
     EXPECT_EQ(o.hangupMs, 9000);
-    ASSERT_TRUE(parse({"--status", "all=1"}, o));
+    // Statuses apply in order; a value given twice counts last; --noise-every implies --noise.
+    ASSERT_TRUE(parse({"--status", "all=1", "--status", "7=0", "--mask", "255.0.0.0", "--mask", "255.255.0.0",
+                       "--noise-every", "9", "--dhcp", "off", "--port", "/dev/ttyS1", "--link", "L", "--frames-log",
+                       "F", "--wall-clock", "--seed", "0xFFFFFFFF"}, o)) << message;
     EXPECT_EQ(o.faults.status[0x0B], 1);
+    EXPECT_EQ(o.faults.status[7], 0);
+    EXPECT_EQ(o.state.subnetMask, 0xFFFF0000u);
+    EXPECT_TRUE(o.noise && o.wallClock && !o.state.dhcp);
+    EXPECT_EQ(o.noiseEvery, 9u);
+    EXPECT_EQ(o.seed, 0xFFFFFFFFu);
+    EXPECT_EQ(o.port + o.link + o.framesLog, "/dev/ttyS1LF");
     const std::string p99(99, 'p'), p100(100, 'p');
-    ASSERT_TRUE(parse({"--ip", "255.254.1.10", "--password", p99.c_str()}, o));
+    ASSERT_TRUE(parse({"--ip", "255.254.1.10", "--password", p99.c_str(), "--heartbeat-stop-after", "0"}, o));
     EXPECT_EQ(o.state.ipAddress, 0xFFFE010Au);
+    EXPECT_EQ(o.state.password, p99);
+    EXPECT_EQ(o.faults.heartbeatStopMs, 0);
     for (auto bad : {std::vector<const char*>{"--ip", "256.1.1.1"}, {"--ip", "1.2.3"}, {"--ip", "1.2.3.4.5"},
                      {"--ip", "1..2.3"}, {"--ip", "0001.2.3.4"}, {"--ip", "1.2.3.4 "}, {"--password", p100.c_str()},
-                     {"--dhcp", "maybe"}, {"--status", "7"},
-                     {"--status", "7=256"}, {"--corrupt-every", "0"}, {"--delay", "-5"}, {"--bogus"}, {"--port"}})
-        EXPECT_FALSE(parse(bad, o)) << bad[0];
+                     {"--dhcp", "maybe"}, {"--status", "7"}, {"--status", "7=256"}, {"--status", "256=1"},
+                     {"--status", "7=1", "8=1"}, {"--status", "x=1"}, {"--status", "all=-1"}, {"--corrupt-every", "0"},
+                     {"--noise-every", "0"},
+                     {"--delay", "-5"}, {"--delay", "60001"}, {"--hangup-after", "86401"},
+                     {"--heartbeat-stop-after", "86401"}, {"--seed", "4294967296"}, {"--bogus"}, {"--port"},
+                     {"stray"}})
+        EXPECT_FALSE(parse(bad, o)) << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
+    ASSERT_TRUE(parse({"--delay", "5", "--help"}, o));
+    EXPECT_TRUE(o.help);
+    for (const char* shown : {"--heartbeat-stop-after SEC", "--status CODE=N", "TXN <hex>", "at most 99 bytes"})
+        EXPECT_NE(message.find(shown), std::string::npos) << shown;
 }

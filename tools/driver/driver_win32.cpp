@@ -5,14 +5,15 @@
 //   quorvane-driver.exe demo QUORVANE.EXE SHOT.BMP
 //       open the port, wait for the settings and the password, run ifconfig,
 //       save a picture of the dialog, close the program.
-//   quorvane-driver.exe soak QUORVANE.EXE SECONDS DROP_AT DROP_FOR MARKER
+//   quorvane-driver.exe soak QUORVANE.EXE SECONDS DROP_FOR MARKER LOSSES
 //       commands, settings written and read back, the port closed and opened
 //       again, for SECONDS; the first 45 s after the opening are left quiet.
-//       MARKER is written once the program runs, and the device is stopped
-//       from outside DROP_AT seconds later for DROP_FOR seconds, where a lost
-//       link is expected. Prints a summary and
-//       exits 1 on a crash, a hang, a lost link while the device answers,
-//       wrong output, or growth of memory or handles after warm-up.
+//       MARKER is written once the program runs; the device is stopped from
+//       outside once for DROP_FOR seconds, so the link must drop and come
+//       back. Every link loss is written to LOSSES ("<wall-clock ms> <s>" a
+//       line) for make soak to judge against the device's frame log. Prints
+//       a summary and exits 1 on a crash, a hang, wrong output, or growth of
+//       memory or handles after warm-up.
 //
 // Everything goes through window messages to the other process: clicks are
 // posted (a click may open a modal box, and a sent message would then wait
@@ -24,6 +25,8 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +34,7 @@
 #include <vector>
 
 #include "gui/resource.h"
+#include "link/platform.h"
 #include "wire/gbk_text.h"
 #include "gui/texts.h"
 
@@ -39,6 +43,27 @@ namespace {
 PROCESS_INFORMATION program{};
 HWND dialog = nullptr;
 unsigned failures = 0;
+
+// The soak's rounds would notice a lost link only between their steps,
+// seconds late at times, and the judge needs its moment to a fraction of a
+// tick. So a thread of its own reads the status line and the port button ten
+// times a second. The status leaves "connected" at the very tick the link is
+// lost, unless the driver closes the port itself; the port button follows
+// only once the port is closed, which takes Wine about two seconds. A
+// release after the no-answer message (neither first reply came within three
+// ticks of an opening; AnswerBoxes notes it here) is counted apart.
+struct PortWatch {
+    std::atomic<bool> running{true};
+    std::atomic<bool> driverCloses{false};   // set before the driver's own close, cleared once open again
+    std::atomic<bool> seenOpen{false};       // the port button and the status
+    std::atomic<bool> seenConnected{false};  // as the thread last saw them
+    std::atomic<ULONGLONG> openedAt{0};
+    std::atomic<bool> noAnswerShown{false};  // since the last opening
+    std::atomic<unsigned> firstContactReleases{0};
+    ULONGLONG soakStart = 0;
+    // Wall-clock ms and seconds into the soak; read once the thread has ended.
+    std::vector<std::pair<int64_t, int>> losses;
+} watch;
 
 void Fail(const char* what, const std::string& detail = "")
 {
@@ -95,14 +120,16 @@ std::vector<std::string> AnswerBoxes()
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&found));
-    std::vector<std::string> texts;
+    std::vector<std::string> said;
     for (HWND box : found.boxes) {
         wchar_t text[256] = {};
         GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 256);
-        texts.push_back(Gbk(text));
+        said.push_back(Gbk(text));
+        if (said.back() == texts::NoAnswer)
+            watch.noAnswerShown = true;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
-    return texts;
+    return said;
 }
 
 // Waits up to `ms` for `done`, answering message boxes meanwhile.
@@ -250,8 +277,40 @@ Usage Sample()
 bool CommandsEnabled() { return IsWindowEnabled(Item(IDC_EXECUTE)) != FALSE; }
 
 constexpr int IdleSeconds = 45;
+// Right after an opening both first replies may have been lost to noise or
+// corruption; the no-answer message and the release are then right.
+constexpr ULONGLONG JustOpenedMs = 6000;
 
-int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* marker)
+DWORD WINAPI WatchPort(void*)
+{
+    bool wasOpen = false, wasConnected = false;
+    while (watch.running) {
+        // GetWindowText of another process's window sends it no message: the
+        // text is kept for it by the system (by wineserver under Wine), so
+        // the watching never wakes the utility nor skews its processor time.
+        wchar_t button[64] = {}, status[64] = {};
+        if (GetWindowTextW(Item(IDC_PORT_TOGGLE), button, 64) > 0 && GetWindowTextW(Item(IDC_STATUS), status, 64) > 0) {
+            const bool open = Gbk(button) == texts::ClosePort;
+            const bool connected = Gbk(status) == texts::Connected;
+            watch.seenOpen = open;
+            watch.seenConnected = connected;
+            if (wasConnected && !connected && !watch.driverCloses) {
+                const int at = static_cast<int>((Now() - watch.soakStart) / 1000);
+                watch.losses.emplace_back(WallClockMilliseconds(), at);
+                std::printf("soak: link lost at %d s\n", at);
+                std::fflush(stdout);
+            }
+            if (wasOpen && !open && !watch.driverCloses && watch.noAnswerShown.exchange(false))
+                ++watch.firstContactReleases;
+            wasOpen = open;
+            wasConnected = connected;
+        }
+        Sleep(100);
+    }
+    return 0;
+}
+
+int Soak(const char* exe, int seconds, int dropFor, const char* marker, const char* lossesPath)
 {
     if (!StartProgram(exe))
         return 2;
@@ -259,13 +318,7 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
     if (FILE* f = std::fopen(marker, "w"))
         std::fclose(f);
     auto elapsed = [&] { return static_cast<int>((Now() - start) / 1000); };
-    // A lost link is expected from the device's stop until it has answered
-    // again: the ten-tick countdown, reopenings, and some slack.
-    auto dropExpected = [&] { return elapsed() >= dropAt - 2 && elapsed() <= dropAt + dropFor + 20; };
-    ULONGLONG openedAt = 0;
-    // Right after an opening both first replies may have been lost to noise
-    // or corruption; the no-answer message and the release are then right.
-    auto justOpened = [&] { return Now() - openedAt < 6000; };
+    auto justOpened = [] { return Now() - watch.openedAt < JustOpenedMs; };
     // A posted click is handled later: wait for the port to be open before
     // judging it, or the next round would click again and close it.
     auto open = [&] {
@@ -273,15 +326,29 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
             Click(IDC_PORT_TOGGLE);
             WaitFor([] { return PortOpen(); }, 3000);
         }
-        openedAt = Now();
+        watch.openedAt = Now();
+        watch.noAnswerShown = false;
+        watch.driverCloses = false;
         WaitFor([] { return CommandsEnabled() || !PortOpen(); }, 6000);
     };
+    // Once the watcher has seen the status leave "connected", the next
+    // opening may clear driverCloses: a close and open quicker than its
+    // look would otherwise show it a drop of the status after the opening.
+    auto close = [](std::vector<std::string>* boxes) {
+        watch.driverCloses = true;
+        Click(IDC_PORT_TOGGLE);
+        const bool closed = WaitFor([] { return !PortOpen(); }, 3000, boxes);
+        WaitFor([] { return !watch.seenConnected; }, 1000, boxes);
+        return closed;
+    };
+    watch.soakStart = start;
+    HANDLE watcher = CreateThread(nullptr, 0, WatchPort, nullptr, 0, nullptr);
     const int warmUp = IdleSeconds + (seconds / 10 > 60 ? 60 : seconds / 10);
     Usage base{}, worst{};
     bool based = false;
     unsigned cycles = 0, commands = 0, linesChecked = 0, linesMissing = 0, reopens = 0, retries = 0,
              settings = 0, verified = 0, drops = 0, notices = 0, noAnswer = 0;
-    bool linkWasDown = false;
+    bool linkWasDown = false, reopenDue = false;
 
     open();
     // A quiet spell first, with the port open and only heartbeats on the
@@ -296,9 +363,9 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
         }
         std::vector<std::string> boxes = AnswerBoxes();
         if (!PortOpen()) {
-            // The utility released the port itself: the link was lost.
-            if (!dropExpected() && !justOpened())
-                Fail("link lost while the device answers", "at " + std::to_string(elapsed()) + " s");
+            // The utility released the port itself. Opened again before the
+            // watcher has seen it closed, a release could go unnoted.
+            WaitFor([] { return !watch.seenOpen; }, 1000);
             linkWasDown = true;
             open();
             continue;
@@ -307,8 +374,7 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
             // The password reply of the opening was lost: as a technician
             // would, close and open again.
             ++retries;
-            Click(IDC_PORT_TOGGLE);
-            WaitFor([] { return !PortOpen(); }, 3000, &boxes);
+            close(&boxes);
             open();
             continue;
         }
@@ -355,9 +421,14 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
                 }
             }
         }
-        if (cycles % 12 == 0) {
-            Click(IDC_PORT_TOGGLE);
-            if (!WaitFor([] { return !PortOpen(); }, 3000, &boxes))
+        // The planned close and open waits for a round whose command was
+        // answered: while replies are missing the link may be on its way
+        // down, and an opening would restart the countdown and hide the
+        // loss from the judge (the stop of the device among them).
+        reopenDue = reopenDue || cycles % 12 == 0;
+        if (reopenDue && lines.size() >= 2) {
+            reopenDue = false;
+            if (!close(&boxes))
                 Fail("closing the port");
             open();
             ++reopens;
@@ -365,7 +436,7 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
         for (const std::string& t : boxes) {
             if (t == texts::NetConfigApplied)
                 ++notices;
-            else if (t == texts::NoAnswer && (justOpened() || dropExpected()))
+            else if (t == texts::NoAnswer && justOpened())
                 ++noAnswer;
             else
                 Fail("unexpected message box", t);
@@ -386,13 +457,26 @@ int Soak(const char* exe, int seconds, int dropAt, int dropFor, const char* mark
     }
     if (!Alive())
         Fail("quorvane.exe ended by itself");
+    watch.driverCloses = true;
+    watch.running = false;
+    WaitForSingleObject(watcher, 5000);
+    // Judged by make soak against the device's frame log, not here: whether
+    // a loss was the device's doing only its log can tell.
+    FILE* losses = std::fopen(lossesPath, "w");
+    if (losses == nullptr) {
+        Fail("cannot write the link losses to", lossesPath);
+    } else {
+        for (const auto& loss : watch.losses)
+            std::fprintf(losses, "%lld %d\n", static_cast<long long>(loss.first), loss.second);
+        std::fclose(losses);
+    }
     const Usage end = Sample();
     std::printf("soak: %d s, %u cycles, %u commands, %u output lines checked, %u answers lost whole, "
                 "%u settings written (%u read back by ifconfig, %u notices), %u reopenings, "
-                "%u openings repeated for a lost password reply, %u no-answer messages after an opening, "
-                "%u link drops recovered\n",
+                "%u openings repeated for a lost password reply, %u no-answer messages after an opening "
+                "(%u releases), %zu link losses (%u recovered)\n",
                 elapsed(), cycles, commands, linesChecked, linesMissing, settings, verified, notices, reopens,
-                retries, noAnswer, drops);
+                retries, noAnswer, watch.firstContactReleases.load(), watch.losses.size(), drops);
     std::printf("soak: after warm-up (%d s) -> end: private memory %.1f -> %.1f MiB (most %.1f), "
                 "handles %lu -> %lu (most %lu), GDI %lu -> %lu, USER %lu -> %lu\n",
                 warmUp, base.privateBytes / 1048576.0, end.privateBytes / 1048576.0,
@@ -418,8 +502,8 @@ int main(int argc, char** argv)
     if (argc == 4 && std::strcmp(argv[1], "demo") == 0)
         return Demo(argv[2], argv[3]);
     if (argc == 7 && std::strcmp(argv[1], "soak") == 0)
-        return Soak(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), argv[6]);
+        return Soak(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5], argv[6]);
     std::fprintf(stderr, "usage: quorvane-driver demo QUORVANE.EXE SHOT.BMP\n"
-                         "       quorvane-driver soak QUORVANE.EXE SECONDS DROP_AT DROP_FOR MARKER\n");
+                         "       quorvane-driver soak QUORVANE.EXE SECONDS DROP_FOR MARKER LOSSES\n");
     return 2;
 }
