@@ -15,6 +15,8 @@ constexpr char Footer[] =
     "  <ms> TX <hex>    a reply as built\n"
     "  <ms> TXC <hex>   the same reply as sent, when its checksum was corrupted\n"
     "  <ms> TXN <hex>   noise bytes sent\n"
+    "  <ms> OPEN        a client opened the line (a new pty only)\n"
+    "  <ms> CLOSE       a client closed it\n"
     "<ms> counts from the start, or from 1970 with --wall-clock.\n"
     "\nSEC is at most 86400, MS at most 60000, N at most 1000000 (a seed 4294967295),\n"
     "a status 0-255.\n"
