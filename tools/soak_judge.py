@@ -19,8 +19,9 @@ noise sent in front of it, its checksum corrupted, sent only after the
 loss, cut off by a stop of the device, or sent right behind a noise-hit
 reply (the receiver throws away what it holds when noise comes, so the
 tail of that reply takes the next one with it, and so on while replies
-follow closely). Three heartbeats fall in nine ticks, so fewer of them,
-while the device was not stopped, leave the loss unexplained too.
+follow closely). Three heartbeats fall in nine ticks (one the device read
+late, busy with a long answer, among them), so fewer of them, while the
+device was not stopped, leave the loss unexplained too.
 """
 import sys
 import time
@@ -127,7 +128,8 @@ def judge(loss, beats, stops):
             how = "no reply sent" if beat["tx"] is None else "INTACT: should have kept the link"
         lines.append("  %s  %s" % (clock(at), how))
     for a, b in stopped:
-        lines.append("  device stopped %s to %s: heartbeats due then not answered" % (clock(a), clock(b) if b != float("inf") else "the end"))
+        until = clock(b) if b != float("inf") else "the end"
+        lines.append("  device stopped %s to %s: heartbeats due then not answered" % (clock(a), until))
     if not stopped and judged < BEATS_IN_WINDOW:
         explained = False
         lines.append("  only %d heartbeat(s) reached the running device in the last nine ticks; %d are sent"
