@@ -25,22 +25,24 @@ bool IsLiveTerminal(FILE* stream)
 
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
+// Echo goes off before the prompt shows, and without TCSAFLUSH: what is
+// typed as soon as the prompt appears must neither show nor be thrown away.
 bool ReadHiddenLine(const char* prompt, std::string& utf8)
 {
-    std::fputs(prompt, stderr);
-    std::fflush(stderr);
     termios before{};
     const bool terminal = tcgetattr(STDIN_FILENO, &before) == 0;
     termios hidden = before;
     hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     if (terminal)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+        tcsetattr(STDIN_FILENO, TCSANOW, &hidden);
+    std::fputs(prompt, stderr);
+    std::fflush(stderr);
     std::string line;
     int c = 0;
     while ((c = std::getchar()) != EOF && c != '\n')
         line += static_cast<char>(c);
     if (terminal)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &before);
+        tcsetattr(STDIN_FILENO, TCSANOW, &before);
     std::fputs("\n", stderr);
     if (c == EOF && line.empty())
         return false;

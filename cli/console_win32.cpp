@@ -77,11 +77,11 @@ bool StdinIsTerminal() { return ConsoleOf(stdin) != nullptr; }
 // whatever the console's code page.
 bool ReadHiddenLine(const char* prompt, std::string& utf8)
 {
-    PrintText(stderr, prompt);
     HANDLE console = ConsoleOf(stdin);
     DWORD mode = 0;
     GetConsoleMode(console, &mode);
     SetConsoleMode(console, (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT);
+    PrintText(stderr, prompt);
     std::wstring line;
     wchar_t c = 0;
     DWORD n = 0;

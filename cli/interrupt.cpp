@@ -30,6 +30,25 @@ void StopWakingOnInterrupt(Wakeup& wakeup)
     registry.erase(std::remove(registry.begin(), registry.end(), &wakeup), registry.end());
 }
 
+bool StartInterruptWatch(Wakeup& wakeup)
+{
+    if (!MakeWakeup(wakeup, nullptr))
+        return false;
+    if (!StartListening()) {
+        DestroyWakeup(wakeup);
+        return false;
+    }
+    WakeOnInterrupt(wakeup);
+    return true;
+}
+
+void EndInterruptWatch(Wakeup& wakeup)
+{
+    StopWakingOnInterrupt(wakeup);
+    StopListening();
+    DestroyWakeup(wakeup);
+}
+
 void NoteInterrupt()
 {
     interrupted.store(true);

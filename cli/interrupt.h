@@ -10,11 +10,13 @@
 
 #include "link/platform.h"
 
-// Starts listening for Ctrl+C and SIGTERM (Win32: Ctrl+C, Ctrl+Break and the
-// console's close). False when the listener cannot be made.
-bool StartInterruptWatch();
-// Stops listening; the listening thread is joined.
-void EndInterruptWatch();
+// Makes `wakeup` for the caller's own waits and starts listening for Ctrl+C
+// and SIGTERM (Win32: Ctrl+C, Ctrl+Break and the console's close), which
+// then signal it. False, with nothing left behind, when either cannot be
+// made.
+bool StartInterruptWatch(Wakeup& wakeup);
+// Stops listening (the listening thread is joined) and releases `wakeup`.
+void EndInterruptWatch(Wakeup& wakeup);
 
 // True once Ctrl+C was pressed.
 bool Interrupted();
@@ -23,5 +25,8 @@ bool Interrupted();
 void WakeOnInterrupt(Wakeup& wakeup);
 void StopWakingOnInterrupt(Wakeup& wakeup);
 
-// The part both platforms share: notes the press and signals the wake-ups.
+// For the platform parts: the listener itself, and what a press does (note
+// it and signal the wake-ups).
+bool StartListening();
+void StopListening();
 void NoteInterrupt();

@@ -26,7 +26,7 @@ void Listen(void*)
 
 }  // namespace
 
-bool StartInterruptWatch()
+bool StartListening()
 {
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
         return false;
@@ -44,7 +44,7 @@ bool StartInterruptWatch()
     return true;
 }
 
-void EndInterruptWatch()
+void StopListening()
 {
     if (!listener.started)
         return;

@@ -15,6 +15,6 @@ BOOL WINAPI OnControl(DWORD event)
 
 }  // namespace
 
-bool StartInterruptWatch() { return SetConsoleCtrlHandler(OnControl, TRUE) != FALSE; }
+bool StartListening() { return SetConsoleCtrlHandler(OnControl, TRUE) != FALSE; }
 
-void EndInterruptWatch() { SetConsoleCtrlHandler(OnControl, FALSE); }
+void StopListening() { SetConsoleCtrlHandler(OnControl, FALSE); }

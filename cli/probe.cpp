@@ -146,9 +146,8 @@ Outcome RunPorts(const CliOptions& o, bool probe, const std::vector<std::string>
     }
 
     Wakeup progress;
-    if (!MakeWakeup(progress, nullptr) || !StartInterruptWatch())
+    if (!StartInterruptWatch(progress))
         return Fail(out, ExitPort, "cannot start the progress and Ctrl+C wake-ups");
-    WakeOnInterrupt(progress);
     std::mutex lock;   // the records, written by the port threads, read by this one
     std::atomic<size_t> next{0};
     auto work = [&] {
@@ -202,9 +201,7 @@ Outcome RunPorts(const CliOptions& o, bool probe, const std::vector<std::string>
     }
     for (std::thread& t : threads)
         t.join();
-    StopWakingOnInterrupt(progress);
-    EndInterruptWatch();
-    DestroyWakeup(progress);
+    EndInterruptWatch(progress);
 
     out.doc["ports"] = nlohmann::json::array();
     std::vector<std::string> lines;

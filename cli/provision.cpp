@@ -118,9 +118,8 @@ Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs, 
             Note(view, ProgressLine(results[i]));
         }
     }
-    if (!MakeWakeup(run.progress, nullptr) || !StartInterruptWatch())
+    if (!StartInterruptWatch(run.progress))
         return Fail(out, ExitPort, "cannot start the progress and Ctrl+C wake-ups");
-    WakeOnInterrupt(run.progress);
 
     std::vector<std::thread> threads;
     for (int t = 0; t < jobs; ++t)
@@ -146,9 +145,7 @@ Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs, 
     }
     for (std::thread& t : threads)
         t.join();
-    StopWakingOnInterrupt(run.progress);
-    EndInterruptWatch();
-    DestroyWakeup(run.progress);
+    EndInterruptWatch(run.progress);
 
     const bool interrupted = Interrupted();
     int worst = ExitDone;

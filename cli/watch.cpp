@@ -82,9 +82,8 @@ Outcome RunWatch(const CliOptions& o)
     w.options = &o;
     const SupervisionHost host{&w, LinkUp, LinkLost, NoFirstAnswer, ReleasePort};
     Wakeup stop;
-    if (!MakeWakeup(stop, nullptr) || !StartInterruptWatch())
+    if (!StartInterruptWatch(stop))
         return Fail(out, ExitPort, "cannot start the Ctrl+C wake-up");
-    WakeOnInterrupt(stop);
     WithDevice(o, out, [&](DeviceLink& link) {
         w.link = &link;
         CloseLink(link);
@@ -108,8 +107,6 @@ Outcome RunWatch(const CliOptions& o)
         }
         out.doc["stopped"] = "interrupted";
     }, host);
-    StopWakingOnInterrupt(stop);
-    EndInterruptWatch();
-    DestroyWakeup(stop);
+    EndInterruptWatch(stop);
     return out;
 }

@@ -5,7 +5,7 @@ verification, GBK at the edges, workers). The bytes of each request are the
 client's own tests' business.
 
 usage: cli_test.py QUORVANE_CLI QUORVANE_DEVICE"""
-import json, os, pty, signal, subprocess, sys, tempfile, time, unittest, fcntl
+import json, os, pty, select, signal, subprocess, sys, tempfile, time, unittest, fcntl
 
 CLI, DEVICE = sys.argv[1], sys.argv[2]
 CN_PASSWORD = "新密码"
@@ -311,6 +311,7 @@ class Texts(unittest.TestCase):
         typed = b""
         for prompt in (b"new password", b"again"):
             while prompt not in typed:
+                self.assertTrue(select.select([fd], [], [], 10)[0], "no prompt within 10 s")
                 typed += os.read(fd, 1024)
             os.write(fd, "密码12\n".encode())
         self.assertNotIn("密码12".encode(), typed, "typed without echo")
