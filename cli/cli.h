@@ -18,6 +18,7 @@ enum ExitCode : int {
     ExitNoAnswer = 3,    // no answer within the timeout
     ExitPort = 4,        // the port cannot be opened
     ExitInterrupted = 130,   // Ctrl+C (provision, ports --probe), as a shell counts SIGINT
+    ExitInternal = 70,       // a session was left open at the end: a fault of this program
 };
 
 constexpr int DefaultTimeoutMs = 3000;

@@ -10,6 +10,7 @@
 #include "cli/cli.h"
 #include "cli/input_checks.h"
 #include "cli/text.h"
+#include "session/session.h"
 #include "wire/frame_text.h"
 
 namespace {
@@ -81,6 +82,17 @@ bool NewPassword(const std::string& argument, bool given, TextEncoding encoding,
 }
 
 }  // namespace
+
+// Every port is closed and every thread joined before the program ends; a
+// session still open here is a fault of this program, not of the device.
+int Finish(int code)
+{
+    const int left = LiveSessions();
+    if (left == 0)
+        return code;
+    PrintText(stderr, "quorvane-cli: internal error: " + std::to_string(left) + " session(s) left open\n");
+    return ExitInternal;
+}
 
 int main(int argc, char** argv)
 {
@@ -159,12 +171,12 @@ int main(int argc, char** argv)
     if (*ports) {
         const Outcome out = RunPorts(o, probe, portsNamed, excluded);
         Print(out, o);
-        return out.code;
+        return Finish(out.code);
     }
     if (*provision) {
         const Outcome out = RunProvision(o, csvPath, jobs, reportPath, encoding);
         Print(out, o);
-        return out.code;
+        return Finish(out.code);
     }
     const char* name = app.get_subcommands().front()->get_name().c_str();
     if (portsNamed.size() != 1)
@@ -207,5 +219,5 @@ int main(int argc, char** argv)
         out = RunWatch(o);
     }
     Print(out, o);
-    return out.code;
+    return Finish(out.code);
 }

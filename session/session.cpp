@@ -1,6 +1,10 @@
 #include "session/session.h"
 
+#include <atomic>
+
 namespace {
+
+std::atomic<int> liveSessions{0};
 
 void TakeBytes(void* context, const uint8_t* bytes, uint32_t count, uint32_t opening)
 {
@@ -56,6 +60,7 @@ bool StartSession(Session& s, const SessionCallbacks& callbacks, SessionError* w
         return Fail(why, "the assembler thread", error);
     }
     s.started = true;
+    liveSessions.fetch_add(1);
     return true;
 }
 
@@ -72,4 +77,7 @@ void EndSession(Session& s)
     JoinThread(s.assemblerThread);
     Release(s);
     s.started = false;
+    liveSessions.fetch_sub(1);
 }
+
+int LiveSessions() { return liveSessions.load(); }

@@ -57,3 +57,7 @@ bool StartSession(Session& session, const SessionCallbacks& callbacks, SessionEr
 
 // Closes the port, stops and joins the threads and releases everything.
 void EndSession(Session& session);
+
+// Sessions started and not yet ended, in the whole process: a program about
+// to end checks that it left none, with its port and threads, behind.
+int LiveSessions();
