@@ -204,7 +204,9 @@ def frames_of(device, code):
 
 class Provision(unittest.TestCase):
     def test_eight_ports_in_one_process_each_row_its_own_result(self):
-        good = [Device(self) for _ in range(4)]
+        # The good devices take 100 ms before each reply, so that every row's
+        # session is alive at once while /proc is sampled.
+        good = [Device(self, "--delay", "100") for _ in range(4)]
         silent, refusing, ignoring, untouched = (Device(self, "--silent"), Device(self, "--status", "3=5"),
                                                  Device(self, "--ignore-changes"), Device(self))
         rows = [f"{d.link},static,10.0.0.{n},255.255.255.0,10.0.0.1,pw{n}" for n, d in enumerate(good, 11)]

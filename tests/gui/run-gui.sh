@@ -4,6 +4,11 @@
 # second device as COM12; the dialog group has a third on COM45). A group run
 # as `locale=C.UTF-8 group ...` gets that locale instead of zh_CN.UTF-8.
 # QV_GUI_SHOTS=DIR keeps a picture of the screen at the end of each group.
+#
+# The groups run in two lanes side by side, each with its Wine prefix, its
+# wineserver and its Xvfb: most of a group's time is the dialog's own
+# periods (a second's tick, ten seconds to a lost link), not processor time,
+# so two lanes halve the run on the 2-core machines without crowding them.
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 SRC=${QV_SOURCE_DIR:-$(cd "$HERE/../.." && pwd)}
@@ -20,7 +25,6 @@ source "$SRC/tools/wine/lib.sh"
 
 work=$(mktemp -d /tmp/qv-gui.XXXXXX)
 qv_on_exit "rm -rf '$work'"
-prefix=$NATIVE/wine-gui-prefix
 
 # The program must stay self-contained: only system DLLs imported.
 if command -v x86_64-w64-mingw32-objdump >/dev/null; then
@@ -67,6 +71,7 @@ group() {   # NAME FILTER COMS(yes/no/three) [DEVICE OPTIONS...]
     com_args+=(--com "45=$work/$name-com45")
   fi
   echo "=== $name: $filter $* ${locale:-}"
+  local prefix=$NATIVE/wine-prefixes/gui-$lane
   if ! QV_FRAMES_LOG=$log QV_QUORVANE_EXE=$WIN/quorvane.exe \
        bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" ${locale:+--locale "$locale"} \
        ${QV_GUI_SHOTS:+--screenshot "$QV_GUI_SHOTS/$name.png"} --display --timeout 200 \
@@ -77,28 +82,54 @@ group() {   # NAME FILTER COMS(yes/no/three) [DEVICE OPTIONS...]
   stop_devices
 }
 
+lane_a() {
 group dialog 'Dialog.*' three --dhcp off --ip 192.168.5.20 --mask 255.255.255.0 --gateway 192.168.5.1 \
   --password Quorvane-Field-Technician-Long-Password-2017
 group dhcp-on 'DhcpOn.*' yes --dhcp on
-group silent 'Silent.*' yes --silent
-group heartbeat-ignored 'HeartbeatsIgnored.*' yes --heartbeat-stop-after 0
-group heartbeat-refused 'HeartbeatsRefused.*' yes --status 7=1
-group no-ports 'NoPorts.*' no
-cn_password=$'\xc3\xdc\xc2\xeb12'   # 密码12 in GBK
+local cn_password=$'\xc3\xdc\xc2\xeb12'   # 密码12 in GBK
 group text-zh 'Text.*' yes --password "$cn_password"
 locale=C.UTF-8 group text-c 'Text.*' yes --password "$cn_password"
+}
 
 # The test plays the device itself on COM5, the far end of the dialog's COM3.
 peer_group() {
   if [ -n "${QV_GUI_GROUPS:-}" ] && [[ ",$QV_GUI_GROUPS," != *",peer,"* ]]; then return 0; fi
   qv_make_pty_pair "$work" peer
   echo "=== peer: Peer.*"
-  if ! bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" --com "3=$QV_PTY_A" --com "5=$QV_PTY_B" \
+  if ! bash "$SRC/tools/wine/wine-run.sh" --prefix "$NATIVE/wine-prefixes/gui-$lane" --com "3=$QV_PTY_A" --com "5=$QV_PTY_B" \
        --display --timeout 200 -- "$exe" --gtest_filter='Peer.*' --gtest_color=no; then
     echo "=== peer FAILED"
     failed=1
   fi
 }
+lane_b() {
+group silent 'Silent.*' yes --silent
+group heartbeat-ignored 'HeartbeatsIgnored.*' yes --heartbeat-stop-after 0
+group heartbeat-refused 'HeartbeatsRefused.*' yes --status 7=1
+group no-ports 'NoPorts.*' no
 peer_group
 group shell 'Shell.*' no
+}
+
+# A lane is a subshell with exit hooks of its own (its devices), which it
+# runs however it ends; its lines carry its letter. The script's own hooks
+# stop a lane still running, then remove the work folder.
+start_lane() {   # LETTER
+  (
+    QV_EXIT_HOOKS=()
+    trap qv_run_exit_hooks EXIT
+    lane=$1
+    "lane_$1"
+    exit $failed
+  ) > >(sed -u "s/^/[$1] /") 2>&1 &
+  lane_pids+=("$!")
+  qv_on_exit "kill $! 2>/dev/null; wait $! 2>/dev/null"
+}
+
+declare -a lane_pids=()
+start_lane a
+start_lane b
+for pid in "${lane_pids[@]}"; do
+  wait "$pid" || failed=1
+done
 exit $failed
