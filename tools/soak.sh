@@ -41,10 +41,13 @@ qv_wait_for "$work/com3" 10 || { echo "soak: the device made no pty" >&2; exit 1
 # The Unix process of quorvane.exe in this prefix, read from /proc: its
 # processor time, its resident memory and its open descriptors (Wine keeps
 # its handles in the wineserver, where they cannot be counted from here).
+# It is the process whose first argument is quorvane.exe: the driver names
+# quorvane.exe among its own arguments and must not be taken for it.
 program_pid() {
-  local p
+  local p first
   for p in /proc/[0-9]*; do
-    grep -qa 'quorvane.exe' "$p/cmdline" 2>/dev/null || continue
+    first=$(tr '\0' '\n' <"$p/cmdline" 2>/dev/null | head -n1) || continue
+    [[ $first == *[\\/]quorvane.exe ]] || continue
     grep -qa "WINEPREFIX=$PREFIX" "$p/environ" 2>/dev/null && { basename "$p"; return 0; }
   done
   return 1
