@@ -81,8 +81,6 @@ bool NewPassword(const std::string& argument, bool given, TextEncoding encoding,
     return true;
 }
 
-}  // namespace
-
 // Every port is closed and every thread joined before the program ends; a
 // session still open here is a fault of this program, not of the device.
 int Finish(int code)
@@ -93,6 +91,8 @@ int Finish(int code)
     PrintText(stderr, "quorvane-cli: internal error: " + std::to_string(left) + " session(s) left open\n");
     return ExitInternal;
 }
+
+}  // namespace
 
 int main(int argc, char** argv)
 {

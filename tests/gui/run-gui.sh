@@ -71,7 +71,6 @@ group() {   # NAME FILTER COMS(yes/no/three) [DEVICE OPTIONS...]
     com_args+=(--com "45=$work/$name-com45")
   fi
   echo "=== $name: $filter $* ${locale:-}"
-  local prefix=$NATIVE/wine-prefixes/gui-$lane
   if ! QV_FRAMES_LOG=$log QV_QUORVANE_EXE=$WIN/quorvane.exe \
        bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" ${locale:+--locale "$locale"} \
        ${QV_GUI_SHOTS:+--screenshot "$QV_GUI_SHOTS/$name.png"} --display --timeout 200 \
@@ -96,7 +95,7 @@ peer_group() {
   if [ -n "${QV_GUI_GROUPS:-}" ] && [[ ",$QV_GUI_GROUPS," != *",peer,"* ]]; then return 0; fi
   qv_make_pty_pair "$work" peer
   echo "=== peer: Peer.*"
-  if ! bash "$SRC/tools/wine/wine-run.sh" --prefix "$NATIVE/wine-prefixes/gui-$lane" --com "3=$QV_PTY_A" --com "5=$QV_PTY_B" \
+  if ! bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" --com "3=$QV_PTY_A" --com "5=$QV_PTY_B" \
        --display --timeout 200 -- "$exe" --gtest_filter='Peer.*' --gtest_color=no; then
     echo "=== peer FAILED"
     failed=1
@@ -118,7 +117,7 @@ start_lane() {   # LETTER
   (
     QV_EXIT_HOOKS=()
     trap qv_run_exit_hooks EXIT
-    lane=$1
+    prefix=$NATIVE/wine-prefixes/gui-$1
     "lane_$1"
     exit $failed
   ) > >(sed -u "s/^/[$1] /") 2>&1 &
