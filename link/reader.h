@@ -4,8 +4,9 @@
 // one is open it waits in the port's own wait for bytes.
 //
 // Threads and ownership:
-//   staging, readEvent   the reader thread only
+//   staging, readEvent, readWaits   the reader thread only
 //   stopping             set by the owner (StopReader), read by the reader
+//   commWaits            written by the reader, read by anyone
 #pragma once
 
 #include <array>
@@ -29,6 +30,8 @@ struct Reader {
     std::atomic<bool> stopping{false};
     std::array<uint8_t, MaxReadSize> staging{};
     intptr_t readEvent = 0;   // Win32: the overlapped record's event
+    bool readWaits = false;   // Win32: the next pass lets its read wait for bytes (reader_win32.cpp)
+    std::atomic<uint32_t> commWaits{0};   // Win32: comm-event waits started (a Wine test counts them)
     bool made = false;
 };
 

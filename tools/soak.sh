@@ -25,8 +25,8 @@ source "$ROOT/tools/wine/lib.sh"
 work=$(mktemp -d /tmp/qv-soak.XXXXXX)
 qv_on_exit "rm -rf '$work'"
 mkdir -p "$KEEP"
-rm -f "$KEEP/frames.log" "$KEEP/losses" "$KEEP/stops"
-qv_on_exit "cp -f '$work/frames.log' '$work/losses' '$work/stops' '$KEEP/' 2>/dev/null"
+rm -f "$KEEP/frames.log" "$KEEP/losses" "$KEEP/stops" "$KEEP/memory.log"
+qv_on_exit "cp -f '$work/frames.log' '$work/losses' '$work/stops' '$work/memory.log' '$KEEP/' 2>/dev/null"
 # The programs as built now: a rebuild during a long soak does not touch them.
 cp "$BUILD/native/quorvane-device" "$BUILD/win64/quorvane.exe" "$BUILD/win64/quorvane-driver.exe" "$work/"
 
@@ -54,6 +54,9 @@ program_pid() {
 }
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
+# Resident memory split as the kernel keeps it: anonymous pages (heaps,
+# stacks) and pages of mapped files (the DLLs' code as it is first touched).
+memory_line() { awk '/^(VmRSS|RssAnon|RssFile|VmSize):/ {printf " %s %s", $1, $2}' "/proc/$1/status" 2>/dev/null; }
 fds() { ls "/proc/$1/fd" 2>/dev/null | wc -l; }
 percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", 100 * t / hz / s }'; }
 
@@ -72,7 +75,7 @@ percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "
   warm=$((45 + (SECONDS_TOTAL / 10 > 60 ? 60 : SECONDS_TOTAL / 10)))
   sleep $((warm - 40))
   rss0=$(rss_kib "$pid") fd0=$(fds "$pid") t0=$(cpu_ticks "$pid") s0=$(date +%s)
-  rss_most=$rss0 fd_most=$fd0 stopped=0 failed=0
+  rss_most=$rss0 fd_most=$fd0 stopped=0 failed=0 next_log=$warm
   while kill -0 "$pid" 2>/dev/null; do
     now=$(( $(date +%s) - s0 + warm ))
     if [ "$stopped" -eq 0 ] && [ "$now" -ge "$DROP_AT" ]; then
@@ -84,6 +87,11 @@ percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "
     r=$(rss_kib "$pid") f=$(fds "$pid")
     [ "$r" -gt "$rss_most" ] && rss_most=$r
     [ "$f" -gt "$fd_most" ] && fd_most=$f
+    # A line a minute, to tell steady growth from steps.
+    if [ "$now" -ge "$next_log" ]; then
+      echo "$now s:$(memory_line "$pid") fds $f" >>"$work/memory.log"
+      next_log=$((next_log + 60))
+    fi
     sleep 5
   done
   t1=$(cpu_ticks "$pid") s1=$(date +%s)
