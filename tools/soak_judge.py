@@ -10,7 +10,7 @@ written with --wall-clock; STOPS has "<ms> stopped" and "<ms> continued"
 lines for each time the soak stopped the device. All three count
 milliseconds of the same wall clock.
 
-quorvane.exe sends a heartbeat every third tick (one a second) and drops
+quorvane.exe sends a heartbeat every third tick (a tick a second) and drops
 the link on the tenth tick after the last reply it accepted (a heartbeat
 reply, or the password reply of an opening). The judge finds that reply in
 the device's log: the last intact one of the same opening (an opening starts
@@ -26,7 +26,7 @@ stopped, leave the loss unexplained, and so does a loss sooner than ten ticks
 after the reply that armed the countdown. Judged this way, by the order of
 the log and not by a window of wall-clock time, a tick that came late (the
 program busy) or a heartbeat the device read late (busy with a long answer)
-cannot make a loss look unexplained or explained.
+changes nothing in the verdict.
 """
 import sys
 import time

@@ -207,11 +207,18 @@ std::vector<std::string> RunCommand(const std::string& command, DWORD quietMs)
     SendMessageTimeoutW(Item(IDC_COMMAND), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000,
                         nullptr);
     Click(IDC_EXECUTE);
+    // Quiet counts only while the dialog answers at once. Under Xvfb, which
+    // has no window manager, Wine holds the dialog's thread for 2 s with
+    // each message box (winex11's wait_for_withdrawn_state times out); lines
+    // that came meanwhile are still on their way to the list, and the next
+    // command would clear it before they are in.
+    constexpr ULONGLONG HeldMs = 250;
     size_t seen = 0;
     ULONGLONG changed = Now();
     WaitFor([&] {
+        const ULONGLONG asked = Now();
         const size_t n = OutputLines().size();
-        if (n != seen) {
+        if (n != seen || Now() - asked > HeldMs) {
             seen = n;
             changed = Now();
         }
