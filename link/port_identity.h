@@ -1,0 +1,60 @@
+// What the system says a serial port is, beside its name: a description,
+// its maker, how it is attached, and for a USB adapter its vendor and
+// product ids, its serial number and the USB socket it sits in. Read from
+// the system's device records (Windows: SetupAPI over the Ports class;
+// Linux: sysfs), never by opening the port. Each text is empty when the
+// system does not give it.
+//
+// Fixed in size; called on a front end's own thread, never on the receive
+// path.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "link/com_ports.h"
+#include "wire/result.h"
+
+enum class Transport : uint8_t {
+    Unknown,     // the system describes no device behind the port
+    Usb,
+    Bluetooth,
+    Native,      // a UART of the machine itself (ACPI, PNP0501, serial8250)
+    Virtual,     // a device no bus stands behind (a software port)
+};
+
+constexpr size_t IdentityTextSize = 128;
+constexpr size_t UsbIdSize = 5;   // four hex digits and the terminator
+
+struct PortIdentity {
+    bool described = false;   // the system has a device record for the port
+    Transport transport = Transport::Unknown;
+    char description[IdentityTextSize] = {};    // "USB-SERIAL CH340", without " (COMn)"
+    char manufacturer[IdentityTextSize] = {};
+    char vid[UsbIdSize] = {};                   // "0403", lower-case hex
+    char pid[UsbIdSize] = {};
+    char serial[IdentityTextSize] = {};         // a real USB serial number only
+    char location[IdentityTextSize] = {};       // "1-1.2:1.0"; Windows: location paths or information
+};
+
+// "usb", "bluetooth", "native", "virtual"; null for Unknown.
+const char* TransportWord(Transport transport);
+
+// Windows: the identities of the present Ports-class devices, by COM number
+// (index 0 unused). A port the system lists without a device record keeps
+// an identity whose `described` is false.
+struct ComPortIdentities {
+    std::array<PortIdentity, HighestComPort + 1> byNumber{};
+};
+
+// Windows: fills `out` from the present devices of the Ports class, joined
+// to their COM numbers by the PortName value in each device's key. Large
+// (about 140 KB): keep it in a long-lived struct or on the heap. POSIX has
+// no COM names: `out` is left as it is.
+Result ReadComPortIdentities(ComPortIdentities& out);
+
+// Linux: the identity of tty `ttyName` ("ttyUSB0") as sysfs under
+// `sysfsRoot` tells it ("/sys" in the programs; a fake tree in the tests).
+// Windows: an identity with `described` false.
+PortIdentity ReadTtyIdentity(const char* sysfsRoot, const char* ttyName);
