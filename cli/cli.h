@@ -8,18 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/exit_codes.h"
 #include "cli/text.h"
-
-// Exit codes, also documented in --help and the README.
-enum ExitCode : int {
-    ExitDone = 0,
-    ExitRefused = 1,     // the device refused (non-zero status) or verification failed
-    ExitUsage = 2,       // bad usage or bad input; nothing was sent
-    ExitNoAnswer = 3,    // no answer within the timeout
-    ExitPort = 4,        // the port cannot be opened
-    ExitInterrupted = 130,   // Ctrl+C (provision, ports --probe), as a shell counts SIGINT
-    ExitInternal = 70,       // a session was left open at the end: a fault of this program
-};
 
 constexpr int DefaultTimeoutMs = 3000;
 // A ping answers once a second; a quiet period twice that long ends the
@@ -27,8 +17,7 @@ constexpr int DefaultTimeoutMs = 3000;
 constexpr int DefaultQuietMs = 2000;
 // provision works all rows at once up to DefaultJobs unless told otherwise;
 // every port is a session with two threads of its own.
-constexpr int DefaultJobs = 32;
-constexpr int MaxJobs = 64;
+constexpr int DefaultJobs = 32;   // at most MaxJobs (worker_pool.h)
 
 struct CliOptions {
     std::string port;
@@ -46,11 +35,8 @@ struct Outcome {
     std::vector<std::string> text; // the lines printed without --json
 };
 
-// The "result" word of a JSON document for an exit code.
-const char* ResultWord(int code);
-
 // Sets code, message and the document's "result" and "error" together.
-Outcome& Fail(Outcome& out, int code, const std::string& message);
+Outcome& SetFailure(Outcome& out, int code, const std::string& message);
 
 // The network settings a set or a provision row asks for.
 struct NetworkRequest {

@@ -75,27 +75,29 @@ bool WaitUntil(DeviceLink& link, int timeoutMs, Done done)
 
 }  // namespace
 
-bool StartLink(DeviceLink& link, const SupervisionHost& supervision, SessionError* why)
+Result StartLink(DeviceLink& link, const SupervisionHost& supervision)
 {
-    int32_t error = 0;
-    if (!MakeLock(link.lock, &error) || !MakeWakeup(link.replyArrived, &error) ||
-        !MakeWakeup(link.lineTaken, &error)) {
-        DestroyWakeup(link.replyArrived);
-        DestroyLock(link.lock);
-        *why = SessionError{"the reply wake-ups", error};
-        return false;
+    Result made = MakeLock(link.lock);
+    if (Succeeded(made))
+        made = MakeWakeup(link.replyArrived);
+    if (Succeeded(made))
+        made = MakeWakeup(link.lineTaken);
+    if (Succeeded(made)) {
+        const SessionCallbacks callbacks{ReplyHandler{&link, TakeReply}, supervision,
+                                         FrameTap{&link, TraceRequest, TraceReply}};
+        made = StartSession(link.session, callbacks);
+    } else {
+        made = Named(made, "the reply lock and wake-ups");
     }
-    const SessionCallbacks callbacks{ReplyHandler{&link, TakeReply}, supervision,
-                                     FrameTap{&link, TraceRequest, TraceReply}};
-    if (!StartSession(link.session, callbacks, why)) {
+    if (!Succeeded(made)) {
         DestroyWakeup(link.lineTaken);
         DestroyWakeup(link.replyArrived);
         DestroyLock(link.lock);
-        return false;
+        return made;
     }
     WakeOnInterrupt(link.replyArrived);
     link.made = true;
-    return true;
+    return Success;
 }
 
 void EndLink(DeviceLink& link)
@@ -114,10 +116,10 @@ void EndLink(DeviceLink& link)
     link.made = false;
 }
 
-PortOpenResult OpenLink(DeviceLink& link, const std::string& port)
+Result OpenLink(DeviceLink& link, const std::string& port)
 {
-    const PortOpenResult result = OpenPortReporting(link.session.port, DevicePathOf(port).c_str());
-    if (result.status == PortOpenStatus::Opened)
+    const Result result = OpenPort(link.session.port, DevicePathOf(port).c_str());
+    if (PortOpened(result))
         TraceNote(link.trace, ("opened " + port).c_str());
     return result;
 }

@@ -35,7 +35,7 @@ struct DeviceLink {
     Wakeup lineTaken;
     std::array<ReplySlot, RequestSlots> slots{};
     NetConfig netConfig{};
-    std::array<char, MaxPasswordReplyBytes + 1> password{};
+    std::array<char, MaxPasswordTextBytes + 1> password{};
     std::array<std::array<char, MaxReplyTextBytes + 1>, LineSlots> lines{};
     size_t firstLine = 0;
     size_t lineCount = 0;
@@ -45,12 +45,12 @@ struct DeviceLink {
 
 // Starts the link's session, with `supervision` as the host of its link
 // supervision (watch) or none; the trace, if any, must already be open.
-// False with the reason, and nothing left behind.
-bool StartLink(DeviceLink& link, const SupervisionHost& supervision, SessionError* why);
+// Fails with the reason, and nothing left behind.
+Result StartLink(DeviceLink& link, const SupervisionHost& supervision);
 void EndLink(DeviceLink& link);
 
 // Opens PORT ("COM3", a device path) in the link's session.
-PortOpenResult OpenLink(DeviceLink& link, const std::string& port);
+Result OpenLink(DeviceLink& link, const std::string& port);
 void CloseLink(DeviceLink& link);
 
 // Forgets what an earlier reply to `request` left; call before sending it.

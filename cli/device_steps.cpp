@@ -18,20 +18,7 @@ std::string Dotted(uint32_t address)
 
 }  // namespace
 
-const char* ResultWord(int code)
-{
-    switch (code) {
-    case ExitDone: return "ok";
-    case ExitRefused: return "refused";
-    case ExitUsage: return "bad_input";
-    case ExitNoAnswer: return "no_answer";
-    case ExitPort: return "port_error";
-    case ExitInterrupted: return "interrupted";
-    default: return "failed";
-    }
-}
-
-Outcome& Fail(Outcome& out, int code, const std::string& message)
+Outcome& SetFailure(Outcome& out, int code, const std::string& message)
 {
     out.code = code;
     out.message = message;
@@ -45,14 +32,16 @@ void WithDevice(const CliOptions& o, Outcome& out, const std::function<void(Devi
     out.doc["port"] = o.port;
     // A session holds its buffers in place; it is made once per port.
     auto link = std::make_unique<DeviceLink>();
-    if (!o.traceFile.empty() && !OpenTrace(link->trace, o.traceFile, o.showPassword)) {
-        Fail(out, ExitUsage, "cannot create the trace file " + o.traceFile);
-        return;
+    if (!o.traceFile.empty()) {
+        const Result traced = OpenTrace(link->trace, o.traceFile, o.showPassword);
+        if (!Succeeded(traced)) {
+            SetFailure(out, ExitUsage, "cannot create the trace file " + o.traceFile + ": " + ResultText(traced));
+            return;
+        }
     }
-    SessionError why{};
-    if (!StartLink(*link, supervision, &why)) {
-        Fail(out, ExitPort, std::string("cannot start the receiver: ") + why.what + ": " +
-                                SystemErrorText(why.osError));
+    const Result started = StartLink(*link, supervision);
+    if (!Succeeded(started)) {
+        SetFailure(out, ExitInternal, "cannot start the port's session: " + ResultText(started));
     } else {
         if (OpenDevicePort(*link, o, out))
             body(*link);
@@ -63,41 +52,40 @@ void WithDevice(const CliOptions& o, Outcome& out, const std::function<void(Devi
 
 bool OpenDevicePort(DeviceLink& link, const CliOptions& o, Outcome& out)
 {
-    const PortOpenResult opened = OpenLink(link, o.port);
-    if (opened.status != PortOpenStatus::Opened) {
-        out.doc["reason"] = OpenFailureWord(opened.status);
-        Fail(out, ExitPort, "cannot open " + o.port + ": " + OpenFailureText(opened));
+    const Result opened = OpenLink(link, o.port);
+    if (opened.status == Status::LineRefused) {
+        CloseLink(link);
+        out.doc["reason"] = OpenFailureWord(Status::Failed);
+        SetFailure(out, ExitPort, "the system refused the line settings of " + o.port + " (115200 8N1): " +
+                                      SystemErrorText(opened.osError));
         return false;
     }
-    if (opened.lineError != 0) {
-        CloseLink(link);
-        out.doc["reason"] = OpenFailureWord(PortOpenStatus::Failed);
-        Fail(out, ExitPort, "the system refused the line settings of " + o.port + " (115200 8N1): " +
-                                SystemErrorText(opened.lineError));
+    if (!Succeeded(opened)) {
+        out.doc["reason"] = OpenFailureWord(opened.status);
+        SetFailure(out, ExitPort, "cannot open " + o.port + ": " + OpenFailureText(opened));
         return false;
     }
     return true;
 }
 
-bool Written(const WriteResult& result, const CliOptions& o, Outcome& out, const char* what)
+bool Written(const Result& result, const CliOptions& o, Outcome& out, const char* what)
+{
+    if (Succeeded(result))
+        return true;
+    SetFailure(out, ExitPort, std::string(what) + ": " + WriteFailureText(result, o.port));
+    return false;
+}
+
+std::string WriteFailureText(const Result& result, const std::string& port)
 {
     switch (result.status) {
-    case WriteStatus::Written:
-        return true;
-    case WriteStatus::TimedOut:
-        Fail(out, ExitPort, std::string(what) + ": writing to " + o.port + " did not finish within " +
-                                std::to_string(WriteWaitMs) + " ms");
-        return false;
-    case WriteStatus::Failed:
-        Fail(out, ExitPort, std::string(what) + ": writing to " + o.port + " failed: " +
-                                SystemErrorText(result.osError));
-        return false;
-    case WriteStatus::NotOpen:
-    case WriteStatus::TooLong:
-        break;
+    case Status::TimedOut:
+        return "writing to " + port + " did not finish within " + std::to_string(WriteWaitMs) + " ms";
+    case Status::Failed:
+        return "writing to " + port + " failed: " + ResultText(result);
+    default:
+        return "nothing could be written to " + port + " (" + ResultText(result) + ")";
     }
-    Fail(out, ExitPort, std::string(what) + ": nothing could be written to " + o.port);
-    return false;
 }
 
 bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out, const char* what)
@@ -108,16 +96,16 @@ bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out,
         return true;
     case Answer::Refused:
         out.doc["status"] = status;
-        Fail(out, ExitRefused, std::string(what) + ": the device refused (status " +
+        SetFailure(out, ExitRefused, std::string(what) + ": the device refused (status " +
                                    std::to_string(status) + ")");
         return false;
     case Answer::Interrupted:
-        Fail(out, ExitInterrupted, std::string(what) + ": interrupted");
+        SetFailure(out, ExitInterrupted, std::string(what) + ": interrupted");
         return false;
     case Answer::None:
         break;
     }
-    Fail(out, ExitNoAnswer, std::string(what) + ": no answer within " +
+    SetFailure(out, ExitNoAnswer, std::string(what) + ": no answer within " +
                                 std::to_string(o.timeoutMs) + " ms");
     return false;
 }
@@ -125,12 +113,12 @@ bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out,
 bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r, Outcome& out)
 {
     ExpectReply(link, SetNetConfig);
-    if (!Written(SendSetNetConfig(link.session, r.dhcp, r.ipAddress, r.subnetMask, r.gateway), o, out,
+    if (!Written(SendSetNetConfig(link.session.client, r.dhcp, r.ipAddress, r.subnetMask, r.gateway), o, out,
                  "setting the network") ||
         !Await(link, SetNetConfig, o, out, "setting the network"))
         return false;
     ExpectReply(link, GetNetConfig);
-    if (!Written(SendGetNetConfig(link.session), o, out, "reading the network settings back") ||
+    if (!Written(SendGetNetConfig(link.session.client), o, out, "reading the network settings back") ||
         !Await(link, GetNetConfig, o, out, "reading the network settings back"))
         return false;
     const NetConfig back = ReceivedNetConfig(link);
@@ -143,7 +131,7 @@ bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r
                                   back.gateway == r.gateway));
     if (!same) {
         out.doc["result"] = "verify_failed";
-        Fail(out, ExitRefused, "verification failed: the device accepted \"" + asked +
+        SetFailure(out, ExitRefused, "verification failed: the device accepted \"" + asked +
                                    "\" but reports \"" + shown + "\"");
         return false;
     }
@@ -155,18 +143,18 @@ bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r
 bool ApplyPassword(DeviceLink& link, const CliOptions& o, const std::string& gbkPassword, Outcome& out)
 {
     ExpectReply(link, SetAdminPassword);
-    if (!Written(SendSetAdminPassword(link.session, gbkPassword.c_str()), o, out, "changing the password") ||
+    if (!Written(SendSetAdminPassword(link.session.client, gbkPassword.c_str()), o, out, "changing the password") ||
         !Await(link, SetAdminPassword, o, out, "changing the password"))
         return false;
     ExpectReply(link, GetAdminPassword);
-    if (!Written(SendGetAdminPassword(link.session), o, out, "reading the password back") ||
+    if (!Written(SendGetAdminPassword(link.session.client), o, out, "reading the password back") ||
         !Await(link, GetAdminPassword, o, out, "reading the password back"))
         return false;
     const bool same = ReceivedPassword(link) == gbkPassword;
     out.doc["password_verified"] = same;
     if (!same) {
         out.doc["result"] = "verify_failed";
-        Fail(out, ExitRefused, "verification failed: the device accepted the new password but "
+        SetFailure(out, ExitRefused, "verification failed: the device accepted the new password but "
                                "reads back another");
         return false;
     }

@@ -13,7 +13,7 @@
 // Starts a link to -p PORT (with the trace, if asked), runs `body` on it and
 // ends the link, whatever happened: nothing of the session is left. A port
 // that cannot be opened, or whose line settings the system refuses, is exit 4
-// with the system's reason. `supervision` is the host of the link's
+// with the system's reason; a session the system will not start, exit 70. `supervision` is the host of the link's
 // supervision (watch), or none.
 void WithDevice(const CliOptions& o, Outcome& out, const std::function<void(DeviceLink&)>& body,
                 const SupervisionHost& supervision = SupervisionHost{});
@@ -22,7 +22,9 @@ void WithDevice(const CliOptions& o, Outcome& out, const std::function<void(Devi
 bool OpenDevicePort(DeviceLink& link, const CliOptions& o, Outcome& out);
 
 // A request's write: exit 4 with the reason when it failed or did not finish.
-bool Written(const WriteResult& result, const CliOptions& o, Outcome& out, const char* what);
+bool Written(const Result& result, const CliOptions& o, Outcome& out, const char* what);
+// Why a write failed, in words.
+std::string WriteFailureText(const Result& result, const std::string& port);
 
 // Waits for the reply to `request`: exit 1 when refused, 3 when none came.
 bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out, const char* what);

@@ -28,7 +28,7 @@ std::string CheckCommandText(const std::string& utf8, std::string& gbk)
                std::to_string(MaxCommandBytes);
     case InputCheck::Good: break;
     }
-    char command[CommandBufferSize];
+    char command[SentCommandSize];
     CompleteCommand(typed.c_str(), command, sizeof command);
     gbk = command;
     return "";

@@ -5,6 +5,10 @@
 #include <mutex>
 #include <vector>
 
+// Process-wide, as the signal or console handler that feeds it is: the
+// press and the wake-ups to signal. A std::mutex, not the platform's Lock:
+// the registry must work from the program's start, before anything could
+// make a Lock at run time.
 namespace {
 
 std::atomic<bool> interrupted{false};
@@ -30,16 +34,18 @@ void StopWakingOnInterrupt(Wakeup& wakeup)
     registry.erase(std::remove(registry.begin(), registry.end(), &wakeup), registry.end());
 }
 
-bool StartInterruptWatch(Wakeup& wakeup)
+Result StartInterruptWatch(Wakeup& wakeup)
 {
-    if (!MakeWakeup(wakeup, nullptr))
-        return false;
-    if (!StartListening()) {
+    Result made = Named(MakeWakeup(wakeup), "the progress wake-up");
+    if (!Succeeded(made))
+        return made;
+    made = StartListening();
+    if (!Succeeded(made)) {
         DestroyWakeup(wakeup);
-        return false;
+        return made;
     }
     WakeOnInterrupt(wakeup);
-    return true;
+    return Success;
 }
 
 void EndInterruptWatch(Wakeup& wakeup)

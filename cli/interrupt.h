@@ -12,9 +12,9 @@
 
 // Makes `wakeup` for the caller's own waits and starts listening for Ctrl+C
 // and SIGTERM (Win32: Ctrl+C, Ctrl+Break and the console's close), which
-// then signal it. False, with nothing left behind, when either cannot be
+// then signal it. Fails, with nothing left behind, when either cannot be
 // made.
-bool StartInterruptWatch(Wakeup& wakeup);
+Result StartInterruptWatch(Wakeup& wakeup);
 // Stops listening (the listening thread is joined) and releases `wakeup`.
 void EndInterruptWatch(Wakeup& wakeup);
 
@@ -27,6 +27,6 @@ void StopWakingOnInterrupt(Wakeup& wakeup);
 
 // For the platform parts: the listener itself, and what a press does (note
 // it and signal the wake-ups).
-bool StartListening();
+Result StartListening();
 void StopListening();
 void NoteInterrupt();

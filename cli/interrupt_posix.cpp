@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
+// Globals: a signal handler reaches nothing else.
 namespace {
 
 int pipeFds[2] = {-1, -1};
@@ -26,14 +28,15 @@ void Listen(void*)
 
 }  // namespace
 
-bool StartListening()
+Result StartListening()
 {
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
-        return false;
-    if (!StartThread(listener, Listen, nullptr, nullptr)) {
+        return Failure(Status::Failed, "the Ctrl+C pipe", errno);
+    const Result started = Named(StartThread(listener, Listen, nullptr), "the Ctrl+C listener");
+    if (!Succeeded(started)) {
         close(pipeFds[0]);
         close(pipeFds[1]);
-        return false;
+        return started;
     }
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -41,7 +44,7 @@ bool StartListening()
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    return true;
+    return Success;
 }
 
 void StopListening()

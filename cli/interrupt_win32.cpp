@@ -15,6 +15,11 @@ BOOL WINAPI OnControl(DWORD event)
 
 }  // namespace
 
-bool StartListening() { return SetConsoleCtrlHandler(OnControl, TRUE) != FALSE; }
+Result StartListening()
+{
+    if (SetConsoleCtrlHandler(OnControl, TRUE) != FALSE)
+        return Success;
+    return Failure(Status::Failed, "SetConsoleCtrlHandler", static_cast<int32_t>(GetLastError()));
+}
 
 void StopListening() { SetConsoleCtrlHandler(OnControl, FALSE); }

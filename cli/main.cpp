@@ -3,26 +3,39 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <map>
 #include <cstdio>
-#include <cstdlib>
+#include <map>
 
 #include "cli/cli.h"
 #include "cli/input_checks.h"
 #include "cli/text.h"
+#include "cli/worker_pool.h"
 #include "session/session.h"
 #include "wire/frame_text.h"
 
 namespace {
 
-constexpr char ExitCodesHelp[] =
-    "\nExit codes:\n"
-    "  0  done\n"
-    "  1  the device refused (non-zero status) or verification failed\n"
-    "  2  bad usage or bad input (nothing sent)\n"
-    "  3  no answer within the timeout\n"
-    "  4  the port cannot be opened (the system's reason is shown)\n"
-    "provision exits with the highest code of its rows.\n";
+// Everything the command line names, and the commands as CLI11 holds them.
+struct CommandLine {
+    CliOptions o;
+    std::vector<std::string> portsNamed, excluded, setArgs, commandWords;
+    bool probe = false;
+    TextEncoding encoding = TextEncoding::Guess;
+    std::string newPassword, csvPath, reportPath;
+    int jobs = 0;
+    CLI::App *ports, *show, *set, *passwd, *exec, *watch, *provision;
+};
+
+std::string ExitCodesHelp()
+{
+    std::string help = "\nExit codes:\n";
+    for (const ExitCodeEntry& e : ExitCodes) {
+        std::string code = std::to_string(e.code);
+        code.resize(5, ' ');
+        help += "  " + code + e.meaning + "\n";
+    }
+    return help + "provision exits with the highest code of its rows.\n";
+}
 
 void Print(const Outcome& out, const CliOptions& o)
 {
@@ -41,49 +54,42 @@ void Print(const Outcome& out, const CliOptions& o)
         PrintText(stderr, "quorvane-cli: " + out.message + "\n");
 }
 
-int Refuse(const CliOptions& o, const char* command, const std::string& message)
+Outcome Refused(const char* command, const std::string& message)
 {
     Outcome out;
     out.doc["command"] = command;
-    Fail(out, ExitUsage, message);
-    Print(out, o);
-    return ExitUsage;
+    SetFailure(out, ExitUsage, message);
+    return out;
 }
 
 // The new password: from the argument (with a warning: it shows in the
 // process list and the shell's history), typed twice on a terminal without
-// echo, or one line from standard input.
-bool NewPassword(const std::string& argument, bool given, TextEncoding encoding, std::string& utf8,
-                 std::string& problem)
+// echo, or one line from standard input. Empty when good, else the problem.
+std::string NewPassword(const std::string& argument, bool given, TextEncoding encoding, std::string& utf8)
 {
     if (given) {
         PrintText(stderr, "quorvane-cli: a password on the command line shows in the process list and the "
                           "shell's history; leave it out to be asked for it\n");
         utf8 = argument;
-        return true;
+        return "";
     }
     if (StdinIsTerminal()) {
         std::string again;
-        if (!ReadHiddenLine("new password: ", utf8) || !ReadHiddenLine("again: ", again)) {
-            problem = "no password typed";
-            return false;
-        }
-        if (utf8 != again) {
-            problem = "the two passwords differ";
-            return false;
-        }
-        return true;
+        if (!ReadHiddenLine("new password: ", utf8) || !ReadHiddenLine("again: ", again))
+            return "no password typed";
+        return utf8 == again ? "" : "the two passwords differ";
     }
     std::vector<std::string> line{ReadStdinLine()};
+    std::string problem;
     if (!DecodeLines(line, encoding, problem))
-        return false;
+        return problem;
     utf8 = line[0];
-    return true;
+    return "";
 }
 
 // Every port is closed and every thread joined before the program ends; a
 // session still open here is a fault of this program, not of the device.
-int Finish(int code)
+int NothingLeftOpen(int code)
 {
     const int left = LiveSessions();
     if (left == 0)
@@ -92,132 +98,142 @@ int Finish(int code)
     return ExitInternal;
 }
 
+void DefineCommonOptions(CLI::App& app, CommandLine& c)
+{
+    app.set_version_flag("--version", "quorvane-cli 1.0");
+    app.footer(ExitCodesHelp());
+    app.require_subcommand(1);
+    app.option_defaults()->always_capture_default();
+    app.add_option("-p,--port", c.portsNamed, "the serial port: COM3 on Windows, a device path on Linux "
+                                              "(ports: repeatable)")
+        ->type_name("PORT");
+    app.add_flag("--json", c.o.json, "print one JSON document instead of text");
+    app.add_option("--timeout", c.o.timeoutMs, "milliseconds to wait for each answer")
+        ->check(CLI::Range(1, 600000))
+        ->type_name("MS");
+    app.add_option("--trace", c.o.traceFile, "write every frame sent and received, decoded, to FILE")
+        ->type_name("FILE");
+    app.add_flag("--show-password", c.o.showPassword, "show passwords in the output and the trace");
+}
+
+void AddEncoding(CLI::App* command, TextEncoding& encoding, const char* what)
+{
+    static const std::map<std::string, TextEncoding> encodings{{"utf-8", TextEncoding::Utf8},
+                                                               {"gbk", TextEncoding::Gbk}};
+    command->add_option("--encoding", encoding, std::string(what) + ": utf-8 or gbk (default: UTF-8 if valid, else GBK)")
+        ->transform(CLI::CheckedTransformer(encodings, CLI::ignore_case))
+        ->type_name("ENCODING");
+}
+
+void DefineDeviceCommands(CLI::App& app, CommandLine& c)
+{
+    c.show = app.add_subcommand("show", "read the network settings and the password");
+    c.set = app.add_subcommand("set", "set the network settings and verify them: set dhcp | set static IP MASK GATEWAY");
+    c.set->add_option("settings", c.setArgs, "dhcp, or static IP MASK GATEWAY")->required();
+    c.passwd = app.add_subcommand("passwd", "change the password (1 to 16 bytes in GBK) and verify it; "
+                                            "without NEW it is asked for, or read from standard input");
+    c.passwd->add_option("new", c.newPassword, "the new password (better left out: it shows in the process list)");
+    AddEncoding(c.passwd, c.encoding, "standard input's text");
+    c.exec = app.add_subcommand("exec", "run a shell command and print its output lines as they arrive");
+    c.exec->add_option("command", c.commandWords, "the command and its arguments")->required();
+    c.exec->add_option("--quiet", c.o.quietMs, "the output has ended after this many quiet milliseconds")
+        ->check(CLI::Range(1, 600000))
+        ->type_name("MS");
+    c.exec->prefix_command();
+    c.watch = app.add_subcommand("watch", "heartbeat every 3 s; a line on every change of the link, until Ctrl-C");
+}
+
+void DefineRackCommands(CLI::App& app, CommandLine& c)
+{
+    c.ports = app.add_subcommand("ports", "list the serial ports; --probe: which device answers on which");
+    c.ports->add_flag("--probe", c.probe, "open every port at once and ask it for its network settings");
+    c.ports->add_option("--exclude", c.excluded, "leave this port out of the probe (repeatable)")->type_name("PORT");
+    c.provision = app.add_subcommand("provision", "set up every device of a CSV file (port,mode,ip,mask,gateway,password)");
+    c.provision->add_option("file", c.csvPath, "the CSV file")->required();
+    c.provision->add_option("--jobs", c.jobs, "ports worked at once, each a session of this process "
+                                              "(default: all rows, at most 32)")
+        ->check(CLI::Range(1, static_cast<int>(MaxJobs)))
+        ->type_name("N");
+    AddEncoding(c.provision, c.encoding, "the file's text");
+    c.provision->add_option("--report", c.reportPath, "also write the result table to FILE (CSV, or JSON for *.json)")
+        ->type_name("FILE");
+}
+
+Outcome SetCommand(const CommandLine& c, const char* name)
+{
+    NetworkRequest r;
+    const bool fixed = c.setArgs.size() == 4 && c.setArgs[0] == "static";
+    r.dhcp = c.setArgs.size() == 1 && c.setArgs[0] == "dhcp";
+    if (!r.dhcp && !fixed)
+        return Refused(name, "use: set dhcp | set static IP MASK GATEWAY");
+    const char* fields[3] = {"IP", "MASK", "GATEWAY"};
+    uint32_t* targets[3] = {&r.ipAddress, &r.subnetMask, &r.gateway};
+    for (int i = 0; fixed && i < 3; ++i)
+        if (!ParseDotted(c.setArgs[1 + i].c_str(), targets[i]))
+            return Refused(name, std::string(fields[i]) + " \"" + c.setArgs[1 + i] + "\" is not an address A.B.C.D (0-255)");
+    return RunSet(c.o, r);
+}
+
+Outcome PasswdCommand(const CommandLine& c, const char* name)
+{
+    std::string utf8, gbk;
+    std::string problem = NewPassword(c.newPassword, c.passwd->count("new") != 0, c.encoding, utf8);
+    if (problem.empty())
+        problem = CheckPasswordText(utf8, gbk);
+    return problem.empty() ? RunPasswd(c.o, gbk) : Refused(name, "the password: " + problem);
+}
+
+Outcome ExecCommand(const CommandLine& c, const char* name)
+{
+    std::string joined, gbk;
+    for (const std::string& w : c.commandWords)
+        joined += (joined.empty() ? "" : " ") + w;
+    const std::string problem = CheckCommandText(joined, gbk);
+    return problem.empty() ? RunExec(c.o, gbk) : Refused(name, problem);
+}
+
+// The commands that work one port, named with -p.
+Outcome DeviceCommand(CommandLine& c, const char* name)
+{
+    if (c.portsNamed.size() != 1)
+        return Refused(name, c.portsNamed.empty() ? "no port given (-p PORT)" : "one port only (-p PORT)");
+    c.o.port = c.portsNamed[0];
+    if (*c.show)
+        return RunShow(c.o);
+    if (*c.set)
+        return SetCommand(c, name);
+    if (*c.passwd)
+        return PasswdCommand(c, name);
+    if (*c.exec)
+        return ExecCommand(c, name);
+    return RunWatch(c.o);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     std::vector<std::string> args = CommandLineUtf8(argc, argv);
-    CliOptions o;
+    CommandLine c;
     CLI::App app{"Configures Quorvane devices over a serial line from scripts: read, set and verify "
                  "network settings and the password, run shell commands, watch the link, and "
                  "provision many devices from a CSV file.",
                  "quorvane-cli"};
-    app.set_version_flag("--version", "quorvane-cli 1.0");
-    app.footer(ExitCodesHelp);
-    app.require_subcommand(1);
-    app.option_defaults()->always_capture_default();
-    std::vector<std::string> portsNamed;
-    app.add_option("-p,--port", portsNamed, "the serial port: COM3 on Windows, a device path on Linux "
-                                            "(ports: repeatable)")
-        ->type_name("PORT");
-    app.add_flag("--json", o.json, "print one JSON document instead of text");
-    app.add_option("--timeout", o.timeoutMs, "milliseconds to wait for each answer")
-        ->check(CLI::Range(1, 600000))
-        ->type_name("MS");
-    app.add_option("--trace", o.traceFile, "write every frame sent and received, decoded, to FILE")
-        ->type_name("FILE");
-    app.add_flag("--show-password", o.showPassword, "show passwords in the output and the trace");
-
-    CLI::App* ports = app.add_subcommand("ports", "list the serial ports; --probe: which device answers on which");
-    bool probe = false;
-    std::vector<std::string> excluded;
-    ports->add_flag("--probe", probe, "open every port at once and ask it for its network settings");
-    ports->add_option("--exclude", excluded, "leave this port out of the probe (repeatable)")->type_name("PORT");
-    TextEncoding encoding = TextEncoding::Guess;
-    const std::map<std::string, TextEncoding> encodings{{"utf-8", TextEncoding::Utf8}, {"gbk", TextEncoding::Gbk}};
-    CLI::App* show = app.add_subcommand("show", "read the network settings and the password");
-    CLI::App* set = app.add_subcommand("set", "set the network settings and verify them: set dhcp | set static IP MASK GATEWAY");
-    std::vector<std::string> setArgs;
-    set->add_option("settings", setArgs, "dhcp, or static IP MASK GATEWAY")->required();
-    CLI::App* passwd = app.add_subcommand("passwd", "change the password (1 to 16 bytes in GBK) and verify it; "
-                                                    "without NEW it is asked for, or read from standard input");
-    std::string newPassword;
-    passwd->add_option("new", newPassword, "the new password (better left out: it shows in the process list)");
-    passwd->add_option("--encoding", encoding, "standard input's text: utf-8 or gbk (default: UTF-8 if valid, else GBK)")
-        ->transform(CLI::CheckedTransformer(encodings, CLI::ignore_case))
-        ->type_name("ENCODING");
-    CLI::App* exec = app.add_subcommand("exec", "run a shell command and print its output lines as they arrive");
-    std::vector<std::string> commandWords;
-    exec->add_option("command", commandWords, "the command and its arguments")->required();
-    exec->add_option("--quiet", o.quietMs, "the output has ended after this many quiet milliseconds")
-        ->check(CLI::Range(1, 600000))
-        ->type_name("MS");
-    exec->prefix_command();
-    CLI::App* watch = app.add_subcommand("watch", "heartbeat every 3 s; a line on every change of the link, until Ctrl-C");
-    CLI::App* provision = app.add_subcommand("provision", "set up every device of a CSV file (port,mode,ip,mask,gateway,password)");
-    std::string csvPath, reportPath;
-    int jobs = 0;
-    provision->add_option("file", csvPath, "the CSV file")->required();
-    provision->add_option("--jobs", jobs, "ports worked at once, each a session of this process "
-                                          "(default: all rows, at most 32)")
-        ->check(CLI::Range(1, MaxJobs))
-        ->type_name("N");
-    provision->add_option("--encoding", encoding, "the file's text: utf-8 or gbk (default: UTF-8 if valid, else GBK)")
-        ->transform(CLI::CheckedTransformer(encodings, CLI::ignore_case))
-        ->type_name("ENCODING");
-    provision->add_option("--report", reportPath, "also write the result table to FILE (CSV, or JSON for *.json)")
-        ->type_name("FILE");
-    for (CLI::App* sub : {ports, show, set, passwd, exec, watch, provision})
+    DefineCommonOptions(app, c);
+    DefineRackCommands(app, c);
+    DefineDeviceCommands(app, c);
+    for (CLI::App* sub : {c.ports, c.show, c.set, c.passwd, c.exec, c.watch, c.provision})
         sub->fallthrough();
-
     std::vector<std::string> reversed(args.rbegin(), args.rend() - 1);
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? ExitDone : ExitUsage;
+        return app.exit(e) == 0 ? ExitDone : ExitUsage;
     }
-
-    if (*ports) {
-        const Outcome out = RunPorts(o, probe, portsNamed, excluded);
-        Print(out, o);
-        return Finish(out.code);
-    }
-    if (*provision) {
-        const Outcome out = RunProvision(o, csvPath, jobs, reportPath, encoding);
-        Print(out, o);
-        return Finish(out.code);
-    }
-    const char* name = app.get_subcommands().front()->get_name().c_str();
-    if (portsNamed.size() != 1)
-        return Refuse(o, name, portsNamed.empty() ? "no port given (-p PORT)" : "one port only (-p PORT)");
-    o.port = portsNamed[0];
-
-    Outcome out;
-    if (*show) {
-        out = RunShow(o);
-    } else if (*set) {
-        NetworkRequest r;
-        const bool dhcp = setArgs.size() == 1 && setArgs[0] == "dhcp";
-        const bool fixed = setArgs.size() == 4 && setArgs[0] == "static";
-        r.dhcp = dhcp;
-        if (!dhcp && !fixed)
-            return Refuse(o, name, "use: set dhcp | set static IP MASK GATEWAY");
-        const char* fields[3] = {"IP", "MASK", "GATEWAY"};
-        uint32_t* targets[3] = {&r.ipAddress, &r.subnetMask, &r.gateway};
-        for (int i = 0; fixed && i < 3; ++i)
-            if (!ParseDotted(setArgs[1 + i].c_str(), targets[i]))
-                return Refuse(o, name, std::string(fields[i]) + " \"" + setArgs[1 + i] +
-                                           "\" is not an address A.B.C.D (0-255)");
-        out = RunSet(o, r);
-    } else if (*passwd) {
-        std::string utf8, gbk, problem;
-        if (NewPassword(newPassword, passwd->count("new") != 0, encoding, utf8, problem))
-            problem = CheckPasswordText(utf8, gbk);
-        if (!problem.empty())
-            return Refuse(o, name, "the password: " + problem);
-        out = RunPasswd(o, gbk);
-    } else if (*exec) {
-        std::string joined, gbk;
-        for (const std::string& w : commandWords)
-            joined += (joined.empty() ? "" : " ") + w;
-        const std::string problem = CheckCommandText(joined, gbk);
-        if (!problem.empty())
-            return Refuse(o, name, problem);
-        out = RunExec(o, gbk);
-    } else if (*watch) {
-        out = RunWatch(o);
-    }
-    Print(out, o);
-    return Finish(out.code);
+    const std::string name = app.get_subcommands().front()->get_name();
+    const Outcome out = *c.ports       ? RunPorts(c.o, c.probe, c.portsNamed, c.excluded)
+                        : *c.provision ? RunProvision(c.o, c.csvPath, c.jobs, c.reportPath, c.encoding)
+                                       : DeviceCommand(c, name.c_str());
+    Print(out, c.o);
+    return NothingLeftOpen(out.code);
 }

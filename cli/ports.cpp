@@ -1,20 +1,24 @@
 #include "cli/ports.h"
 
-const char* OpenFailureWord(PortOpenStatus status)
+const char* OpenFailureWord(Status status)
 {
     switch (status) {
-    case PortOpenStatus::Opened: return "opened";
-    case PortOpenStatus::Missing: return "missing";
-    case PortOpenStatus::Busy: return "busy";
-    case PortOpenStatus::AccessDenied: return "access denied";
-    case PortOpenStatus::Failed: break;
+    case Status::Ok: return "opened";
+    case Status::Missing: return "missing";
+    case Status::Busy: return "busy";
+    case Status::AccessDenied: return "access denied";
+    default: return "failed";
     }
-    return "failed";
 }
 
-std::string OpenFailureText(const PortOpenResult& result)
+std::string ResultText(const Result& result)
+{
+    const std::string what = result.what[0] != '\0' ? result.what : "failed";
+    return result.osError == 0 ? what : what + ": " + SystemErrorText(result.osError);
+}
+
+std::string OpenFailureText(const Result& result)
 {
     const std::string word = OpenFailureWord(result.status);
     return result.osError == 0 ? word : word + ": " + SystemErrorText(result.osError);
 }
-

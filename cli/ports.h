@@ -25,8 +25,13 @@ std::string DevicePathOf(const std::string& port);
 // number: "Device or resource busy (errno 16)".
 std::string SystemErrorText(int32_t osError);
 
+// A failure in words: the step and the system's reason, "the reader
+// thread: Resource temporarily unavailable (errno 11)"; the step alone when
+// the system gave no error.
+std::string ResultText(const Result& result);
+
 // "busy: Device or resource busy (errno 16)" and the like.
-std::string OpenFailureText(const PortOpenResult& result);
+std::string OpenFailureText(const Result& result);
 
 // The reason word alone: "missing", "busy", "access denied", "failed".
-const char* OpenFailureWord(PortOpenStatus status);
+const char* OpenFailureWord(Status status);

@@ -1,82 +1,75 @@
 // provision: every row checked first, then up to --jobs rows at once, each a
-// session of its own on a thread of this process, a live line per device,
+// session of its own on a worker of this process, a live line per device,
 // and at the end a table and, if asked, a report file. Ctrl+C ends every
 // session (so every port is closed) and reports the rows that finished; the
 // others are marked as interrupted.
 #include <algorithm>
-#include <atomic>
-#include <mutex>
-#include <thread>
 
 #include "cli/cli.h"
 #include "cli/device_steps.h"
 #include "cli/interrupt.h"
 #include "cli/live_view.h"
+#include "cli/ports.h"
 #include "cli/provision_file.h"
 #include "cli/provision_report.h"
+#include "cli/worker_pool.h"
 
 namespace {
 
-// Shared by the row threads and the main thread: the results under `lock`,
-// each row's only by its own thread; `progress` wakes the main thread.
+// The rows' results, shared by the workers and the calling thread under
+// the pool's lock (each row's by its own worker); `view` and `noted` are
+// the calling thread's.
 struct Run {
     const CliOptions* options;
-    std::vector<ProvisionRow>* rows;
-    std::vector<RowResult>* results;
-    std::atomic<size_t> next{0};
-    std::mutex lock;
-    Wakeup progress;
-    size_t finished = 0;
+    const std::vector<ProvisionRow>* rows;
+    std::vector<RowResult> results;
+    LiveView view;
+    std::vector<std::string> noted;
 };
 
-void Update(Run& run, size_t i, const char* stage)
+void Update(WorkerPool& pool, RowResult& result, const char* stage)
 {
-    {
-        std::lock_guard<std::mutex> hold(run.lock);
-        (*run.results)[i].stage = stage;
-    }
-    SignalWakeup(run.progress);
+    EnterLock(pool.lock);
+    result.stage = stage;
+    LeaveLock(pool.lock);
+    PoolChanged(pool);
 }
 
-void WorkRow(Run& run, size_t i)
+// Sets up one device: the network, then the password if the row asks.
+void Provision(WorkerPool& pool, RowResult& result, const ProvisionRow& row, const CliOptions& o, Outcome& out)
 {
+    Update(pool, result, "opening");
+    WithDevice(o, out, [&](DeviceLink& link) {
+        Update(pool, result, "network");
+        if (!ApplyNetwork(link, o, row.network, out))
+            return;
+        if (row.changePassword) {
+            Update(pool, result, "password");
+            ApplyPassword(link, o, row.gbkPassword, out);
+        }
+    });
+}
+
+void WorkRow(void* context, WorkerPool& pool, size_t i)
+{
+    Run& run = *static_cast<Run*>(context);
     const ProvisionRow& row = (*run.rows)[i];
+    RowResult& result = run.results[i];
+    if (!row.error.empty())
+        return;   // a bad row: nothing is sent
     CliOptions o = *run.options;
     o.port = row.port;
     if (!o.traceFile.empty())
         o.traceFile += ".line" + std::to_string(row.line);
     Outcome out;
     const int64_t started = MonotonicMicroseconds();
-    Update(run, i, "opening");
-    WithDevice(o, out, [&](DeviceLink& link) {
-        Update(run, i, "network");
-        if (!ApplyNetwork(link, o, row.network, out))
-            return;
-        if (row.changePassword) {
-            Update(run, i, "password");
-            ApplyPassword(link, o, row.gbkPassword, out);
-        }
-    });
-    {
-        std::lock_guard<std::mutex> hold(run.lock);
-        RowResult& r = (*run.results)[i];
-        r.doc = out.doc;
-        r.seconds = static_cast<double>(MonotonicMicroseconds() - started) / 1e6;
-        Finish(r, out.code, out.message);
-        ++run.finished;
-    }
-    SignalWakeup(run.progress);
-}
-
-void WorkRows(Run& run)
-{
-    for (size_t i; (i = run.next.fetch_add(1)) < run.rows->size();) {
-        if ((*run.results)[i].finished)
-            continue;   // a bad row: nothing is sent
-        if (Interrupted())
-            break;
-        WorkRow(run, i);
-    }
+    Provision(pool, result, row, o, out);
+    EnterLock(pool.lock);
+    result.doc = out.doc;
+    result.seconds = static_cast<double>(MonotonicMicroseconds() - started) / 1e6;
+    SettleRow(result, out.code, out.message);
+    LeaveLock(pool.lock);
+    PoolChanged(pool);
 }
 
 std::vector<std::string> Lines(const std::vector<RowResult>& results)
@@ -85,6 +78,46 @@ std::vector<std::string> Lines(const std::vector<RowResult>& results)
     for (const RowResult& r : results)
         lines.push_back(ProgressLine(r));
     return lines;
+}
+
+bool ShowRows(void* context)
+{
+    Run& run = *static_cast<Run*>(context);
+    Redraw(run.view, Lines(run.results));
+    bool all = true;
+    for (size_t i = 0; i < run.results.size(); ++i) {
+        const RowResult& r = run.results[i];
+        const std::string line = ProgressLine(r);
+        if (r.stage != "waiting" && line != run.noted[i] && (r.finished || run.noted[i].empty()))
+            Note(run.view, run.noted[i] = line);
+        all = all && r.finished;
+    }
+    return all;
+}
+
+// Rows refused before anything is sent are done at once.
+void SettleBadRows(Run& run)
+{
+    for (size_t i = 0; i < run.rows->size(); ++i) {
+        run.results[i].row = &(*run.rows)[i];
+        if (!(*run.rows)[i].error.empty()) {
+            SettleRow(run.results[i], ExitUsage, (*run.rows)[i].error);
+            Note(run.view, ProgressLine(run.results[i]));
+        }
+    }
+}
+
+// The worst row's code; rows Ctrl+C left unstarted are interrupted.
+int Conclude(Run& run)
+{
+    int worst = ExitDone;
+    for (RowResult& r : run.results) {
+        if (!r.finished)
+            SettleRow(r, ExitInterrupted, "not started: interrupted");
+        worst = std::max(worst, r.code);
+    }
+    Redraw(run.view, Lines(run.results));
+    return Interrupted() ? static_cast<int>(ExitInterrupted) : worst;
 }
 
 }  // namespace
@@ -98,74 +131,31 @@ Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs, 
     std::vector<ProvisionRow> rows;
     std::string error;
     if (!ReadProvisionFile(csvPath, encoding, rows, error))
-        return Fail(out, ExitUsage, error);
-    if (jobs <= 0)
-        jobs = static_cast<int>(std::min<size_t>(std::max<size_t>(rows.size(), 1), DefaultJobs));
-    jobs = std::min(jobs, static_cast<int>(std::max<size_t>(rows.size(), 1)));
+        return SetFailure(out, ExitUsage, error);
+    const size_t rowJobs = std::max<size_t>(rows.size(), 1);
+    jobs = static_cast<int>(std::min<size_t>(jobs > 0 ? static_cast<size_t>(jobs) : DefaultJobs, rowJobs));
     out.doc["jobs"] = jobs;
 
-    std::vector<RowResult> results(rows.size());
-    Run run;
-    run.options = &o;
-    run.rows = &rows;
-    run.results = &results;
-    LiveView view = MakeLiveView(o.json);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        results[i].row = &rows[i];
-        if (!rows[i].error.empty()) {
-            Finish(results[i], ExitUsage, rows[i].error);
-            ++run.finished;
-            Note(view, ProgressLine(results[i]));
-        }
-    }
-    if (!StartInterruptWatch(run.progress))
-        return Fail(out, ExitPort, "cannot start the progress and Ctrl+C wake-ups");
-
-    std::vector<std::thread> threads;
-    for (int t = 0; t < jobs; ++t)
-        threads.emplace_back([&run] { WorkRows(run); });
-    std::vector<std::string> noted(rows.size());
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> hold(run.lock);
-            Redraw(view, Lines(results));
-            for (size_t i = 0; i < results.size(); ++i) {
-                const std::string line = ProgressLine(results[i]);
-                if (results[i].stage != "waiting" && line != noted[i] && (results[i].finished || noted[i].empty()))
-                    Note(view, noted[i] = line);
-            }
-            if (run.finished == rows.size())
-                break;
-        }
-        // Ctrl+C: the rows at work end on their own, each once its session
-        // has closed its port; the join below waits for them.
-        if (Interrupted())
-            break;
-        WaitWakeup(run.progress, WaitForever);
-    }
-    for (std::thread& t : threads)
-        t.join();
-    EndInterruptWatch(run.progress);
-
-    const bool interrupted = Interrupted();
-    int worst = ExitDone;
-    for (RowResult& r : results) {
-        if (!r.finished)
-            Finish(r, ExitInterrupted, "not started: interrupted");
-        worst = std::max(worst, r.code);
-    }
-    Redraw(view, Lines(results));
-    if (interrupted)
-        worst = ExitInterrupted;
+    Run run{&o, &rows, std::vector<RowResult>(rows.size()), MakeLiveView(o.json), std::vector<std::string>(rows.size())};
+    SettleBadRows(run);
+    WorkerPool pool;
+    const Result ran = RunPool(pool, PoolJob{&run, rows.size(), WorkRow, ShowRows}, static_cast<size_t>(jobs));
+    const int worst = Succeeded(ran) ? Conclude(run) : std::max(Conclude(run), static_cast<int>(ExitInternal));
     out.code = worst;
     out.doc["result"] = ResultWord(worst);
     out.doc["exit_code"] = worst;
-    out.doc["rows"] = RowsJson(results);
+    out.doc["rows"] = RowsJson(run.results);
     if (!o.json)
-        out.text = TableLines(results);
-    if (!reportPath.empty() && !WriteReport(reportPath, out.doc, results))
-        return Fail(out, std::max(worst, static_cast<int>(ExitUsage)), "cannot write the report " + reportPath);
+        out.text = TableLines(run.results);
+    if (!Succeeded(ran))
+        return SetFailure(out, worst, "cannot work the rows: " + ResultText(ran));
+    if (!reportPath.empty()) {
+        const Result written = WriteReport(reportPath, out.doc, run.results);
+        if (!Succeeded(written))
+            return SetFailure(out, std::max(worst, static_cast<int>(ExitUsage)),
+                              "cannot write the report " + reportPath + ": " + ResultText(written));
+    }
     if (worst != ExitDone)
-        out.message = interrupted ? "interrupted: the report has the rows that finished" : "some rows failed";
+        out.message = Interrupted() ? "interrupted: the report has the rows that finished" : "some rows failed";
     return out;
 }

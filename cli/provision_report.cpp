@@ -1,5 +1,6 @@
 #include "cli/provision_report.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -52,7 +53,7 @@ std::string CsvField(const std::string& s)
 
 }  // namespace
 
-void Finish(RowResult& r, int code, const std::string& error)
+void SettleRow(RowResult& r, int code, const std::string& error)
 {
     r.finished = true;
     r.code = code;
@@ -122,11 +123,12 @@ nlohmann::json RowsJson(const std::vector<RowResult>& rows)
     return list;
 }
 
-bool WriteReport(const std::string& path, const nlohmann::json& doc, const std::vector<RowResult>& rows)
+Result WriteReport(const std::string& path, const nlohmann::json& doc, const std::vector<RowResult>& rows)
 {
+    errno = 0;
     std::ofstream out(path, std::ios::binary);
     if (!out)
-        return false;
+        return Failure(Status::Failed, "creating the file", errno);
     if (path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0) {
         out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
@@ -139,5 +141,6 @@ bool WriteReport(const std::string& path, const nlohmann::json& doc, const std::
                 << CsvField(ReadBackText(r)) << ',' << seconds << ',' << CsvField(r.error) << "\n";
         }
     }
-    return static_cast<bool>(out);
+    out.flush();
+    return out ? Success : Failure(Status::Failed, "writing the file", errno);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/provision_file.h"
+#include "wire/result.h"
 
 struct RowResult {
     const ProvisionRow* row = nullptr;
@@ -19,9 +20,9 @@ struct RowResult {
 };
 
 // The row is done with `code`: its stage becomes the result word.
-void Finish(RowResult& r, int code, const std::string& error);
+void SettleRow(RowResult& r, int code, const std::string& error);
 
 std::string ProgressLine(const RowResult& r);
 std::vector<std::string> TableLines(const std::vector<RowResult>& rows);
 nlohmann::json RowsJson(const std::vector<RowResult>& rows);
-bool WriteReport(const std::string& path, const nlohmann::json& doc, const std::vector<RowResult>& rows);
+Result WriteReport(const std::string& path, const nlohmann::json& doc, const std::vector<RowResult>& rows);

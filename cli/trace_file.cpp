@@ -1,5 +1,7 @@
 #include "cli/trace_file.h"
 
+#include <cerrno>
+
 #include "wire/frame_codec.h"
 #include "wire/frame_text.h"
 
@@ -17,15 +19,18 @@ void WriteLine(TraceFile& trace, const char* tag, const char* text)
 
 }  // namespace
 
-bool OpenTrace(TraceFile& trace, const std::string& path, bool showPasswords)
+Result OpenTrace(TraceFile& trace, const std::string& path, bool showPasswords)
 {
-    if (!MakeLock(trace.lock, nullptr))
-        return false;
+    const Result made = Named(MakeLock(trace.lock), "the trace's lock");
+    if (!Succeeded(made))
+        return made;
     trace.out = std::fopen(path.c_str(), "w");
     trace.showPasswords = showPasswords;
-    if (trace.out == nullptr)
-        DestroyLock(trace.lock);
-    return trace.out != nullptr;
+    if (trace.out != nullptr)
+        return Success;
+    const int error = errno;
+    DestroyLock(trace.lock);
+    return Failure(Status::Failed, "fopen", error);
 }
 
 void CloseTrace(TraceFile& trace)

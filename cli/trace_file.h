@@ -20,9 +20,9 @@ struct TraceFile {
     Lock lock;
 };
 
-// False when the file cannot be created (or the lock made); without a call
-// nothing is traced.
-bool OpenTrace(TraceFile& trace, const std::string& path, bool showPasswords);
+// Fails with the system's reason when the file cannot be created (or the
+// lock made); without a call nothing is traced.
+Result OpenTrace(TraceFile& trace, const std::string& path, bool showPasswords);
 void CloseTrace(TraceFile& trace);
 
 // No allocation: the assembler thread calls these.

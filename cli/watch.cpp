@@ -7,6 +7,7 @@
 #include "cli/cli.h"
 #include "cli/device_steps.h"
 #include "cli/interrupt.h"
+#include "cli/ports.h"
 #include "cli/text.h"
 
 namespace {
@@ -22,7 +23,7 @@ struct Watch {
     bool released = false;   // main thread only
 };
 
-void Report(Watch& w, LinkState state, const char* why)
+void Report(Watch& w, LinkState state, const std::string& why)
 {
     if (w.shown.exchange(static_cast<int>(state)) == static_cast<int>(state))
         return;
@@ -32,11 +33,11 @@ void Report(Watch& w, LinkState state, const char* why)
     std::string line;
     if (w.options->json) {
         nlohmann::json j{{"time", clock}, {"port", w.options->port}, {"state", word}};
-        if (why[0] != '\0')
+        if (!why.empty())
             j["reason"] = why;
         line = j.dump() + "\n";
     } else {
-        line = std::string(clock) + "  " + word + (why[0] != '\0' ? std::string("  (") + why + ")" : "") + "\n";
+        line = std::string(clock) + "  " + word + (why.empty() ? "" : "  (" + why + ")") + "\n";
     }
     PrintText(stdout, line);
     std::fflush(stdout);
@@ -61,15 +62,16 @@ void NoFirstAnswer(void* context) { Report(*static_cast<Watch*>(context), LinkSt
 
 void ReleasePort(void* context) { Release(*static_cast<Watch*>(context)); }
 
-bool OpenAndGreet(Watch& w)
+Result OpenAndGreet(Watch& w)
 {
-    if (OpenLink(*w.link, w.options->port).status != PortOpenStatus::Opened)
-        return false;
+    const Result opened = OpenLink(*w.link, w.options->port);
+    if (!PortOpened(opened))
+        return opened;
     w.released = false;
-    StartSupervision(w.link->session);
-    SendGetNetConfig(w.link->session);
-    SendGetAdminPassword(w.link->session);
-    return true;
+    StartSupervision(w.link->session.supervision);
+    SendGetNetConfig(w.link->session.client);
+    SendGetAdminPassword(w.link->session.client);
+    return Success;
 }
 
 }  // namespace
@@ -82,8 +84,9 @@ Outcome RunWatch(const CliOptions& o)
     w.options = &o;
     const SupervisionHost host{&w, LinkUp, LinkLost, NoFirstAnswer, ReleasePort};
     Wakeup stop;
-    if (!StartInterruptWatch(stop))
-        return Fail(out, ExitPort, "cannot start the Ctrl+C wake-up");
+    const Result watching = StartInterruptWatch(stop);
+    if (!Succeeded(watching))
+        return SetFailure(out, ExitInternal, "cannot watch for Ctrl+C: " + ResultText(watching));
     WithDevice(o, out, [&](DeviceLink& link) {
         w.link = &link;
         CloseLink(link);
@@ -99,11 +102,12 @@ Outcome RunWatch(const CliOptions& o)
             if (Interrupted())
                 break;
             if (w.released) {
-                if (!OpenAndGreet(w))
-                    Report(w, LinkState::NotConnected, "the port cannot be opened");
+                const Result opened = OpenAndGreet(w);
+                if (!PortOpened(opened))
+                    Report(w, LinkState::NotConnected, "the port cannot be opened: " + OpenFailureText(opened));
                 continue;
             }
-            OnSupervisionTick(link.session);
+            OnSupervisionTick(link.session.supervision);
         }
         out.doc["stopped"] = "interrupted";
     }, host);

@@ -11,7 +11,6 @@
 
 constexpr int16_t NoStatusOverride = -1;
 constexpr uint8_t BadRequestStatus = 0x01;   // payload of the wrong size
-constexpr uint32_t MaxReplyFrame = 1024;
 
 struct AnswerFaults {
     bool silent;                  // answer nothing

@@ -22,11 +22,10 @@ namespace {
 
 constexpr int PollStepMs = 50;
 
+// A signal handler reaches nothing but a global: the one flag it sets.
 volatile sig_atomic_t stopSignal = 0;
 
 void OnStopSignal(int signal) { stopSignal = signal; }
-
-Runtime rt;   // the device's one state
 
 void InstallSignals()
 {
@@ -39,30 +38,31 @@ void InstallSignals()
     signal(SIGPIPE, SIG_IGN);
 }
 
-void OnReceived(void*, RxKind kind, const uint8_t* bytes, uint32_t count)
+// The receive side's sink: every frame and every run of stray bytes, with
+// the device's runtime as its context.
+void OnReceived(void* context, RxKind kind, const uint8_t* bytes, uint32_t count)
 {
+    Runtime& rt = *static_cast<Runtime*>(context);
     char text[TraceLineSize];
     DescribeReceived(kind, bytes, count, text, sizeof text);
-    switch (kind) {
-    case RxKind::Frame: break;
-    case RxKind::BadChecksum:
-        LogFrame(rt, "RX", bytes, count);
-        Trace(rt, "RX!", text);
+    const bool frame = kind == RxKind::Frame || kind == RxKind::BadChecksum;
+    LogFrame(rt, frame ? "RX" : "RX?", bytes, count);
+    Trace(rt, kind == RxKind::Frame ? "RX" : frame ? "RX!" : "RX?", text);
+    if (kind != RxKind::Frame)
         return;
-    default:
-        LogFrame(rt, "RX?", bytes, count);
-        Trace(rt, "RX?", text);
-        return;
-    }
-    LogFrame(rt, "RX", bytes, count);
-    Trace(rt, "RX", text);
     const Unanswered why = AnswerRequest(rt.options.state, rt.options.faults, ElapsedMs(rt),
                                          bytes, count, TransmitReply, &rt);
     if (why != Unanswered::No)
         Trace(rt, "--", UnansweredReason(why));
 }
 
-void TraceStart()
+bool AnyFault(const DeviceOptions& o, bool statusForced)
+{
+    return statusForced || o.faults.silent || o.faults.onlyNetConfig || o.faults.ignoreChanges ||
+           o.faults.heartbeatStopMs >= 0 || o.delayMs || o.corruptEvery || o.noise || o.fragment || o.hangupMs >= 0;
+}
+
+void TraceStart(Runtime& rt)
 {
     const DeviceState& s = rt.options.state;
     char ip[16], mask[16], gw[16], pw[256], text[1024];
@@ -85,8 +85,7 @@ void TraceStart()
                   o.delayMs ? " delay" : "", o.corruptEvery ? " corrupt" : "",
                   o.noise ? " noise" : "", o.fragment ? " fragment" : "",
                   o.hangupMs >= 0 ? " hangup" : "", statusForced ? " status" : "", o.seed);
-    if (statusForced || o.faults.silent || o.faults.onlyNetConfig || o.faults.ignoreChanges || o.faults.heartbeatStopMs >= 0 || o.delayMs ||
-        o.corruptEvery || o.noise || o.fragment || o.hangupMs >= 0)
+    if (AnyFault(o, statusForced))
         Trace(rt, "--", text);
 }
 
@@ -104,7 +103,7 @@ int WatchClients(const char* path)
     return fd;
 }
 
-void NoteClients(int fd)
+void NoteClients(Runtime& rt, int fd)
 {
     alignas(inotify_event) char events[1024];
     ssize_t n = 0;
@@ -119,55 +118,94 @@ void NoteClients(int fd)
     }
 }
 
-// Serves until a stop signal, the hang-up time or a dead line. Returns the
-// exit code.
-int ServeLine(int clients)
+// One wait for the line or a client: false when the line is gone (the
+// exit code is then in `code`).
+bool ServeOnce(Runtime& rt, int clients, int& code)
 {
     uint8_t chunk[RxBufferSize];
-    while (stopSignal == 0) {
-        const int64_t now = ElapsedMs(rt);
-        if (rt.options.hangupMs >= 0 && now >= rt.options.hangupMs) {
-            Trace(rt, "--", "hanging up: closing the line");
-            return 0;
+    pollfd p[2] = {{rt.line.fd, POLLIN, 0}, {clients, POLLIN, 0}};
+    const int ready = poll(p, 2, PollStepMs);
+    if (ready > 0 && (p[1].revents & POLLIN))
+        NoteClients(rt, clients);
+    if (ready < 0 && errno != EINTR)
+        return false;
+    if (ready > 0 && (p[0].revents & POLLIN)) {
+        const ssize_t n = read(rt.line.fd, chunk, RxSpace(rt.rx));
+        if (n > 0) {
+            RxFeed(rt.rx, chunk, static_cast<uint32_t>(n), ElapsedMs(rt), OnReceived, &rt);
+            return true;
         }
-        pollfd p[2] = {{rt.line.fd, POLLIN, 0}, {clients, POLLIN, 0}};
-        const int ready = poll(p, 2, PollStepMs);
-        if (ready > 0 && (p[1].revents & POLLIN))
-            NoteClients(clients);
-        if (ready < 0 && errno != EINTR)
-            break;
-        if (ready > 0 && (p[0].revents & POLLIN)) {
-            const ssize_t n = read(rt.line.fd, chunk, RxSpace(rt.rx));
-            if (n > 0) {
-                RxFeed(rt.rx, chunk, static_cast<uint32_t>(n), ElapsedMs(rt), OnReceived, nullptr);
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                Trace(rt, "--", "the line failed; stopping");
-                return 1;
-            }
-        } else if (ready > 0 && (p[0].revents & (POLLERR | POLLHUP | POLLNVAL))) {
-            Trace(rt, "--", "the line was hung up; stopping");
-            return 1;
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            Trace(rt, "--", "the line failed; stopping");
+            code = 1;
+            return false;
         }
-        RxQuiet(rt.rx, ElapsedMs(rt), OnReceived, nullptr);
+    } else if (ready > 0 && (p[0].revents & (POLLERR | POLLHUP | POLLNVAL))) {
+        Trace(rt, "--", "the line was hung up; stopping");
+        code = 1;
+        return false;
     }
-    return 0;
+    RxQuiet(rt.rx, ElapsedMs(rt), OnReceived, &rt);
+    return true;
 }
 
-int Serve()
+// Serves until a stop signal, the hang-up time or a dead line. Returns the
+// exit code.
+int Serve(Runtime& rt)
 {
     const int clients = rt.line.slaveFd >= 0 ? WatchClients(rt.line.clientPath) : -1;
-    const int code = ServeLine(clients);
+    int code = 0;
+    while (stopSignal == 0) {
+        if (rt.options.hangupMs >= 0 && ElapsedMs(rt) >= rt.options.hangupMs) {
+            Trace(rt, "--", "hanging up: closing the line");
+            break;
+        }
+        if (!ServeOnce(rt, clients, code))
+            break;
+    }
     if (clients >= 0)
         close(clients);
     return code;
+}
+
+bool Refuse(const char* subject, const Result& why)
+{
+    std::fprintf(stderr, "quorvane-device: %s: %s: %s\n", subject, why.what, std::strerror(why.osError));
+    return false;
+}
+
+// The line, the frames log and the link; false (with the reason printed and
+// nothing left open) when one cannot be made.
+bool MakeLine(Runtime& rt, bool& linked)
+{
+    const DeviceOptions& o = rt.options;
+    const Result opened = !o.port.empty() ? OpenSerialLine(rt.line, o.port.c_str()) : OpenPtyLine(rt.line);
+    if (!Succeeded(opened))
+        return Refuse(!o.port.empty() ? o.port.c_str() : "a new pty", opened);
+    if (!o.framesLog.empty() && (rt.framesLog = std::fopen(o.framesLog.c_str(), "w")) == nullptr) {
+        CloseLine(rt.line);
+        return Refuse(o.framesLog.c_str(), Failure(Status::Failed, "fopen", errno));
+    }
+    if (!o.link.empty() && o.port.empty()) {
+        // A stale link from an earlier run is replaced; anything else at that
+        // path is the user's and is left alone (symlink then fails).
+        struct stat existing{};
+        if (lstat(o.link.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode))
+            unlink(o.link.c_str());
+        linked = symlink(rt.line.clientPath, o.link.c_str()) == 0;
+        if (!linked) {
+            CloseLine(rt.line);
+            return Refuse(o.link.c_str(), Failure(Status::Failed, "symlink", errno));
+        }
+    }
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    Runtime rt{};   // the device's one state, handed to every part by reference
     std::string message;
     if (!ParseOptions(argc, argv, rt.options, message)) {
         std::fprintf(stderr, "quorvane-device: %s\nRun with --help for the options.\n", message.c_str());
@@ -177,7 +215,6 @@ int main(int argc, char** argv)
         std::fputs(message.c_str(), stdout);
         return 0;
     }
-    char error[512];
     rt.startMs = MonotonicMs();
     if (!rt.options.seedGiven)
         rt.options.seed = static_cast<uint32_t>(rt.startMs ^ getpid());
@@ -185,47 +222,19 @@ int main(int argc, char** argv)
     rt.colour = isatty(2) && std::getenv("NO_COLOR") == nullptr;
     RxReset(rt.rx);
     InstallSignals();
-
-    const DeviceOptions& o = rt.options;
-    const bool opened = !o.port.empty()
-                            ? OpenSerialLine(rt.line, o.port.c_str(), error, sizeof error)
-                            : OpenPtyLine(rt.line, error, sizeof error);
-    if (!opened) {
-        std::fprintf(stderr, "quorvane-device: %s\n", error);
-        return 1;
-    }
-    if (!o.framesLog.empty()) {
-        rt.framesLog = std::fopen(o.framesLog.c_str(), "w");
-        if (rt.framesLog == nullptr) {
-            std::fprintf(stderr, "quorvane-device: %s: %s\n", o.framesLog.c_str(), std::strerror(errno));
-            CloseLine(rt.line);
-            return 1;
-        }
-    }
     bool linked = false;
-    if (!o.link.empty() && o.port.empty()) {
-        // A stale link from an earlier run is replaced; anything else at that
-        // path is the user's and is left alone (symlink then fails).
-        struct stat existing{};
-        if (lstat(o.link.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode))
-            unlink(o.link.c_str());
-        linked = symlink(rt.line.clientPath, o.link.c_str()) == 0;
-        if (!linked) {
-            std::fprintf(stderr, "quorvane-device: %s: %s\n", o.link.c_str(), std::strerror(errno));
-            CloseLine(rt.line);
-            return 1;
-        }
-    }
+    if (!MakeLine(rt, linked))
+        return 1;
     std::printf("%s\n", rt.line.clientPath);
     std::fflush(stdout);
-    TraceStart();
+    TraceStart(rt);
 
-    const int code = Serve();
+    const int code = Serve(rt);
     if (stopSignal != 0)
         Trace(rt, "--", "stopped by signal");
     CloseLine(rt.line);
     if (linked)
-        unlink(o.link.c_str());
+        unlink(rt.options.link.c_str());
     if (rt.framesLog != nullptr)
         std::fclose(rt.framesLog);
     return code;

@@ -17,7 +17,7 @@ DeviceState DefaultDeviceState()
 bool SetPassword(DeviceState& state, const char* text)
 {
     const size_t length = std::strlen(text);
-    const size_t kept = length < DevicePasswordCapacity - 1 ? length : DevicePasswordCapacity - 1;
+    const size_t kept = length < MaxPasswordTextBytes ? length : MaxPasswordTextBytes;
     std::memcpy(state.password, text, kept);
     state.password[kept] = '\0';
     return kept == length;
@@ -26,7 +26,7 @@ bool SetPassword(DeviceState& state, const char* text)
 void StorePasswordField(DeviceState& state, const uint8_t* field, uint32_t length)
 {
     uint32_t n = 0;
-    while (n < length && n < 16 && field[n] != 0)
+    while (n < length && n < PasswordFieldSize && field[n] != 0)
         ++n;
     std::memcpy(state.password, field, n);
     state.password[n] = '\0';

@@ -6,16 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "wire/codes.h"
 #include "wire/frame_text.h"
-
-constexpr uint32_t DevicePasswordCapacity = 100;   // reply text at most 99 bytes + 0
 
 struct DeviceState {
     bool dhcp;
     uint32_t ipAddress;    // first dotted field in the most significant byte
     uint32_t subnetMask;
     uint32_t gateway;
-    char password[DevicePasswordCapacity];
+    char password[MaxPasswordTextBytes + 1];
 };
 
 // DHCP off, 192.168.1.10 / 255.255.255.0, gateway 192.168.1.1, "admin".
@@ -23,7 +22,7 @@ DeviceState DefaultDeviceState();
 
 // ParseDotted and FormatDotted come from wire/frame_text.h.
 
-// Copies at most 99 bytes of `text`; false when it had to cut.
+// Copies at most MaxPasswordTextBytes of `text`; false when it had to cut.
 bool SetPassword(DeviceState& state, const char* text);
 
 // Stores a 16-byte password field as a request carries it: the text ends at

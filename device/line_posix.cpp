@@ -14,52 +14,42 @@
 
 namespace {
 
-bool MakeRaw(int fd)
+Result Failed(const char* what)
 {
-    errno = MakeRawLine(fd, FlowControl::Off, 1);
-    return errno == 0;
-}
-
-bool Fail(char* error, size_t capacity, const char* what)
-{
-    std::snprintf(error, capacity, "%s: %s", what, std::strerror(errno));
-    return false;
+    return Failure(Status::Failed, what, errno);
 }
 
 }  // namespace
 
-bool OpenPtyLine(DeviceLine& line, char* error, size_t capacity)
+Result OpenPtyLine(DeviceLine& line)
 {
     line.fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     line.slaveFd = -1;
     if (line.fd < 0)
-        return Fail(error, capacity, "posix_openpt");
+        return Failed("posix_openpt");
     if (grantpt(line.fd) != 0 || unlockpt(line.fd) != 0)
-        return Fail(error, capacity, "grantpt/unlockpt");
+        return Failed("grantpt/unlockpt");
     if (ptsname_r(line.fd, line.clientPath, sizeof line.clientPath) != 0)
-        return Fail(error, capacity, "ptsname");
+        return Failed("ptsname");
     // Holding the slave open keeps the master readable while no client has
     // it open, and raw mode set here keeps the line from echoing the
     // device's replies back to it before a client configures it.
     line.slaveFd = open(line.clientPath, O_RDWR | O_NOCTTY);
     if (line.slaveFd < 0)
-        return Fail(error, capacity, line.clientPath);
-    if (!MakeRaw(line.slaveFd))
-        return Fail(error, capacity, "tcsetattr");
-    return true;
+        return Failed("opening the pty's slave");
+    return MakeRawLine(line.slaveFd, FlowControl::Off, 1);
 }
 
-bool OpenSerialLine(DeviceLine& line, const char* path, char* error, size_t capacity)
+Result OpenSerialLine(DeviceLine& line, const char* path)
 {
     line.slaveFd = -1;
     std::snprintf(line.clientPath, sizeof line.clientPath, "%s", path);
     line.fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (line.fd < 0)
-        return Fail(error, capacity, path);
-    if (!MakeRaw(line.fd))
-        return Fail(error, capacity, "tcsetattr");
+        return Failed("open");
+    const Result raw = MakeRawLine(line.fd, FlowControl::Off, 1);
     tcflush(line.fd, TCIOFLUSH);
-    return true;
+    return raw;
 }
 
 void CloseLine(DeviceLine& line)

@@ -5,7 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint32_t LineBaud = 115200;
+#include "wire/result.h"
+
 constexpr int LineWriteWaitMs = 1000;   // a client that reads nothing cannot stall the device longer
 
 struct DeviceLine {
@@ -15,10 +16,10 @@ struct DeviceLine {
 };
 
 // A new pty: master non-blocking, slave raw. clientPath is the slave's path.
-bool OpenPtyLine(DeviceLine& line, char* error, size_t capacity);
+Result OpenPtyLine(DeviceLine& line);
 
 // An existing serial device, 115200 8N1 raw, no flow control.
-bool OpenSerialLine(DeviceLine& line, const char* path, char* error, size_t capacity);
+Result OpenSerialLine(DeviceLine& line, const char* path);
 
 void CloseLine(DeviceLine& line);
 

@@ -49,7 +49,7 @@ bool ApplyStatus(const std::string& text, AnswerFaults& faults)
 }
 
 // A check with a message of its own and nothing to add to --help.
-CLI::Validator Check(bool (*valid)(const std::string&), const char* message)
+CLI::Validator Check(bool (*valid)(const std::string&), const std::string& message)
 {
     return CLI::Validator(
         [valid, message](std::string& text) { return valid(text) ? std::string() : "\"" + text + "\" " + message; }, "");
@@ -61,7 +61,7 @@ bool IsAddress(const std::string& text)
     return ParseDotted(text.c_str(), &ignored);
 }
 
-bool IsPassword(const std::string& text) { return text.size() < DevicePasswordCapacity; }
+bool IsPassword(const std::string& text) { return text.size() <= MaxPasswordTextBytes; }
 
 bool IsStatus(const std::string& text)
 {
@@ -79,26 +79,10 @@ void AddAddress(CLI::App& app, const char* name, uint32_t& target, const char* h
         ->check(Check(IsAddress, "is not an address A.B.C.D (0-255)"));
 }
 
-}  // namespace
-
-bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, std::string& message)
+// The line and the device's state: where it serves, what it logs, what it
+// answers with.
+void AddStateOptions(CLI::App& app, DeviceOptions& o)
 {
-    o = DeviceOptions{};
-    o.state = DefaultDeviceState();
-    o.faults = NoAnswerFaults();
-    o.hangupMs = -1;
-    o.noiseEvery = 1;
-    std::vector<std::string> statuses;
-
-    CLI::App app{"Serves the Quorvane device protocol on a new pseudo-terminal (its path is the\n"
-                 "first line on stdout) or on a serial device, and traces every frame on stderr.",
-                 "quorvane-device"};
-    app.set_help_flag("-h,--help", "print this help and exit");
-    app.footer(Footer);
-    app.get_formatter()->column_width(30);
-    // As before CLI11: an option given twice takes its last value.
-    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-
     app.add_option("--port", o.port, "serve an existing serial device (115200 8N1 raw)")->type_name("PATH");
     app.add_option("--link", o.link, "also create the symlink PATH -> the pty's slave")->type_name("PATH");
     app.add_option_function<std::string>("--dhcp", [&o](const std::string& v) { o.state.dhcp = v == "on"; },
@@ -109,13 +93,17 @@ bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, std::stri
     AddAddress(app, "--mask", o.state.subnetMask, "subnet mask (default 255.255.255.0)");
     AddAddress(app, "--gateway", o.state.gateway, "gateway (default 192.168.1.1)");
     app.add_option_function<std::string>("--password", [&o](const std::string& v) { SetPassword(o.state, v.c_str()); },
-                                         "password (default \"admin\"; at most 99 bytes)")
+                                         "password (default \"admin\"; at most " + std::to_string(MaxPasswordTextBytes) + " bytes)")
         ->type_name("TEXT")
-        ->check(Check(IsPassword, "is longer than 99 bytes"));
+        ->check(Check(IsPassword, "is longer than " + std::to_string(MaxPasswordTextBytes) + " bytes"));
     app.add_option("--frames-log", o.framesLog, "one line per frame, flushed at once (see below)")->type_name("FILE");
     app.add_flag("--wall-clock", o.wallClock, "frames-log times from 1970, not from the start");
     app.add_flag("--quiet", o.quiet, "no trace on stderr");
 
+}
+
+void AddFaultOptions(CLI::App& app, DeviceOptions& o, std::vector<std::string>& statuses)
+{
     app.option_defaults()->group("Fault modes");
     app.add_flag("--silent", o.faults.silent, "answer nothing");
     app.add_flag("--only-netconfig", o.faults.onlyNetConfig, "answer only GetNetConfig (0x01)");
@@ -142,6 +130,30 @@ bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, std::stri
     app.add_option_function<uint32_t>("--seed", [&o](const uint32_t& n) { o.seed = n; o.seedGiven = true; },
                                       "seed for the random choices (default: the clock)")
         ->type_name("N");
+
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, const char* const* argv, DeviceOptions& o, std::string& message)
+{
+    o = DeviceOptions{};
+    o.state = DefaultDeviceState();
+    o.faults = NoAnswerFaults();
+    o.hangupMs = -1;
+    o.noiseEvery = 1;
+    std::vector<std::string> statuses;
+
+    CLI::App app{"Serves the Quorvane device protocol on a new pseudo-terminal (its path is the\n"
+                 "first line on stdout) or on a serial device, and traces every frame on stderr.",
+                 "quorvane-device"};
+    app.set_help_flag("-h,--help", "print this help and exit");
+    app.footer(Footer);
+    app.get_formatter()->column_width(30);
+    // As before CLI11: an option given twice takes its last value.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    AddStateOptions(app, o);
+    AddFaultOptions(app, o, statuses);
 
     try {
         app.parse(argc, argv);

@@ -60,8 +60,8 @@ void Cut(RxStream& rx, RxSink sink, void* context)
         }
         if (rx.fill < FrameHeaderSize)
             return;
-        const uint32_t total = ((uint32_t{rx.held[4]} << 8) | rx.held[5]) + FrameOverhead;
-        if (total > MaxRequestFrame) {
+        const uint32_t total = DeclaredTotal(rx.held.data());
+        if (total > MaxFrameBytes) {
             FlushGarbage(rx, sink, context);
             sink(context, RxKind::Oversize, rx.held.data(), FrameHeaderSize);
             Consume(rx, 2);

@@ -7,8 +7,9 @@
 #include <array>
 #include <cstdint>
 
+#include "wire/frame_codec.h"
+
 constexpr uint32_t RxBufferSize = 2048;
-constexpr uint32_t MaxRequestFrame = 1024;   // the utility's largest request
 constexpr uint32_t MaxGarbageRun = 256;      // longer runs are reported in parts
 constexpr int64_t RxQuietMs = 300;           // a partial frame older than this is given up
 
@@ -16,7 +17,7 @@ enum class RxKind {
     Frame,         // whole frame, checksum good
     BadChecksum,   // whole frame, checksum wrong
     Garbage,       // bytes outside any frame
-    Oversize,      // a header declaring more than MaxRequestFrame; its start pair is dropped
+    Oversize,      // a header declaring more than MaxFrameBytes; its start pair is dropped
     Incomplete,    // a frame's start that was never finished
 };
 

@@ -8,18 +8,18 @@
 namespace {
 
 constexpr uint32_t MaxWords = 16;
-constexpr uint32_t CommandBufferSize = 1024;
+constexpr uint32_t CommandTextSize = MaxFrameBytes;   // more than any request carries
 
 struct Words {
-    char text[CommandBufferSize];
+    char text[CommandTextSize];
     const char* word[MaxWords];
     uint32_t count;
 };
 
 void SplitWords(const char* command, uint32_t length, Words& w)
 {
-    if (length >= CommandBufferSize)
-        length = CommandBufferSize - 1;
+    if (length >= CommandTextSize)
+        length = CommandTextSize - 1;
     std::memcpy(w.text, command, length);
     w.text[length] = '\0';
     w.count = 0;
@@ -40,7 +40,7 @@ void Line(ShellLineSink sink, void* context, const char* format, ...)
 
 void Line(ShellLineSink sink, void* context, const char* format, ...)
 {
-    char line[MaxShellLine + 1];
+    char line[MaxSentTextBytes + 1];
     va_list args;
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
@@ -130,7 +130,7 @@ void Ping(const Words& w, ShellLineSink sink, void* cx)
 
 void Echo(const Words& w, ShellLineSink sink, void* cx)
 {
-    char line[MaxShellLine + 1];
+    char line[MaxSentTextBytes + 1];
     size_t used = 0;
     line[0] = '\0';
     for (uint32_t i = 1; i < w.count; ++i) {
@@ -151,7 +151,7 @@ constexpr char HelpLine2[] = "ping \xC3\xFC\xC1\xEE\xCA\xBE\xC0\xFD: ping 192.16
 void RunShell(const DeviceState& state, const char* command, uint32_t length,
               ShellLineSink sink, void* context)
 {
-    static Words w;   // the interpreter runs on the device's one thread
+    Words w;
     SplitWords(command, length, w);
     if (w.count == 0)
         return;

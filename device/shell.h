@@ -6,7 +6,6 @@
 
 #include "device/device_state.h"
 
-constexpr uint32_t MaxShellLine = 1014;   // a reply frame of 1024 bytes: status, text, 0
 constexpr uint32_t PingDefaultCount = 4;
 constexpr uint32_t PingMaxCount = 20;
 

@@ -24,7 +24,7 @@ void DescribeReceived(RxKind kind, const uint8_t* bytes, uint32_t count, char* o
         FormatHex(bytes, count, TraceHexShown, hex, sizeof hex);
         std::snprintf(out, capacity,
                       "over-long frame declares %u payload bytes (at most %u), start dropped: %s",
-                      (uint32_t{bytes[4]} << 8) | bytes[5], MaxRequestFrame - FrameOverhead, hex);
+                      DeclaredLength(bytes), MaxPayloadBytes, hex);
         return;
     case RxKind::Incomplete:
         FormatHex(bytes, count, TraceHexShown, hex, sizeof hex);

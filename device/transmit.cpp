@@ -114,7 +114,7 @@ void TransmitReply(void* runtime, const uint8_t* frame, uint32_t total)
     if (rt.options.noise && (rt.repliesSent + 1) % rt.options.noiseEvery == 0)
         SendNoise(rt);
 
-    std::array<uint8_t, MaxReplyFrame> wire{};
+    std::array<uint8_t, MaxFrameBytes> wire{};
     std::memcpy(wire.data(), frame, total);
     ++rt.repliesSent;
     const bool corrupt = rt.options.corruptEvery != 0 && rt.repliesSent % rt.options.corruptEvery == 0;
@@ -122,13 +122,13 @@ void TransmitReply(void* runtime, const uint8_t* frame, uint32_t total)
     DescribeFrame(frame, total, text, sizeof text);
     LogFrame(rt, "TX", frame, total);
     if (corrupt) {
-        const uint32_t bit = Pick(rt, 0, 15);
-        wire[total - 2 + (bit / 8)] ^= static_cast<uint8_t>(1u << (bit % 8));
+        const uint16_t built = StoredChecksum(frame, total);
+        const uint16_t sent = static_cast<uint16_t>(built ^ (1u << Pick(rt, 0, 15)));
+        StoreChecksum(wire.data(), total, sent);
         LogFrame(rt, "TXC", wire.data(), total);
         const size_t used = std::strlen(text);
-        std::snprintf(text + used, sizeof text - used,
-                      "  [checksum corrupted: %02X %02X sent as %02X %02X]", frame[total - 2],
-                      frame[total - 1], wire[total - 2], wire[total - 1]);
+        std::snprintf(text + used, sizeof text - used, "  [checksum corrupted: %02X %02X sent as %02X %02X]",
+                      built >> 8, built & 0xFF, sent >> 8, sent & 0xFF);
     }
     Trace(rt, "TX", text);
     if (rt.options.fragment)

@@ -194,7 +194,7 @@ void RunTypedCommand()
     if (!ReadTypedText(IDC_COMMAND, CommandReadSize, text, sizeof text, CheckCommand, CommandRefusals))
         return;
     SendMessageW(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
-    char command[CommandBufferSize];
+    char command[SentCommandSize];
     CompleteCommand(text, command, sizeof command);
     SendShellCommand(configDialog.session, command);
     EchoCommand(command);

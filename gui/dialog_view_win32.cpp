@@ -15,8 +15,8 @@ namespace {
 
 constexpr size_t LabelTextSize = 64;
 constexpr size_t MessageTextSize = 512;
-constexpr size_t LineTextSize = 1024;      // a reply's text is at most 1015 bytes
-constexpr size_t PasswordTextSize = 100;   // at most 99 bytes from the device
+constexpr size_t LineTextSize = MaxReplyTextBytes + 1;
+constexpr size_t PasswordTextSize = MaxPasswordTextBytes + 1;
 
 }  // namespace
 

@@ -4,11 +4,11 @@
 // it with the Chinese written beside it.
 #pragma once
 
-#include "link/serial_port.h"
+#include "wire/result.h"
 
 namespace texts {
 
-// Captions of control 1014 and the status label.
+// Captions of the port button (IDC_PORT_TOGGLE) and the status label.
 constexpr char OpenPort[] = "\xB4\xF2\xBF\xAA\xB4\xAE\xBF\xDA";             // 打开串口
 constexpr char ClosePort[] = "\xB9\xD8\xB1\xD5\xB4\xAE\xBF\xDA";            // 关闭串口
 constexpr char NotConnected[] = "\xCE\xB4\xC1\xAC\xBD\xD3";                 // 未连接
@@ -37,11 +37,11 @@ constexpr char ErrorNumberFormat[] = " (\xB4\xED\xCE\xF3 %ld)";                 
 // Windows answers ERROR_ACCESS_DENIED both for a port another program holds
 // and for one the user may not open, so one text covers both. Null: only
 // the system's own message can say why.
-constexpr const char* OpenFailureReason(PortOpenStatus status)
+constexpr const char* OpenFailureReason(Status status)
 {
-    return status == PortOpenStatus::Busy || status == PortOpenStatus::AccessDenied ? PortBusyOrDenied
-           : status == PortOpenStatus::Missing                                      ? PortMissing
-                                                                                    : nullptr;
+    return status == Status::Busy || status == Status::AccessDenied ? PortBusyOrDenied
+           : status == Status::Missing                              ? PortMissing
+                                                                    : nullptr;
 }
 
 // The supervision's no-answer message.

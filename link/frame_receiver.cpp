@@ -58,19 +58,20 @@ uint32_t MillisecondsUntil(int64_t microseconds)
 
 }  // namespace
 
-bool MakeReceiver(Receiver& r, FrameSink sink, const PlatformCalls& platform, int32_t* osError)
+Result MakeReceiver(Receiver& r, FrameSink sink, const PlatformCalls& platform)
 {
     r.sink = sink;
     r.platform = platform;
     r.stopping.store(false);
-    if (!MakeLock(r.lock, osError))
-        return false;
-    if (!MakeWakeup(r.bytesArrived, osError)) {
+    Result made = MakeLock(r.lock);
+    if (Succeeded(made))
+        made = MakeWakeup(r.bytesArrived);
+    if (!Succeeded(made)) {
         DestroyLock(r.lock);
-        return false;
+        return made;
     }
     r.made = true;
-    return true;
+    return Success;
 }
 
 void DestroyReceiver(Receiver& r)
@@ -92,7 +93,7 @@ void AppendBytes(Receiver& r, const uint8_t* bytes, uint32_t count, uint32_t ope
         r.staleBytes = fill;
         r.bufferOpening = opening;
     }
-    const uint32_t room = AssemblyBufferSize - fill;
+    const uint32_t room = MaxFrameBytes - fill;
     // What does not fit is dropped; the frame at the front must first be
     // consumed, and the bytes already held stay in order.
     const uint32_t kept = count < room ? count : room;
@@ -137,10 +138,10 @@ void AssemblerPass(Receiver& r)
         EmptyBuffer(r);
         return;
     }
-    const uint32_t total = static_cast<uint32_t>(r.buffer[4]) * 256u + r.buffer[5] + FrameOverhead;
+    const uint32_t total = DeclaredTotal(r.buffer.data());
     // A frame larger than the buffer could never complete, and waiting for it
     // would block every frame behind it for good.
-    if (total > AssemblyBufferSize) {
+    if (total > MaxFrameBytes) {
         EmptyBuffer(r);
         return;
     }

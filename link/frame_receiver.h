@@ -23,7 +23,6 @@
 #include "link/platform.h"
 #include "wire/frame_codec.h"
 
-constexpr uint32_t AssemblyBufferSize = MaxReceivedFrame;   // 1024
 constexpr uint32_t MinFrameBytes = FrameOverhead;           // 8
 // How long a start of 1 to 7 bytes may take to reach 8 bytes, counted from
 // the moment the assembler first sees it.
@@ -39,7 +38,7 @@ struct FrameSink {
 };
 
 struct Receiver {
-    std::array<uint8_t, AssemblyBufferSize> buffer{};
+    std::array<uint8_t, MaxFrameBytes> buffer{};
     std::atomic<uint32_t> fill{0};
     uint32_t staleBytes = 0;      // front bytes of an earlier opening
     uint32_t bufferOpening = 0;   // the opening the newest held bytes came from
@@ -52,8 +51,8 @@ struct Receiver {
     bool made = false;
 };
 
-// False with the OS error when its lock or wake-up cannot be made.
-bool MakeReceiver(Receiver& receiver, FrameSink sink, const PlatformCalls& platform, int32_t* osError);
+// Fails when its lock or wake-up cannot be made.
+Result MakeReceiver(Receiver& receiver, FrameSink sink, const PlatformCalls& platform);
 void DestroyReceiver(Receiver& receiver);
 
 // Copies `count` bytes (at most MaxReadSize) behind what the buffer holds, as

@@ -1,8 +1,8 @@
 // The platform as the core sees it: the one monotonic clock and the one sleep
 // of the product, the wall clock of the traces, and the objects each session
 // makes for itself (a lock, auto-reset wake-ups, threads). Making one keeps
-// the OS error when it fails, so a session that cannot start says why rather
-// than hang.
+// the OS error when it fails (wire/result.h), so a session that cannot
+// start says why rather than hang.
 //
 // The objects live in fixed storage inside the session that owns them; the
 // implementations (platform_win32.cpp, platform_posix.cpp) check that their
@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "wire/result.h"
 
 // Microseconds from some fixed moment, never going back: every time limit of
 // the product is measured on it, never counted in sleeps (Sleep(1) lasts a
@@ -33,7 +35,7 @@ struct Lock {
     alignas(16) unsigned char storage[64];
     bool made = false;
 };
-bool MakeLock(Lock& lock, int32_t* osError);
+Result MakeLock(Lock& lock);
 void DestroyLock(Lock& lock);
 void EnterLock(Lock& lock);
 void LeaveLock(Lock& lock);
@@ -45,7 +47,7 @@ struct Wakeup {
     alignas(16) unsigned char storage[128];
     bool made = false;
 };
-bool MakeWakeup(Wakeup& wakeup, int32_t* osError);
+Result MakeWakeup(Wakeup& wakeup);
 void DestroyWakeup(Wakeup& wakeup);
 void SignalWakeup(Wakeup& wakeup);
 // True on a signal, false when `timeoutMs` (WaitForever: no limit) ran out.
@@ -58,7 +60,7 @@ struct Thread {
     void (*entry)(void* context) = nullptr;
     void* context = nullptr;
 };
-bool StartThread(Thread& thread, void (*entry)(void* context), void* context, int32_t* osError);
+Result StartThread(Thread& thread, void (*entry)(void* context), void* context);
 // Waits for the thread's end and releases it; a thread never started is let be.
 void JoinThread(Thread& thread);
 

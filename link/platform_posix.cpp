@@ -66,13 +66,11 @@ int64_t WallClockMilliseconds()
     return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
 
-bool MakeLock(Lock& lock, int32_t* osError)
+Result MakeLock(Lock& lock)
 {
     const int error = pthread_mutex_init(AsMutex(lock), nullptr);
-    if (osError != nullptr)
-        *osError = error;
     lock.made = error == 0;
-    return lock.made;
+    return lock.made ? Success : Failure(Status::Failed, "pthread_mutex_init", error);
 }
 
 void DestroyLock(Lock& lock)
@@ -85,7 +83,7 @@ void DestroyLock(Lock& lock)
 void EnterLock(Lock& lock) { pthread_mutex_lock(AsMutex(lock)); }
 void LeaveLock(Lock& lock) { pthread_mutex_unlock(AsMutex(lock)); }
 
-bool MakeWakeup(Wakeup& wakeup, int32_t* osError)
+Result MakeWakeup(Wakeup& wakeup)
 {
     PosixWakeup* w = new (wakeup.storage) PosixWakeup{};
     pthread_condattr_t attributes;
@@ -100,10 +98,8 @@ bool MakeWakeup(Wakeup& wakeup, int32_t* osError)
         if (error != 0)
             pthread_cond_destroy(&w->changed);
     }
-    if (osError != nullptr)
-        *osError = error;
     wakeup.made = error == 0;
-    return wakeup.made;
+    return wakeup.made ? Success : Failure(Status::Failed, "a condition variable", error);
 }
 
 // Only once nobody waits: glibc's pthread_cond_destroy waits for waiters.
@@ -149,7 +145,7 @@ bool WaitWakeup(Wakeup& wakeup, uint32_t timeoutMs)
     return signalled;
 }
 
-bool StartThread(Thread& thread, void (*entry)(void* context), void* context, int32_t* osError)
+Result StartThread(Thread& thread, void (*entry)(void* context), void* context)
 {
     thread.entry = entry;
     thread.context = context;
@@ -161,11 +157,9 @@ bool StartThread(Thread& thread, void (*entry)(void* context), void* context, in
     pthread_t id{};
     const int error = pthread_create(&id, &attributes, RunThread, &thread);
     pthread_attr_destroy(&attributes);
-    if (osError != nullptr)
-        *osError = error;
     thread.handle = static_cast<intptr_t>(id);
     thread.started = error == 0;
-    return thread.started;
+    return thread.started ? Success : Failure(Status::Failed, "pthread_create", error);
 }
 
 void JoinThread(Thread& thread)

@@ -59,13 +59,11 @@ int64_t WallClockMilliseconds()
 }
 
 // InitializeCriticalSection cannot fail on any Windows since Vista.
-bool MakeLock(Lock& lock, int32_t* osError)
+Result MakeLock(Lock& lock)
 {
     InitializeCriticalSection(AsSection(lock));
-    if (osError != nullptr)
-        *osError = 0;
     lock.made = true;
-    return true;
+    return Success;
 }
 
 void DestroyLock(Lock& lock)
@@ -78,13 +76,11 @@ void DestroyLock(Lock& lock)
 void EnterLock(Lock& lock) { EnterCriticalSection(AsSection(lock)); }
 void LeaveLock(Lock& lock) { LeaveCriticalSection(AsSection(lock)); }
 
-bool MakeWakeup(Wakeup& wakeup, int32_t* osError)
+Result MakeWakeup(Wakeup& wakeup)
 {
     AsEvent(wakeup) = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     wakeup.made = AsEvent(wakeup) != nullptr;
-    if (osError != nullptr)
-        *osError = wakeup.made ? 0 : static_cast<int32_t>(GetLastError());
-    return wakeup.made;
+    return wakeup.made ? Success : Failure(Status::Failed, "CreateEventW", static_cast<int32_t>(GetLastError()));
 }
 
 void DestroyWakeup(Wakeup& wakeup)
@@ -102,18 +98,16 @@ bool WaitWakeup(Wakeup& wakeup, uint32_t timeoutMs)
     return WaitForSingleObject(AsEvent(wakeup), timeoutMs) == WAIT_OBJECT_0;
 }
 
-bool StartThread(Thread& thread, void (*entry)(void* context), void* context, int32_t* osError)
+Result StartThread(Thread& thread, void (*entry)(void* context), void* context)
 {
     thread.entry = entry;
     thread.context = context;
     // Default stack, no flags.
     HANDLE handle = CreateThread(nullptr, 0, RunThread, &thread, 0, nullptr);
     const DWORD error = handle == nullptr ? GetLastError() : 0;
-    if (osError != nullptr)
-        *osError = static_cast<int32_t>(error);
     thread.handle = reinterpret_cast<intptr_t>(handle);
     thread.started = handle != nullptr;
-    return thread.started;
+    return thread.started ? Success : Failure(Status::Failed, "CreateThread", static_cast<int32_t>(error));
 }
 
 void JoinThread(Thread& thread)

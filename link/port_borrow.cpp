@@ -4,7 +4,7 @@
 // then read the count" in TakePort means a closer can never see no borrower
 // while the reader holds the old value, so the handle is released only once
 // nobody can still use it.
-#include "link/serial_port.h"
+#include "link/port_internal.h"
 
 // The opening is counted before the handle is stored, so a reader that
 // borrows the new handle reads the new count.
@@ -23,8 +23,6 @@ intptr_t TakePort(SerialPort& port) { return port.handle.exchange(NoPort); }
 
 bool PortStillBorrowed(const SerialPort& port) { return port.users.load() != 0; }
 
-bool IsPortOpen(const SerialPort& port) { return port.handle.load() != NoPort; }
-
 intptr_t BorrowPort(SerialPort& port)
 {
     port.users.fetch_add(1);
@@ -37,8 +35,3 @@ bool IsCurrentPort(const SerialPort& port, intptr_t handle)
 }
 
 void ReturnPort(SerialPort& port) { port.users.fetch_sub(1); }
-
-bool OpenPort(SerialPort& port, const char* path)
-{
-    return OpenPortReporting(port, path).status == PortOpenStatus::Opened;
-}

@@ -4,11 +4,11 @@
 
 #include <cerrno>
 
-int MakeRawLine(int fd, FlowControl flow, unsigned char minBytes)
+Result MakeRawLine(int fd, FlowControl flow, unsigned char minBytes)
 {
     termios t{};
     if (tcgetattr(fd, &t) != 0)
-        return errno;
+        return Failure(Status::Failed, "tcgetattr", errno);
     const tcflag_t keptInput = flow == FlowControl::Kept ? t.c_iflag & (IXON | IXOFF | IXANY) : 0;
     const tcflag_t keptControl = flow == FlowControl::Kept ? t.c_cflag & CRTSCTS : 0;
     cfmakeraw(&t);
@@ -19,5 +19,5 @@ int MakeRawLine(int fd, FlowControl flow, unsigned char minBytes)
     t.c_cc[VTIME] = 0;
     cfsetispeed(&t, B115200);
     cfsetospeed(&t, B115200);
-    return tcsetattr(fd, TCSANOW, &t) == 0 ? 0 : errno;
+    return tcsetattr(fd, TCSANOW, &t) == 0 ? Success : Failure(Status::Failed, "tcsetattr", errno);
 }

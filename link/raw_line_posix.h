@@ -2,12 +2,14 @@
 // parity, one stop bit. Shared by the serial port and the virtual device.
 #pragma once
 
+#include "wire/result.h"
+
 enum class FlowControl {
     Kept,   // as the driver reports it (the port: Windows leaves it too)
     Off,    // none (the virtual device's end)
 };
 
 // `minBytes` is VMIN: 0 for reads that return at once with what has
-// arrived, 1 for reads that wait for a byte. Returns 0, or the errno of the
-// call the system refused.
-int MakeRawLine(int fd, FlowControl flow, unsigned char minBytes);
+// arrived, 1 for reads that wait for a byte. Fails with the call the system
+// refused and its errno.
+Result MakeRawLine(int fd, FlowControl flow, unsigned char minBytes);

@@ -35,8 +35,8 @@ struct Reader {
     bool made = false;
 };
 
-// False with the OS error when the reader's event cannot be made (Win32).
-bool MakeReader(Reader& reader, SerialPort& port, ByteSink sink, int32_t* osError);
+// Fails when the reader's event cannot be made (Win32).
+Result MakeReader(Reader& reader, SerialPort& port, ByteSink sink);
 void DestroyReader(Reader& reader);
 
 // The thread's body; returns once StopReader has been called.

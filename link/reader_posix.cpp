@@ -8,15 +8,13 @@
 
 #include "link/reader_pass.h"
 
-bool MakeReader(Reader& reader, SerialPort& port, ByteSink sink, int32_t* osError)
+Result MakeReader(Reader& reader, SerialPort& port, ByteSink sink)
 {
     reader.port = &port;
     reader.sink = sink;
     reader.stopping.store(false);
-    if (osError != nullptr)
-        *osError = 0;
     reader.made = true;
-    return true;
+    return Success;
 }
 
 void DestroyReader(Reader& reader) { reader.made = false; }

@@ -31,17 +31,15 @@ HANDLE EventOf(const Reader& reader) { return reinterpret_cast<HANDLE>(reader.re
 
 }  // namespace
 
-bool MakeReader(Reader& reader, SerialPort& port, ByteSink sink, int32_t* osError)
+Result MakeReader(Reader& reader, SerialPort& port, ByteSink sink)
 {
     reader.port = &port;
     reader.sink = sink;
     reader.stopping.store(false);
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (osError != nullptr)
-        *osError = event == nullptr ? static_cast<int32_t>(GetLastError()) : 0;
     reader.readEvent = reinterpret_cast<intptr_t>(event);
     reader.made = event != nullptr;
-    return reader.made;
+    return reader.made ? Success : Failure(Status::Failed, "CreateEventW", static_cast<int32_t>(GetLastError()));
 }
 
 void DestroyReader(Reader& reader)

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "link/platform.h"
+#include "wire/result.h"
 
 constexpr uint32_t PortQueueSize = 2048;
 constexpr uint32_t WriteWaitMs = 1000;
@@ -39,57 +40,36 @@ struct SerialPort {
     bool made = false;
 };
 
-// Makes the port's wake-up (and pipe); false with the OS error.
-bool MakeSerialPort(SerialPort& port, int32_t* osError);
+// Makes the port's wake-up (and pipe).
+Result MakeSerialPort(SerialPort& port);
 // Closes an open port first. The reader must have ended.
 void DestroySerialPort(SerialPort& port);
 
-// Why an open failed, as far as the operating system tells.
-enum class PortOpenStatus {
-    Opened,
-    Missing,        // no such port (ENOENT, ENODEV, ENXIO; ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND)
-    Busy,           // held by another program (EBUSY, a lock held; ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION)
-    AccessDenied,   // no permission (EACCES, EPERM)
-    Failed,         // anything else, also a null path
-};
+// Opens `path` (Win32: "\\.\COMn"; POSIX: a device path) at 115200 8N1. A
+// port that is open is closed first, unless `path` is null. The result says
+// why an open failed, as far as the system tells: Missing (ENOENT, ENODEV,
+// ENXIO; ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND), Busy (EBUSY, a lock
+// held; ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION), AccessDenied (EACCES,
+// EPERM), Failed (anything else, also a null path). LineRefused: the port
+// opened, but the system refused its line settings (SetCommState,
+// tcsetattr); it is open all the same, with whatever settings took effect.
+Result OpenPort(SerialPort& port, const char* path);
 
-struct PortOpenResult {
-    PortOpenStatus status;
-    int32_t osError;     // errno or GetLastError() of the failing call; 0 when opened
-    // The port opened, but the system refused its line settings (SetCommState,
-    // tcsetattr): that call's error, 0 when the line took them. The port is
-    // open all the same, with whatever settings took effect.
-    int32_t lineError;
-};
+// Whether an opening left the port open (its line settings refused or not).
+inline bool PortOpened(const Result& opened)
+{
+    return opened.status == Status::Ok || opened.status == Status::LineRefused;
+}
 
-// Opens `path` (Win32: "\\.\COMn"; POSIX: a device path). A port that is open
-// is closed first, unless `path` is null.
-PortOpenResult OpenPortReporting(SerialPort& port, const char* path);
-// OpenPortReporting, reduced to whether the port is open.
-bool OpenPort(SerialPort& port, const char* path);
-
-enum class WriteStatus {
-    Written,
-    NotOpen,    // no port open: nothing written
-    TimedOut,   // not finished within WriteWaitMs; the rest is dropped
-    Failed,     // the system refused the write
-    TooLong,    // more than a request can carry: nothing written
-};
-
-struct WriteResult {
-    WriteStatus status;
-    int32_t osError;   // for Failed: errno or GetLastError()
-};
-
-// Writes `length` bytes, waiting at most WriteWaitMs.
-WriteResult WritePort(SerialPort& port, const uint8_t* data, uint32_t length);
+// Writes `length` bytes, waiting at most WriteWaitMs: NotOpen (nothing
+// written), TimedOut (the rest is dropped), Failed (the system refused the
+// write), or TooLong from the senders above.
+Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length);
 
 // Closes the open port, if any.
 void ClosePort(SerialPort& port);
 
-bool IsPortOpen(const SerialPort& port);
-
-// ---- the reader's side (reader_*.cpp) and the platform ports' ----
+// ---- the reader's side (reader_*.cpp) ----
 
 // Registers the caller as a user of the port, then reads the handle.
 intptr_t BorrowPort(SerialPort& port);
@@ -101,13 +81,3 @@ void ReturnPort(SerialPort& port);
 // Counts the openings of the port, so that the bytes read under one borrow
 // can be told from those of an earlier opening.
 uint32_t PortOpenings(const SerialPort& port);
-
-// For the platform ports alone (the owner's thread): makes an opened and
-// configured handle the current one, counting an opening and waking a reader
-// that waits for a port; reads it for a write; takes it away from everyone,
-// returning what it was; and tells whether a borrow taken before TakePort is
-// still out, which ClosePort waits for before releasing.
-void PublishPort(SerialPort& port, intptr_t handle);
-intptr_t CurrentPort(const SerialPort& port);
-intptr_t TakePort(SerialPort& port);
-bool PortStillBorrowed(const SerialPort& port);

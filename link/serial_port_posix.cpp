@@ -20,7 +20,7 @@
 // before it calls close(). The reader never starts a poll or a read on a
 // descriptor that is no longer current, and a descriptor number is never
 // recycled while the reader may still use it.
-#include "link/serial_port.h"
+#include "link/port_internal.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -35,13 +35,13 @@
 
 namespace {
 
-PortOpenStatus ClassifyOpenError(int error)
+Status ClassifyOpenError(int error)
 {
     switch (error) {
-    case ENOENT: case ENODEV: case ENXIO: case ENOTDIR: return PortOpenStatus::Missing;
-    case EBUSY: return PortOpenStatus::Busy;
-    case EACCES: case EPERM: case EROFS: return PortOpenStatus::AccessDenied;
-    default: return PortOpenStatus::Failed;
+    case ENOENT: case ENODEV: case ENXIO: case ENOTDIR: return Status::Missing;
+    case EBUSY: return Status::Busy;
+    case EACCES: case EPERM: case EROFS: return Status::AccessDenied;
+    default: return Status::Failed;
     }
 }
 
@@ -49,20 +49,21 @@ int64_t NowMs() { return MonotonicMicroseconds() / 1000; }
 
 }  // namespace
 
-bool MakeSerialPort(SerialPort& port, int32_t* osError)
+Result MakeSerialPort(SerialPort& port)
 {
     int fds[2] = {-1, -1};
-    int error = pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0 ? 0 : errno;
-    if (error == 0 && !MakeWakeup(port.opened, &error)) {
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return Failure(Status::Failed, "pipe2", errno);
+    const Result made = MakeWakeup(port.opened);
+    if (!Succeeded(made)) {
         close(fds[0]);
         close(fds[1]);
+        return made;
     }
-    if (osError != nullptr)
-        *osError = error;
     port.closing[0] = fds[0];
     port.closing[1] = fds[1];
-    port.made = error == 0;
-    return port.made;
+    port.made = true;
+    return Success;
 }
 
 void DestroySerialPort(SerialPort& port)
@@ -77,42 +78,46 @@ void DestroySerialPort(SerialPort& port)
     port.made = false;
 }
 
-PortOpenResult OpenPortReporting(SerialPort& port, const char* path)
+Result OpenPort(SerialPort& port, const char* path)
 {
     if (path == nullptr)
-        return {PortOpenStatus::Failed, 0, 0};
+        return Failure(Status::Failed, "no port named");
     ClosePort(port);
 
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     int error = fd < 0 ? errno : 0;
+    const char* what = "open";
     if (fd >= 0 && (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)) {
         error = errno;
+        what = "TIOCEXCL";
         close(fd);
         fd = -1;
     }
     if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
         // EWOULDBLOCK: another user holds the lock, which is "busy" too.
         error = errno == EWOULDBLOCK ? EBUSY : errno;
+        what = "flock";
         close(fd);
         fd = -1;
     }
     if (fd < 0)
-        return {ClassifyOpenError(error), error, 0};
+        return Failure(ClassifyOpenError(error), what, error);
 
-    const int lineError = MakeRawLine(fd, FlowControl::Kept, 0);
+    const Result line = MakeRawLine(fd, FlowControl::Kept, 0);
     tcflush(fd, TCIOFLUSH);
     PublishPort(port, fd);
-    return {PortOpenStatus::Opened, 0, lineError};
+    return Succeeded(line) ? Success : Failure(Status::LineRefused, line.what, line.osError);
 }
 
-WriteResult WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
+Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
 {
     const int fd = static_cast<int>(CurrentPort(port));
     if (fd < 0 || data == nullptr)
-        return {WriteStatus::NotOpen, 0};
+        return Failure(Status::NotOpen, "no port open");
     const int64_t deadline = NowMs() + WriteWaitMs;
 
     uint32_t done = 0;
+    bool hungUp = false;
     while (done < length) {
         const ssize_t n = write(fd, data + done, length - done);
         if (n > 0) {
@@ -122,15 +127,17 @@ WriteResult WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return {WriteStatus::Failed, errno};
+            return Failure(Status::Failed, "write", errno);
+        if (hungUp)   // the next write did not say why: the line's own word is all there is
+            return Failure(Status::Failed, "the line hung up");
         const int64_t left = deadline - NowMs();
         if (left <= 0)
             break;
         pollfd p{fd, POLLOUT, 0};
         if (poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR)
-            return {WriteStatus::Failed, errno};
-        if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
-            return {WriteStatus::Failed, EIO};
+            return Failure(Status::Failed, "poll", errno);
+        // A hung-up or failed line: the next write tells the system's reason.
+        hungUp = (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
     }
 
     // Handed over; now give the driver the rest of the time to send it. A
@@ -141,9 +148,9 @@ WriteResult WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
         SleepMilliseconds(1);
     if (done < length || queued > 0) {
         tcflush(fd, TCOFLUSH);
-        return {WriteStatus::TimedOut, 0};
+        return Failure(Status::TimedOut, "write");
     }
-    return {WriteStatus::Written, 0};
+    return Success;
 }
 
 void ClosePort(SerialPort& port)

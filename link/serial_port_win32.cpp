@@ -34,7 +34,7 @@
 // pending then is cancelled (CancelIoEx) and its completion collected before
 // the event, the OVERLAPPED record and the caller's bytes go away: the driver
 // never writes into freed stack memory or signals a closed event.
-#include "link/serial_port.h"
+#include "link/port_internal.h"
 
 #include <windows.h>
 
@@ -87,21 +87,27 @@ DWORD ConfigureLine(HANDLE h)
 
 // A COM port that another program holds is refused with ERROR_ACCESS_DENIED
 // (the device is opened for exclusive use), so that code means busy here.
-PortOpenStatus ClassifyOpenError(DWORD error)
+Status ClassifyOpenError(DWORD error)
 {
     switch (error) {
-    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: return PortOpenStatus::Missing;
-    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: return PortOpenStatus::Busy;
-    default: return PortOpenStatus::Failed;
+    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: return Status::Missing;
+    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: return Status::Busy;
+    default: return Status::Failed;
     }
+}
+
+Result Refused(DWORD error, const char* what)
+{
+    return Failure(Status::Failed, what, static_cast<int32_t>(error));
 }
 
 }  // namespace
 
-bool MakeSerialPort(SerialPort& port, int32_t* osError)
+Result MakeSerialPort(SerialPort& port)
 {
-    port.made = MakeWakeup(port.opened, osError);
-    return port.made;
+    const Result made = MakeWakeup(port.opened);
+    port.made = Succeeded(made);
+    return made;
 }
 
 void DestroySerialPort(SerialPort& port)
@@ -113,34 +119,34 @@ void DestroySerialPort(SerialPort& port)
     port.made = false;
 }
 
-PortOpenResult OpenPortReporting(SerialPort& port, const char* path)
+Result OpenPort(SerialPort& port, const char* path)
 {
     if (path == nullptr)
-        return {PortOpenStatus::Failed, 0, 0};
+        return Failure(Status::Failed, "no port named");
     ClosePort(port);
 
     HANDLE h = CreateFileA(path, OpenAccess, 0, nullptr, OPEN_EXISTING, OpenFlags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return {ClassifyOpenError(error), static_cast<int32_t>(error), 0};
+        return Failure(ClassifyOpenError(error), "CreateFileA", static_cast<int32_t>(error));
     }
     // Configured before it is published, so the reader never waits on a port
     // whose event mask or time-outs are not yet in place.
     const DWORD lineError = ConfigureLine(h);
     PublishPort(port, reinterpret_cast<intptr_t>(h));
-    return {PortOpenStatus::Opened, 0, static_cast<int32_t>(lineError)};
+    return lineError == 0 ? Success : Failure(Status::LineRefused, "SetCommState", static_cast<int32_t>(lineError));
 }
 
-WriteResult WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
+Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
 {
     const intptr_t value = CurrentPort(port);
     if (value == NoPort)
-        return {WriteStatus::NotOpen, 0};
+        return Failure(Status::NotOpen, "no port open");
     HANDLE h = AsHandle(value);
 
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (done == nullptr)   // no way to wait for the write: better not to start it
-        return {WriteStatus::Failed, static_cast<int32_t>(GetLastError())};
+        return Refused(GetLastError(), "CreateEventW");
     OVERLAPPED ov{};
     ov.hEvent = done;
 
@@ -148,23 +154,23 @@ WriteResult WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
     COMSTAT status{};
     ClearCommError(h, &errors, &status);
 
-    WriteResult result{WriteStatus::Written, 0};
+    Result result = Success;
     DWORD written = 0;
     if (!WriteFile(h, data, length, &written, &ov)) {
         const DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING) {
-            result = {WriteStatus::Failed, static_cast<int32_t>(error)};
+            result = Refused(error, "WriteFile");
         } else {
             if (WaitForSingleObject(done, WriteWaitMs) != WAIT_OBJECT_0) {
                 CancelIoEx(h, &ov);
-                result = {WriteStatus::TimedOut, 0};
+                result = Failure(Status::TimedOut, "WriteFile");
             }
-            if (!GetOverlappedResult(h, &ov, &written, TRUE) && result.status == WriteStatus::Written)
-                result = {WriteStatus::Failed, static_cast<int32_t>(GetLastError())};
+            if (!GetOverlappedResult(h, &ov, &written, TRUE) && Succeeded(result))
+                result = Refused(GetLastError(), "WriteFile");
         }
     }
-    if (result.status == WriteStatus::Written && written < length)
-        result = {WriteStatus::TimedOut, 0};
+    if (Succeeded(result) && written < length)
+        result = Failure(Status::TimedOut, "WriteFile");
     CloseHandle(done);
     return result;
 }

@@ -2,27 +2,25 @@
 
 #include <array>
 
-#include "session/session.h"
-
 namespace {
 
 constexpr uint32_t FixedFrameBufferSize = 32;   // the largest fixed request is 29 bytes
 
 // Each request goes out as one WritePort call, so two requests never
 // interleave on the wire even if a later caller were on another thread.
-WriteResult WriteFrame(Session& session, const uint8_t* frame, uint32_t total)
+Result WriteFrame(DeviceClient& client, const uint8_t* frame, uint32_t total)
 {
-    const FrameTap& tap = session.callbacks.tap;
+    const FrameTap& tap = client.tap;
     if (tap.request != nullptr)
         tap.request(tap.context, frame, total);
-    return WritePort(session.port, frame, total);
+    return WritePort(*client.port, frame, total);
 }
 
-WriteResult SendFrame(Session& session, uint8_t code, const uint8_t* payload, uint16_t payloadLength)
+Result SendFrame(DeviceClient& client, uint8_t code, const uint8_t* payload, uint16_t payloadLength)
 {
     std::array<uint8_t, FixedFrameBufferSize> frame{};
     const uint32_t total = BuildFrame(code, payload, payloadLength, frame.data(), frame.size());
-    return WriteFrame(session, frame.data(), total);
+    return WriteFrame(client, frame.data(), total);
 }
 
 // The device ends its texts with a 0x00, but a frame that does not is still
@@ -56,13 +54,12 @@ bool DecodeNetConfig(const uint8_t* payload, uint32_t payloadLength, NetConfig& 
 
 }  // namespace
 
-WriteResult SendGetNetConfig(Session& session)
+Result SendGetNetConfig(DeviceClient& client)
 {
-    return SendFrame(session, GetNetConfig, nullptr, 0);
+    return SendFrame(client, GetNetConfig, nullptr, 0);
 }
 
-WriteResult SendSetNetConfig(Session& session, bool dhcp, uint32_t ipAddress, uint32_t subnetMask,
-                             uint32_t gateway)
+Result SendSetNetConfig(DeviceClient& client, bool dhcp, uint32_t ipAddress, uint32_t subnetMask, uint32_t gateway)
 {
     std::array<uint8_t, NetConfigPayloadSize> payload{};
     if (dhcp) {
@@ -74,40 +71,40 @@ WriteResult SendSetNetConfig(Session& session, bool dhcp, uint32_t ipAddress, ui
         PutAddress(&payload[NetConfigAddressesAt + 4], subnetMask);
         PutAddress(&payload[NetConfigAddressesAt + 8], gateway);
     }
-    return SendFrame(session, SetNetConfig, payload.data(), static_cast<uint16_t>(payload.size()));
+    return SendFrame(client, SetNetConfig, payload.data(), static_cast<uint16_t>(payload.size()));
 }
 
-WriteResult SendShellCommand(Session& session, const char* text)
+Result SendShellCommand(DeviceClient& client, const char* text)
 {
     if (text == nullptr)
-        return {WriteStatus::TooLong, 0};
+        return Failure(Status::TooLong, "no command");
     // Count no further than one byte past the limit.
     uint32_t count = 0;
     while (count <= MaxShellCommandBytes && text[count] != '\0')
         ++count;
     if (count > MaxShellCommandBytes)
-        return {WriteStatus::TooLong, 0};
-    std::array<uint8_t, ShellFrameBufferSize> frame;
+        return Failure(Status::TooLong, "the command");
+    std::array<uint8_t, MaxFrameBytes> frame;
     // The text's own terminator is part of the payload.
     const uint32_t total = BuildFrame(RunShellCommand, reinterpret_cast<const uint8_t*>(text),
                                       static_cast<uint16_t>(count + 1), frame.data(), frame.size());
-    return WriteFrame(session, frame.data(), total);
+    return WriteFrame(client, frame.data(), total);
 }
 
-WriteResult SendHeartbeat(Session& session)
+Result SendHeartbeat(DeviceClient& client)
 {
-    return SendFrame(session, Heartbeat, HeartbeatPayload, sizeof HeartbeatPayload);
+    return SendFrame(client, Heartbeat, HeartbeatPayload, sizeof HeartbeatPayload);
 }
 
-WriteResult SendGetAdminPassword(Session& session)
+Result SendGetAdminPassword(DeviceClient& client)
 {
-    return SendFrame(session, GetAdminPassword, nullptr, 0);
+    return SendFrame(client, GetAdminPassword, nullptr, 0);
 }
 
-WriteResult SendSetAdminPassword(Session& session, const char* text)
+Result SendSetAdminPassword(DeviceClient& client, const char* text)
 {
     if (text == nullptr)
-        return {WriteStatus::TooLong, 0};
+        return Failure(Status::TooLong, "no password");
     // strncpy semantics with a count of 16: zero padding behind a short
     // password, no terminator behind a 16-byte one, nothing past the 16th.
     // Written out because compilers rightly warn about a strncpy whose bound
@@ -115,39 +112,38 @@ WriteResult SendSetAdminPassword(Session& session, const char* text)
     std::array<uint8_t, PasswordFieldSize> field{};
     for (uint32_t i = 0; i < PasswordFieldSize && text[i] != '\0'; ++i)
         field[i] = static_cast<uint8_t>(text[i]);
-    return SendFrame(session, SetAdminPassword, field.data(), static_cast<uint16_t>(field.size()));
+    return SendFrame(client, SetAdminPassword, field.data(), static_cast<uint16_t>(field.size()));
 }
 
-void HandleReplyFrame(Session& session, const uint8_t* frame, uint32_t total)
+ReplyVerdict HandleReplyFrame(DeviceClient& client, const uint8_t* frame, uint32_t total)
 {
-    if (frame == nullptr || total < FrameOverhead || total > MaxReceivedFrame)
-        return;
-    const SessionCallbacks& callbacks = session.callbacks;
-    if (callbacks.tap.reply != nullptr)
-        callbacks.tap.reply(callbacks.tap.context, frame, total);
-    const uint8_t code = frame[2];
-    const uint8_t* payload = frame + FrameHeaderSize;
+    constexpr ReplyVerdict NoReply{false, 0, 0};
+    if (frame == nullptr || total < FrameOverhead || total > MaxFrameBytes)
+        return NoReply;
+    if (client.tap.reply != nullptr)
+        client.tap.reply(client.tap.context, frame, total);
+    const uint8_t code = FrameCode(frame);
+    const uint8_t* payload = FramePayload(frame);
     const uint32_t payloadLength = total - FrameOverhead;
     // A reply without payload has no status byte to read: it cannot say
     // whether the request succeeded.
     if (!CheckFrame(frame, total) || !IsReplyCode(code) || payloadLength == 0)
-        return;
+        return NoReply;
 
     Reply reply{code, payload[0], NetConfig{}, ""};
     std::array<char, MaxReplyTextBytes + 1> text;
     if (reply.status == 0) {
         if (code == ReplyCode(GetNetConfig) && !DecodeNetConfig(payload, payloadLength, reply.config))
-            return;
+            return NoReply;
         if (code == ReplyCode(RunShellCommand) || code == ReplyCode(GetAdminPassword)) {
             // A password longer than the front end's buffer is cut; the reply
             // still counts as the device's answer.
-            const uint32_t limit = code == ReplyCode(GetAdminPassword) ? MaxPasswordReplyBytes + 1 : text.size();
+            const uint32_t limit = code == ReplyCode(GetAdminPassword) ? MaxPasswordTextBytes + 1 : text.size();
             CopyReplyText(payload, payloadLength, text.data(), limit);
             reply.text = text.data();
         }
     }
-    if (callbacks.replies.reply != nullptr)
-        callbacks.replies.reply(callbacks.replies.context, reply);
-    if (reply.status == 0)
-        FeedSupervision(session, code);
+    if (client.replies.reply != nullptr)
+        client.replies.reply(client.replies.context, reply);
+    return ReplyVerdict{true, code, reply.status};
 }

@@ -1,16 +1,16 @@
 // The device client: the six requests a front end sends, and the one entry
 // point through which every reply frame of a session is checked, decoded and
 // handed to the front end. Senders build one whole frame and write it to the
-// session's port in one call, on the caller's thread. HandleReplyFrame runs
-// on the session's assembler thread.
+// client's port in one call, on the caller's thread. HandleReplyFrame runs
+// on the session's assembler thread. The client knows nothing of the link
+// supervision: it tells the session what each frame was (ReplyVerdict), and
+// the session passes that on.
 #pragma once
 
 #include <cstdint>
 
 #include "link/serial_port.h"
 #include "wire/codes.h"
-
-struct Session;
 
 // A reply as the front end receives it: accepted ones (status 0) and refused
 // ones alike, with their content decoded. Frames with a bad checksum, a code
@@ -40,21 +40,32 @@ struct FrameTap {
     void (*reply)(void* context, const uint8_t* frame, uint32_t total);
 };
 
-// The longest text a password reply yields: what the dialog's buffer holds.
-constexpr uint32_t MaxPasswordReplyBytes = 99;
+// One port's client: where requests go and replies are handed. Set when
+// the session starts, then only read.
+struct DeviceClient {
+    SerialPort* port = nullptr;
+    ReplyHandler replies{};
+    FrameTap tap{};
+};
 
-WriteResult SendGetNetConfig(Session& session);
-WriteResult SendSetNetConfig(Session& session, bool dhcp, uint32_t ipAddress, uint32_t subnetMask,
-                             uint32_t gateway);
+Result SendGetNetConfig(DeviceClient& client);
+Result SendSetNetConfig(DeviceClient& client, bool dhcp, uint32_t ipAddress, uint32_t subnetMask, uint32_t gateway);
 // At most MaxShellCommandBytes bytes; a longer text is refused whole
 // (TooLong), since half a command could still run.
-WriteResult SendShellCommand(Session& session, const char* text);
-WriteResult SendHeartbeat(Session& session);
-WriteResult SendGetAdminPassword(Session& session);
+Result SendShellCommand(DeviceClient& client, const char* text);
+Result SendHeartbeat(DeviceClient& client);
+Result SendGetAdminPassword(DeviceClient& client);
 // Only the first 16 bytes are sent.
-WriteResult SendSetAdminPassword(Session& session, const char* text);
+Result SendSetAdminPassword(DeviceClient& client, const char* text);
+
+// What a frame turned out to be: a reply of the six (accepted or refused,
+// and handed to the front end), or nothing that counts.
+struct ReplyVerdict {
+    bool reply;
+    uint8_t code;
+    uint8_t status;
+};
 
 // `frame` points at the first start byte of one whole frame of `total` bytes
-// (declared payload length + 8, at most 1024). Besides the front end, the
-// link supervision hears of the replies that feed it.
-void HandleReplyFrame(Session& session, const uint8_t* frame, uint32_t total);
+// (declared payload length + 8, at most MaxFrameBytes).
+ReplyVerdict HandleReplyFrame(DeviceClient& client, const uint8_t* frame, uint32_t total);

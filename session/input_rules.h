@@ -13,7 +13,7 @@ constexpr size_t MaxPasswordBytes = PasswordFieldSize;   // 16
 // Appended to a command that begins with "ping": the device's ping would
 // otherwise run until interrupted.
 constexpr char PingSuffix[] = " -c 4";
-constexpr size_t CommandBufferSize = MaxCommandBytes + sizeof PingSuffix;   // the longest, sent
+constexpr size_t SentCommandSize = MaxCommandBytes + sizeof PingSuffix;   // the longest, sent
 
 // The dialog's two fixed commands.
 constexpr char QueryNetworkCommand[] = "ifconfig";
@@ -25,5 +25,5 @@ InputCheck CheckCommand(const char* gbk);
 InputCheck CheckPassword(const char* gbk);
 
 // The command as it is sent: `typed` (checked Good) with the ping suffix
-// where it belongs, into a buffer of CommandBufferSize.
+// where it belongs, into a buffer of SentCommandSize.
 void CompleteCommand(const char* typed, char* out, size_t capacity);

@@ -4,7 +4,6 @@
 // replies are handled.
 #include "session/link_supervisor.h"
 
-#include "session/session.h"
 #include "wire/codes.h"
 
 namespace {
@@ -30,30 +29,45 @@ void Call(const SupervisionHost& host, void (*operation)(void*))
         operation(host.context);
 }
 
+// An accepted 0x08: "connected" unless a link was already being timed.
+void OnHeartbeatReply(LinkSupervisor& s)
+{
+    if (s.linkCountdown.load() == 0)
+        Call(s.host, s.host.linkUp);
+    s.firstContactCountdown.store(0);
+    s.linkCountdown.store(LinkTimeoutTicks);
+}
+
+void MarkLinkAlive(LinkSupervisor& s)
+{
+    s.linkCountdown.store(LinkTimeoutTicks);
+    s.firstContactCountdown.store(0);
+}
+
 }  // namespace
 
 // Each opening starts clean: a link countdown left by an earlier opening
 // would keep the first heartbeat reply from showing "connected" and would
 // be re-armed by it, so the status could stay "not connected" for good
 // while the device answers.
-void StartSupervision(Session& session)
+void StartSupervision(LinkSupervisor& s)
 {
-    LinkSupervisor& s = session.supervision;
     s.heartbeatTicks.store(0);
     s.linkCountdown.store(0);
     s.firstContactCountdown.store(FirstContactTicks);
 }
 
-void OnSupervisionTick(Session& session)
+void OnSupervisionTick(LinkSupervisor& s)
 {
-    LinkSupervisor& s = session.supervision;
-    const SupervisionHost& host = session.callbacks.supervision;
+    const SupervisionHost& host = s.host;
     // Only this thread writes heartbeatTicks once the port is open, so a
     // plain read-modify-write is enough here.
     const uint32_t ticks = s.heartbeatTicks.load() + 1;
     if (ticks >= HeartbeatEveryTicks) {
         s.heartbeatTicks.store(0);
-        SendHeartbeat(session);   // a heartbeat that cannot be written is missed like a lost reply
+        // A heartbeat that cannot be written is missed like a lost reply.
+        if (s.heartbeat.send != nullptr)
+            s.heartbeat.send(s.heartbeat.context);
     } else {
         s.heartbeatTicks.store(ticks);
     }
@@ -71,39 +85,23 @@ void OnSupervisionTick(Session& session)
     }
 }
 
-void OnHeartbeatReply(Session& session)
+// Only accepted replies count: a refusal proves the device alive but is
+// not the answer the link waits for.
+void FeedSupervision(LinkSupervisor& s, uint8_t replyCode, uint8_t status)
 {
-    LinkSupervisor& s = session.supervision;
-    if (s.linkCountdown.load() == 0)
-        Call(session.callbacks.supervision, session.callbacks.supervision.linkUp);
-    s.firstContactCountdown.store(0);
-    s.linkCountdown.store(LinkTimeoutTicks);
-}
-
-void MarkLinkAlive(Session& session)
-{
-    session.supervision.linkCountdown.store(LinkTimeoutTicks);
-    session.supervision.firstContactCountdown.store(0);
-}
-
-void CancelFirstContact(Session& session)
-{
-    session.supervision.firstContactCountdown.store(0);
-}
-
-void FeedSupervision(Session& session, uint8_t replyCode)
-{
+    if (status != 0)
+        return;
     switch (replyCode) {
     case ReplyCode(GetNetConfig):
-        CancelFirstContact(session);
+        s.firstContactCountdown.store(0);
         break;
     case ReplyCode(GetAdminPassword):
         // "Connected" whatever the countdown holds, before it is re-armed.
-        Call(session.callbacks.supervision, session.callbacks.supervision.linkUp);
-        MarkLinkAlive(session);
+        Call(s.host, s.host.linkUp);
+        MarkLinkAlive(s);
         break;
     case ReplyCode(Heartbeat):
-        OnHeartbeatReply(session);
+        OnHeartbeatReply(s);
         break;
     default:
         break;

@@ -2,27 +2,25 @@
 // heartbeat on every third tick, a ten-tick link countdown armed by each
 // accepted heartbeat or password reply, and a three-tick first-contact
 // countdown armed on opening. It reaches its host only through the
-// callbacks of SupervisionHost.
+// callbacks of SupervisionHost, and sends heartbeats through the call it
+// is given; the session tells it of each reply (FeedSupervision), and it
+// alone decides which replies count for the link.
 //
-// The tick and StartSupervision run on the owner's thread; the replies feed
-// it on the assembler thread. The counters are atomics; no lock.
+// Threads: the tick and StartSupervision run on the owner's thread; the
+// replies feed it on the assembler thread. The counters are atomics; no
+// lock. `host` and `heartbeat` are set before the session's threads start,
+// then only read.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
-struct Session;
+#include "wire/result.h"
 
 constexpr uint32_t SupervisionPeriodMs = 1000;
 constexpr uint32_t HeartbeatEveryTicks = 3;
 constexpr uint32_t LinkTimeoutTicks = 10;
 constexpr uint32_t FirstContactTicks = 3;
-
-struct LinkSupervisor {
-    std::atomic<uint32_t> heartbeatTicks{0};          // ticks since the last heartbeat went out
-    std::atomic<uint32_t> linkCountdown{0};           // 0: no link being timed
-    std::atomic<uint32_t> firstContactCountdown{0};   // 0: no first answer awaited
-};
 
 // What the supervision needs of its host. linkUp may come on either thread;
 // the others on the owner's, from inside OnSupervisionTick. linkLost must
@@ -37,16 +35,25 @@ struct SupervisionHost {
     void (*releasePort)(void* context);
 };
 
+// Writes one heartbeat request (the session binds its device client here).
+struct HeartbeatSender {
+    void* context;
+    Result (*send)(void* context);
+};
+
+struct LinkSupervisor {
+    std::atomic<uint32_t> heartbeatTicks{0};          // ticks since the last heartbeat went out
+    std::atomic<uint32_t> linkCountdown{0};           // 0: no link being timed
+    std::atomic<uint32_t> firstContactCountdown{0};   // 0: no first answer awaited
+    SupervisionHost host{};
+    HeartbeatSender heartbeat{};
+};
+
 // Right after a successful opening, before the first request is written
 // (its reply may clear the first-contact countdown at once).
-void StartSupervision(Session& session);
-void OnSupervisionTick(Session& session);
+void StartSupervision(LinkSupervisor& supervisor);
+void OnSupervisionTick(LinkSupervisor& supervisor);
 
-// The replies (assembler thread).
-void OnHeartbeatReply(Session& session);   // an accepted 0x08
-void MarkLinkAlive(Session& session);      // an accepted 0x0A, after the host showed the link up
-void CancelFirstContact(Session& session); // an accepted 0x02
-
-// What an accepted reply of `replyCode` does to the supervision; called by
-// the device client after the front end has had the reply.
-void FeedSupervision(Session& session, uint8_t replyCode);
+// A reply of `replyCode` with `status` arrived (assembler thread), after
+// the front end has had it: "connected" comes behind the password.
+void FeedSupervision(LinkSupervisor& supervisor, uint8_t replyCode, uint8_t status);

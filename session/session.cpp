@@ -13,18 +13,16 @@ void TakeBytes(void* context, const uint8_t* bytes, uint32_t count, uint32_t ope
 
 void TakeFrame(void* context, const uint8_t* frame, uint32_t total)
 {
-    HandleReplyFrame(*static_cast<Session*>(context), frame, total);
+    HandleSessionFrame(*static_cast<Session*>(context), frame, total);
+}
+
+Result SendSessionHeartbeat(void* context)
+{
+    return SendHeartbeat(static_cast<Session*>(context)->client);
 }
 
 void ReaderEntry(void* context) { RunReader(static_cast<Session*>(context)->reader); }
 void AssemblerEntry(void* context) { RunAssembler(static_cast<Session*>(context)->receiver); }
-
-bool Fail(SessionError* why, const char* what, int32_t osError)
-{
-    if (why != nullptr)
-        *why = SessionError{what, osError};
-    return false;
-}
 
 void Release(Session& s)
 {
@@ -35,33 +33,44 @@ void Release(Session& s)
 
 }  // namespace
 
-bool StartSession(Session& s, const SessionCallbacks& callbacks, SessionError* why, const PlatformCalls& platform)
+void BindSession(Session& s, const SessionCallbacks& callbacks)
 {
-    s.callbacks = callbacks;
-    int32_t error = 0;
-    if (!MakeSerialPort(s.port, &error))
-        return Fail(why, "the port's wake-up", error);
-    if (!MakeReceiver(s.receiver, FrameSink{&s, TakeFrame}, platform, &error)) {
+    s.client = DeviceClient{&s.port, callbacks.replies, callbacks.tap};
+    s.supervision.host = callbacks.supervision;
+    s.supervision.heartbeat = HeartbeatSender{&s, SendSessionHeartbeat};
+}
+
+void HandleSessionFrame(Session& s, const uint8_t* frame, uint32_t total)
+{
+    const ReplyVerdict verdict = HandleReplyFrame(s.client, frame, total);
+    if (verdict.reply)
+        FeedSupervision(s.supervision, verdict.code, verdict.status);
+}
+
+Result StartSession(Session& s, const SessionCallbacks& callbacks, const PlatformCalls& platform)
+{
+    BindSession(s, callbacks);
+    Result made = Named(MakeSerialPort(s.port), "the port's wake-up");
+    if (Succeeded(made))
+        made = Named(MakeReceiver(s.receiver, FrameSink{&s, TakeFrame}, platform), "the receiver's lock and wake-up");
+    if (Succeeded(made))
+        made = Named(MakeReader(s.reader, s.port, ByteSink{&s, TakeBytes}), "the reader's event");
+    if (Succeeded(made))
+        made = Named(StartThread(s.readerThread, ReaderEntry, &s), "the reader thread");
+    if (!Succeeded(made)) {
         Release(s);
-        return Fail(why, "the receiver's lock and wake-up", error);
+        return made;
     }
-    if (!MakeReader(s.reader, s.port, ByteSink{&s, TakeBytes}, &error)) {
-        Release(s);
-        return Fail(why, "the reader's event", error);
-    }
-    if (!StartThread(s.readerThread, ReaderEntry, &s, &error)) {
-        Release(s);
-        return Fail(why, "the reader thread", error);
-    }
-    if (!StartThread(s.assemblerThread, AssemblerEntry, &s, &error)) {
+    made = Named(StartThread(s.assemblerThread, AssemblerEntry, &s), "the assembler thread");
+    if (!Succeeded(made)) {
         StopReader(s.reader);
         JoinThread(s.readerThread);
         Release(s);
-        return Fail(why, "the assembler thread", error);
+        return made;
     }
     s.started = true;
     liveSessions.fetch_add(1);
-    return true;
+    return Success;
 }
 
 // The port goes first: closing it ends the reader's wait for bytes, and

@@ -5,13 +5,13 @@
 //   port          the port handle and its borrow
 //   reader        the thread that reads the port
 //   receiver      the buffers and the assembler thread that cuts frames
-//   supervision   the link supervision's counters
-//   callbacks     the front end's side: replies, supervision, trace
+//   client        the device client: requests out, replies to the front end
+//   supervision   the link supervision's counters and its host
 //
 // Its threads start with StartSession and are joined by EndSession, which
 // leaves no thread, handle or descriptor behind. The port is opened and
-// closed within a session as often as its owner likes (OpenPortReporting and
-// ClosePort on session.port). Fixed in size: nothing on the receive path
+// closed within a session as often as its owner likes (OpenPort and
+// ClosePort on session.port); requests go through session.client. Fixed in size: nothing on the receive path
 // allocates or throws.
 //
 // Threads: the owner's thread opens, writes, closes and ticks; the reader
@@ -26,6 +26,7 @@
 #include "session/device_client.h"
 #include "session/link_supervisor.h"
 
+// The front end's side of a session.
 struct SessionCallbacks {
     ReplyHandler replies;
     SupervisionHost supervision;
@@ -36,24 +37,26 @@ struct Session {
     SerialPort port;
     Reader reader;
     Receiver receiver;
+    DeviceClient client;
     LinkSupervisor supervision;
-    SessionCallbacks callbacks{};
     Thread readerThread;
     Thread assemblerThread;
     bool started = false;
 };
 
-// Why a session could not start: what could not be made, and the OS error.
-struct SessionError {
-    const char* what;
-    int32_t osError;
-};
+// Binds the client and the supervision to the session's port and the front
+// end's callbacks; StartSession does it too. Tests that drive a session
+// without threads call it alone.
+void BindSession(Session& session, const SessionCallbacks& callbacks);
 
-// Makes the session's objects and starts its threads. False with the reason
-// when something cannot be made; nothing is left behind then. `platform`
-// is the system's in the programs.
-bool StartSession(Session& session, const SessionCallbacks& callbacks, SessionError* why,
-                  const PlatformCalls& platform = SystemCalls);
+// Makes the session's objects and starts its threads. Fails with what could
+// not be made and the system's error; nothing is left behind then.
+// `platform` is the system's in the programs.
+Result StartSession(Session& session, const SessionCallbacks& callbacks, const PlatformCalls& platform = SystemCalls);
+
+// A whole frame the assembler cut (or a test hands in): the client checks
+// and hands it to the front end, and its verdict goes to the supervision.
+void HandleSessionFrame(Session& session, const uint8_t* frame, uint32_t total);
 
 // Closes the port, stops and joins the threads and releases everything.
 void EndSession(Session& session);

@@ -39,12 +39,16 @@ constexpr uint32_t NetConfigReplyDhcpAt = 1, NetConfigReplyAddressesAt = 2;
 constexpr uint32_t PasswordFieldSize = 16;
 // 0x07: the two bytes every heartbeat carries.
 constexpr uint8_t HeartbeatPayload[2] = {0x00, 0x03};
-// 0x05: the command's text and its terminating zero, in one frame the client
-// builds in 1024 bytes.
-constexpr uint32_t ShellFrameBufferSize = 1024;
-constexpr uint32_t MaxShellCommandBytes = ShellFrameBufferSize - FrameOverhead - 1;   // 1015
-// A text a reply carries (status first), as the receiver can hold it.
-constexpr uint32_t MaxReplyTextBytes = MaxReceivedPayload - 1;   // 1015
+// 0x05: the command's text and its terminating zero fill at most a payload.
+constexpr uint32_t MaxShellCommandBytes = MaxPayloadBytes - 1;   // 1015
+// A text a reply carries behind its status byte, as the receiver can hold
+// it (a device that leaves out the terminating zero included).
+constexpr uint32_t MaxReplyTextBytes = MaxPayloadBytes - 1;   // 1015
+// The longest text the device sends: status, text and its terminating zero.
+constexpr uint32_t MaxSentTextBytes = MaxPayloadBytes - 2;   // 1014
+// A password as a 0x0A reply yields it to the front ends, and as the device
+// keeps it; a longer text is cut here.
+constexpr uint32_t MaxPasswordTextBytes = 99;
 
 // Addresses hold the first dotted field in the most significant byte, as the
 // IP-address controls give and take them and as the wire carries them.

@@ -37,8 +37,7 @@ uint32_t BuildFrame(uint8_t code, const uint8_t* payload, uint16_t payloadLength
     if (payloadLength != 0)
         std::memcpy(out + FrameHeaderSize, payload, payloadLength);
     const uint16_t sum = Crc16(out + 2, payloadLength + 4u);
-    out[FrameHeaderSize + payloadLength] = static_cast<uint8_t>(sum >> 8);
-    out[FrameHeaderSize + payloadLength + 1] = static_cast<uint8_t>(sum & 0xFF);
+    StoreChecksum(out, total, sum);
     return total;
 }
 
@@ -46,7 +45,5 @@ bool CheckFrame(const uint8_t* frame, uint32_t total)
 {
     if (frame == nullptr || total < FrameOverhead)
         return false;
-    const uint16_t sum = Crc16(frame + 2, total - 4);
-    const uint16_t stored = static_cast<uint16_t>((frame[total - 2] << 8) | frame[total - 1]);
-    return sum == stored;
+    return Crc16(frame + 2, total - 4) == StoredChecksum(frame, total);
 }

@@ -196,8 +196,8 @@ void DescribeFrame(const uint8_t* frame, uint32_t total, char* out, size_t capac
 {
     Out o{out, capacity, 0};
     out[0] = '\0';
-    const uint8_t code = frame[2];
-    const uint8_t* payload = frame + FrameHeaderSize;
+    const uint8_t code = FrameCode(frame);
+    const uint8_t* payload = FramePayload(frame);
     const uint32_t length = total - FrameOverhead;
     const bool reply = (code & 1) == 0;
     const char* name = CodeName(reply ? static_cast<uint8_t>(code - 1) : code);
@@ -217,8 +217,8 @@ void DescribeFrame(const uint8_t* frame, uint32_t total, char* out, size_t capac
         else
             DescribeRequest(o, code, payload, length, showPasswords);
     }
-    if (frame[3] != 0)
-        o.Add("  reserved 0x%02X", frame[3]);
+    if (FrameReserved(frame) != 0)
+        o.Add("  reserved 0x%02X", FrameReserved(frame));
     // Keep the column tidy when nothing follows the name.
     while (o.used > 0 && out[o.used - 1] == ' ')
         out[--o.used] = '\0';
@@ -230,10 +230,9 @@ void DescribeBadChecksum(const uint8_t* frame, uint32_t total, char* out, size_t
     Out o{out, capacity, 0};
     out[0] = '\0';
     char hex[FrameTextSize];
-    const uint16_t carried = static_cast<uint16_t>((frame[total - 2] << 8) | frame[total - 1]);
     FormatHex(frame, total, FrameHexShown, hex, sizeof hex);
-    o.Add("bad checksum on code %02X (carries %04X, should be %04X), dropped: %s", frame[2],
-          carried, Crc16(frame + 2, total - 4), hex);
+    o.Add("bad checksum on code %02X (carries %04X, should be %04X), dropped: %s", FrameCode(frame),
+          StoredChecksum(frame, total), Crc16(frame + 2, total - 4), hex);
 }
 
 bool ParseDotted(const char* text, uint32_t* out)

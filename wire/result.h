@@ -33,3 +33,10 @@ inline constexpr Result Failure(Status status, const char* what, int32_t osError
 {
     return Result{status, what, osError};
 }
+
+// The same failure told as a step of the caller's ("the reader thread"
+// rather than "CreateThread"); a success stays one.
+inline constexpr Result Named(const Result& result, const char* what)
+{
+    return Succeeded(result) ? result : Result{result.status, what, result.osError};
+}

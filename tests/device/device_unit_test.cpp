@@ -150,7 +150,7 @@ TEST(DeviceShell, Commands)
     EXPECT_EQ(Shell(s, "help").size(), 2u);
     lines = Shell(s, std::string(1005, 'z'));
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_LE(lines[0].size(), MaxShellLine);
+    EXPECT_LE(lines[0].size(), MaxSentTextBytes);
 }
 
 TEST(DeviceReceive, FramesGarbageAndStalls)

@@ -73,7 +73,7 @@ void CheckReply(void*, const Reply& r)
         CheckReplyText(r.text, MaxReplyTextBytes);
         break;
     case ReplyCode(GetAdminPassword):
-        CheckReplyText(r.text, MaxPasswordReplyBytes);
+        CheckReplyText(r.text, MaxPasswordTextBytes);
         break;
     default:
         FUZZ_CHECK(r.text[0] == '\0');
@@ -84,14 +84,14 @@ void CheckReply(void*, const Reply& r)
 void CheckFrameHandedOver(void*, const uint8_t* frame, uint32_t total)
 {
     FUZZ_CHECK(frame == receiver.buffer.data());
-    FUZZ_CHECK(total >= FrameOverhead && total <= AssemblyBufferSize);
+    FUZZ_CHECK(total >= FrameOverhead && total <= MaxFrameBytes);
     FUZZ_CHECK(total <= receiver.fill.load());
     FUZZ_CHECK(frame[0] == FrameStart1 && frame[1] == FrameStart2);
     FUZZ_CHECK(total == static_cast<uint32_t>(frame[4]) * 256u + frame[5] + FrameOverhead);
     currentFrame = frame;
     currentTotal = total;
     repliesThisFrame = 0;
-    HandleReplyFrame(session, frame, total);
+    HandleSessionFrame(session, frame, total);
     FUZZ_CHECK(repliesThisFrame <= 1);
     currentFrame = nullptr;
 }
@@ -121,21 +121,20 @@ struct Cursor {
 
 void CheckFill()
 {
-    FUZZ_CHECK(receiver.fill.load() <= AssemblyBufferSize);
+    FUZZ_CHECK(receiver.fill.load() <= MaxFrameBytes);
 }
 
 // When the line falls quiet the assembler may still hold as many whole
 // frames as fit, each handed over by one pass, and a start of 1 to 7 bytes
 // takes one more pass to wait out its limit and one to go.
-constexpr uint32_t QuietPasses = AssemblyBufferSize / MinFrameBytes + 2;
+constexpr uint32_t QuietPasses = MaxFrameBytes / MinFrameBytes + 2;
 
 void Begin()
 {
     if (!receiver.made) {
-        session.callbacks = SessionCallbacks{ReplyHandler{nullptr, CheckReply}, SupervisionHost{},
-                                             FrameTap{nullptr, NoWrite, nullptr}};
-        MakeReceiver(receiver, FrameSink{nullptr, CheckFrameHandedOver}, PlatformCalls{nullptr, FakeNow, FakeWait},
-                     nullptr);
+        BindSession(session, SessionCallbacks{ReplyHandler{nullptr, CheckReply}, SupervisionHost{},
+                                              FrameTap{nullptr, NoWrite, nullptr}});
+        MakeReceiver(receiver, FrameSink{nullptr, CheckFrameHandedOver}, PlatformCalls{nullptr, FakeNow, FakeWait});
     }
     // Nothing held from the last input: it starts as a new opening would.
     receiver.fill.store(0);
@@ -149,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Begin();
     Cursor in{data, size, 0};
-    uint8_t read[MaxReceivedFrame];
+    uint8_t read[MaxFrameBytes];
     while (!in.Empty()) {
         const uint8_t control = in.Take();
         // Mostly short reads, now and then one of up to the full 1024 bytes.

@@ -47,7 +47,7 @@ void Restart()
     new (&receiver) Receiver;
     platform = FakePlatform{};
     TakeFrames(recorder);
-    ASSERT_TRUE(MakeReceiver(receiver, RecordingSink(recorder), FakeCalls(platform), nullptr));
+    ASSERT_TRUE(Succeeded(MakeReceiver(receiver, RecordingSink(recorder), FakeCalls(platform))));
 }
 
 std::vector<uint8_t> Slice(const std::vector<uint8_t>& v, size_t from, size_t to)

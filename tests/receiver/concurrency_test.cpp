@@ -33,7 +33,7 @@ class AssemblerThread : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(MakeReceiver(receiver, RecordingSink(recorder), SystemCalls, nullptr));
+        ASSERT_TRUE(Succeeded(MakeReceiver(receiver, RecordingSink(recorder), SystemCalls)));
         assembler = std::thread([] { RunAssembler(receiver); });
         pthread_getcpuclockid(assembler.native_handle(), &assemblerClock);
         TakeFrames(recorder);
@@ -62,7 +62,7 @@ long AssemblerCpuMicroseconds()
 void Feed(const uint8_t* bytes, uint32_t length, uint32_t session)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (receiver.fill.load() + length > AssemblyBufferSize) {
+    while (receiver.fill.load() + length > MaxFrameBytes) {
         if (std::chrono::steady_clock::now() > end) {
             std::fprintf(stderr, "the assembler took nothing for 10 s\n");
             std::abort();

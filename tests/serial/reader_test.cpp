@@ -16,6 +16,7 @@
 
 #include "link/reader.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/support/port_state.h"
 
 namespace {
 
@@ -78,8 +79,8 @@ class ReaderThread : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(MakeSerialPort(port, nullptr));
-        ASSERT_TRUE(MakeReader(reader, port, ByteSink{nullptr, Record}, nullptr));
+        ASSERT_TRUE(Succeeded(MakeSerialPort(port)));
+        ASSERT_TRUE(Succeeded(MakeReader(reader, port, ByteSink{nullptr, Record})));
         thread = std::thread([this] { RunReader(reader); });
         pthread_getcpuclockid(thread.native_handle(), &ReaderClock);
         TakeReceived();
@@ -102,7 +103,7 @@ TEST_F(ReaderThread, DeliversEveryByteInOrderInReadsOfAtMost1024)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
+    ASSERT_TRUE(Opened(port, pty.path.c_str()));
 
     std::vector<uint8_t> sent(10000);
     for (size_t i = 0; i < sent.size(); ++i)
@@ -119,7 +120,7 @@ TEST_F(ReaderThread, CloseWhileWaitingReturnsPromptlyAndNothingMoreIsRead)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
+    ASSERT_TRUE(Opened(port, pty.path.c_str()));
     ASSERT_TRUE(WriteAll(pty.master, {1, 2, 3}));
     ASSERT_TRUE(WaitForReceived(3, 1000));
     usleep(20 * 1000);  // the reader is back in its wait
@@ -140,7 +141,7 @@ TEST_F(ReaderThread, RecycledDescriptorNumberIsLeftAlone)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
+    ASSERT_TRUE(Opened(port, pty.path.c_str()));
     ClosePort(port);
 
     // The lowest free numbers now include the port's old one; data waiting
@@ -175,7 +176,7 @@ TEST_F(ReaderThread, OpenCloseCyclesWhileTheFarEndKeepsSending)
 
     const uint32_t appendsBefore = Appends.load();
     for (int cycle = 0; cycle < 200; ++cycle) {
-        ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
+        ASSERT_TRUE(Opened(port, pty.path.c_str()));
         usleep(static_cast<useconds_t>(200 + (cycle % 7) * 150));
         if (cycle % 3 == 0)
             ClosePort(port);
@@ -208,7 +209,7 @@ TEST_F(ReaderThread, IdlesWithoutEatingTheProcessorClosedQuietOrHungUp)
 
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
+    ASSERT_TRUE(Opened(port, pty.path.c_str()));
     EXPECT_LT(ReaderCpuMsOver(500), 3) << "open, nothing arriving";
 
     // The far end goes away: every wait and read now fails at once, and only

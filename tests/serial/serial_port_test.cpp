@@ -10,6 +10,7 @@
 
 #include "link/serial_port.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/support/port_state.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ long MsSince(std::chrono::steady_clock::time_point start)
 
 class SerialPortTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(MakeSerialPort(port, nullptr)); }
+    void SetUp() override { ASSERT_TRUE(Succeeded(MakeSerialPort(port))); }
     void TearDown() override { DestroySerialPort(port); }
     ::SerialPort port;
 };
@@ -54,7 +55,7 @@ TEST_F(SerialPortTest, OpenSetsRaw115200EightNoneOneAndKeepsFlowControl)
         ASSERT_TRUE(WriteAll(pty.master, {0x55, 0xAA, 0x06, 0x00, 0x00, 0x01, 'x', '\n'}));
         usleep(50 * 1000);   // let the pty move the bytes to the slave's queue
 
-        ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
+        ASSERT_TRUE(Opened(port, pty.path.c_str()));
         ASSERT_EQ(tcgetattr(pty.slave, &t), 0);
         EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
         EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
@@ -81,14 +82,14 @@ TEST_F(SerialPortTest, OpenAndCloseStatesAndLocks)
     PtyPair first, second, held;
     ASSERT_TRUE(first.Ok() && second.Ok() && held.Ok());
     ClosePort(port);
-    EXPECT_FALSE(IsPortOpen(port));
-    ASSERT_TRUE(OpenPort(port, first.path.c_str()));
+    EXPECT_FALSE(PortIsOpen(port));
+    ASSERT_TRUE(Opened(port, first.path.c_str()));
     EXPECT_FALSE(OthersMayLock(first.path, LOCK_SH)) << "the open port is locked for everyone else";
-    EXPECT_FALSE(OpenPort(port, nullptr));
-    EXPECT_TRUE(IsPortOpen(port)) << "a missing path changes nothing";
+    EXPECT_FALSE(Opened(port, nullptr));
+    EXPECT_TRUE(PortIsOpen(port)) << "a missing path changes nothing";
 
     // Opening another port releases the first.
-    ASSERT_TRUE(OpenPort(port, second.path.c_str()));
+    ASSERT_TRUE(Opened(port, second.path.c_str()));
     EXPECT_TRUE(OthersMayLock(first.path, LOCK_EX));
     const uint8_t b = 'b';
     WritePort(port, &b, 1);
@@ -98,29 +99,33 @@ TEST_F(SerialPortTest, OpenAndCloseStatesAndLocks)
     // A port another program holds is refused, and the open one is closed.
     const int holder = open(held.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-    EXPECT_FALSE(OpenPort(port, held.path.c_str()));
-    EXPECT_FALSE(IsPortOpen(port));
+    const Result busy = OpenPort(port, held.path.c_str());
+    EXPECT_EQ(busy.status, Status::Busy);
+    EXPECT_EQ(busy.osError, EBUSY);
+    EXPECT_FALSE(PortIsOpen(port));
     close(holder);
-    EXPECT_TRUE(OpenPort(port, held.path.c_str()));
-    EXPECT_FALSE(OpenPort(port, "/nonexistent/qv-tty"));
-    EXPECT_FALSE(IsPortOpen(port));
+    EXPECT_TRUE(Opened(port, held.path.c_str()));
+    const Result missing = OpenPort(port, "/nonexistent/qv-tty");
+    EXPECT_EQ(missing.status, Status::Missing);
+    EXPECT_EQ(missing.osError, ENOENT) << "the system's reason is kept";
+    EXPECT_FALSE(PortIsOpen(port));
     ClosePort(port);
-    EXPECT_FALSE(IsPortOpen(port));
+    EXPECT_FALSE(PortIsOpen(port));
 }
 
 TEST_F(SerialPortTest, WritesGiveUpAfterAboutOneSecond)
 {
     std::vector<uint8_t> big(1 << 20, 0xA5);
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(WritePort(port, big.data(), static_cast<uint32_t>(big.size())).status, WriteStatus::NotOpen);
+    EXPECT_EQ(WritePort(port, big.data(), static_cast<uint32_t>(big.size())).status, Status::NotOpen);
     EXPECT_LT(MsSince(start), 50) << "no open port: nothing to wait for";
 
     // Nobody reads the master: the pty's buffers fill and the write stalls.
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(OpenPort(port, pty.path.c_str()));
+    ASSERT_TRUE(Opened(port, pty.path.c_str()));
     start = std::chrono::steady_clock::now();
-    EXPECT_EQ(WritePort(port, big.data(), static_cast<uint32_t>(big.size())).status, WriteStatus::TimedOut);
+    EXPECT_EQ(WritePort(port, big.data(), static_cast<uint32_t>(big.size())).status, Status::TimedOut);
     EXPECT_GE(MsSince(start), 900);
     EXPECT_LT(MsSince(start), 3000);
     // What got through is a prefix; the rest was dropped, and the port works.
@@ -128,15 +133,15 @@ TEST_F(SerialPortTest, WritesGiveUpAfterAboutOneSecond)
     EXPECT_GT(stale.size(), 0u);
     EXPECT_LT(stale.size(), big.size());
     const uint8_t mark[2] = {0x55, 0xAA};
-    EXPECT_EQ(WritePort(port, mark, 2).status, WriteStatus::Written);
+    EXPECT_EQ(WritePort(port, mark, 2).status, Status::Ok);
     EXPECT_EQ(ReadFor(pty.master, 3, 300), (std::vector<uint8_t>{0x55, 0xAA}));
 }
 
 // Not a tty: it opens, but the system refuses the line settings, and says so.
 TEST_F(SerialPortTest, RefusedLineSettingsAreReported)
 {
-    const PortOpenResult opened = OpenPortReporting(port, "/dev/null");
-    EXPECT_EQ(opened.status, PortOpenStatus::Opened);
-    EXPECT_EQ(opened.lineError, ENOTTY);
-    EXPECT_TRUE(IsPortOpen(port));
+    const Result opened = OpenPort(port, "/dev/null");
+    EXPECT_EQ(opened.status, Status::LineRefused);
+    EXPECT_EQ(opened.osError, ENOTTY);
+    EXPECT_TRUE(PortIsOpen(port));
 }

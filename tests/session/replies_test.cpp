@@ -6,13 +6,14 @@
 #include <cstdio>
 #include <string>
 
-#include "session/session.h"
+#include "session/device_client.h"
 #include "tests/support/frames.h"
 
 namespace {
 
 std::vector<std::string> seen;   // what the front end was handed, in order
-Session session;
+SerialPort port;   // never opened
+DeviceClient client{&port, ReplyHandler{}, FrameTap{}};
 
 // "02 net:0/C0A8010A/FFFFFF00/C0A80101", "06 line:eth0 up", "04 ok",
 // "08 refused 1".
@@ -37,9 +38,9 @@ void Record(void*, const Reply& r)
 
 std::vector<std::string> Handle(const Bytes& frame)
 {
-    session.callbacks.replies = ReplyHandler{nullptr, Record};
+    client.replies = ReplyHandler{nullptr, Record};
     seen.clear();
-    HandleReplyFrame(session, frame.data(), static_cast<uint32_t>(frame.size()));
+    HandleReplyFrame(client, frame.data(), static_cast<uint32_t>(frame.size()));
     return seen;
 }
 
@@ -96,8 +97,8 @@ TEST(Replies, UnknownEmptyOrDamagedFramesReachNothing)
     }
     const Bytes heartbeat = Hex("55 AA 08 00 00 01 00 51 C4");
     seen.clear();
-    HandleReplyFrame(session, nullptr, 9);
-    HandleReplyFrame(session, heartbeat.data(), 7);
+    HandleReplyFrame(client, nullptr, 9);
+    HandleReplyFrame(client, heartbeat.data(), 7);
     EXPECT_EQ(seen, None);
 
     // Any bit flipped after the start bytes is caught by the checksum.

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "session/session.h"
+#include "tests/support/port_state.h"
 
 extern char** environ;
 
@@ -104,9 +105,8 @@ TEST(Sessions, EightAtOnceEachWithItsOwnConversation)
     for (int n = 0; n < Devices; ++n) {
         sessions.push_back(std::make_unique<Session>());
         heard.push_back(std::make_unique<Heard>());
-        SessionError why{};
-        ASSERT_TRUE(StartSession(*sessions[n], SessionCallbacks{ReplyHandler{heard[n].get(), Hear}, {}, {}}, &why))
-            << why.what;
+        const Result started = StartSession(*sessions[n], SessionCallbacks{ReplyHandler{heard[n].get(), Hear}, {}, {}});
+        ASSERT_TRUE(Succeeded(started)) << started.what;
     }
     std::vector<std::thread> conversations;
     std::vector<int> passed(Devices, 0);
@@ -117,12 +117,12 @@ TEST(Sessions, EightAtOnceEachWithItsOwnConversation)
             const std::string number = std::to_string(n + 1);
             int ok = 0;
             for (int opening = 0; opening < 2; ++opening) {
-                ok += OpenPort(s.port, devices[n]->link.c_str());
-                ok += SendGetNetConfig(s).status == WriteStatus::Written;
-                ok += SendGetAdminPassword(s).status == WriteStatus::Written;
+                ok += Opened(s.port, devices[n]->link.c_str());
+                ok += Succeeded(SendGetNetConfig(s.client));
+                ok += Succeeded(SendGetAdminPassword(s.client));
                 ok += WaitFor(h, "2 " + number) && WaitFor(h, "10 pw" + number);
                 const std::string word = "session-" + number + "-" + std::to_string(opening);
-                SendShellCommand(s, ("echo " + word).c_str());
+                SendShellCommand(s.client, ("echo " + word).c_str());
                 ok += WaitFor(h, "6 " + word);
                 ClosePort(s.port);
             }
@@ -150,10 +150,10 @@ TEST(Sessions, EndingLeavesNoThreadOrDescriptor)
     const size_t threads = Entries("/proc/self/task"), descriptors = Entries("/proc/self/fd");
     for (int i = 0; i < 100; ++i) {
         auto s = std::make_unique<Session>();
-        ASSERT_TRUE(StartSession(*s, SessionCallbacks{}, nullptr));
+        ASSERT_TRUE(Succeeded(StartSession(*s, SessionCallbacks{})));
         // An open port too, once in a while: it is closed by the end.
         if (i % 10 == 0)
-            EXPECT_EQ(OpenPortReporting(s->port, "/dev/null").status, PortOpenStatus::Opened);
+            EXPECT_TRUE(PortOpened(OpenPort(s->port, "/dev/null")));
         EndSession(*s);
     }
     EXPECT_EQ(Entries("/proc/self/task"), threads);

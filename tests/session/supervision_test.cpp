@@ -29,14 +29,14 @@ void Record(char c)
     calls += c;
 }
 
-void Reply(const Bytes& frame) { HandleReplyFrame(session, frame.data(), static_cast<uint32_t>(frame.size())); }
+void Reply(const Bytes& frame) { HandleSessionFrame(session, frame.data(), static_cast<uint32_t>(frame.size())); }
 
 std::string Play(const std::string& script)
 {
     for (char c : script) {
         switch (c) {
-        case 'S': StartSupervision(session); break;
-        case 't': OnSupervisionTick(session); Record('.'); break;
+        case 'S': StartSupervision(session.supervision); break;
+        case 't': OnSupervisionTick(session.supervision); Record('.'); break;
         case 'H': Reply(MakeReply(0x08, 0)); break;
         case 'R': Reply(MakeReply(0x08, 1)); break;
         case 'P': Reply(TextReply(0x0A, 0, "admin")); break;
@@ -69,7 +69,7 @@ protected:
     {
         calls.clear();
         whileNoAnswerOpen = nullptr;
-        session.callbacks = Recording;
+        BindSession(session, Recording);
         Counters().heartbeatTicks = 0;
         Counters().linkCountdown = 0;
         Counters().firstContactCountdown = 0;
@@ -144,7 +144,7 @@ TEST_F(Supervision, ConcurrentRearmIsNeverLostToATick)
                 std::this_thread::yield();
                 continue;
             }
-            OnHeartbeatReply(session);
+            FeedSupervision(session.supervision, 0x08, 0);
             handled = wanted;
             acknowledged.store(wanted);
         }
@@ -161,7 +161,7 @@ TEST_F(Supervision, ConcurrentRearmIsNeverLostToATick)
                 break;
             std::this_thread::yield();
         }
-        OnSupervisionTick(session);
+        OnSupervisionTick(session.supervision);
     }
     done.store(true);
     assembler.join();

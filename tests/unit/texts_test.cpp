@@ -57,10 +57,10 @@ TEST(Texts, DecodeFromGbkToTheirChinese)
 
 TEST(Texts, OpenFailureReasons)
 {
-    EXPECT_EQ(texts::OpenFailureReason(PortOpenStatus::Busy), texts::PortBusyOrDenied);
-    EXPECT_EQ(texts::OpenFailureReason(PortOpenStatus::AccessDenied), texts::PortBusyOrDenied);
-    EXPECT_EQ(texts::OpenFailureReason(PortOpenStatus::Missing), texts::PortMissing);
-    EXPECT_EQ(texts::OpenFailureReason(PortOpenStatus::Failed), nullptr);
+    EXPECT_EQ(texts::OpenFailureReason(Status::Busy), texts::PortBusyOrDenied);
+    EXPECT_EQ(texts::OpenFailureReason(Status::AccessDenied), texts::PortBusyOrDenied);
+    EXPECT_EQ(texts::OpenFailureReason(Status::Missing), texts::PortMissing);
+    EXPECT_EQ(texts::OpenFailureReason(Status::Failed), nullptr);
 }
 
 TEST(PortNames, OnlyComOneToTwoHundredFiftyFiveInAscendingOrderOnce)
@@ -94,7 +94,7 @@ TEST(InputRules, LimitsCountBytesAndPingEndsByItself)
         {" ping 1", " ping 1"}, {"ifconfig", "ifconfig"},
     };
     for (const auto& c : commands) {
-        char sent[CommandBufferSize];
+        char sent[SentCommandSize];
         CompleteCommand(c.typed, sent, sizeof sent);
         EXPECT_STREQ(sent, c.sent);
     }

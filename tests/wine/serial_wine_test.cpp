@@ -15,6 +15,7 @@
 #include "link/com_ports.h"
 #include "link/reader.h"
 #include "tests/wine/com_peer_win32.h"
+#include "tests/support/port_state.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ TEST(WineProbe, ListsExactlyTheMappedPorts)
 // What the open port was set to, as Windows reports it back.
 TEST_F(WinePort, OpenSetsTheLineTimeOutsAndEvents)
 {
-    ASSERT_TRUE(OpenPort(port, port_.c_str()));
+    ASSERT_TRUE(Opened(port, port_.c_str()));
     HANDLE h = reinterpret_cast<HANDLE>(CurrentPort(port));
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
@@ -128,19 +129,19 @@ TEST_F(WinePort, OpenWriteCloseAndFailures)
 {
     ComPeer peer;
     ASSERT_TRUE(peer.Open(peerPath_));
-    ASSERT_TRUE(OpenPort(port, port_.c_str()));
+    ASSERT_TRUE(Opened(port, port_.c_str()));
     const std::vector<uint8_t> first = Pattern(700, 1), second = {0x55, 0xAA, 0x07, 0x00, 0x00, 0x00, 0x12, 0x34};
     Write(first);
     EXPECT_EQ(peer.Read(first.size(), 3000), first);
     // Opening the open port again closes and reopens it.
-    ASSERT_TRUE(OpenPort(port, port_.c_str()));
+    ASSERT_TRUE(Opened(port, port_.c_str()));
     Write(second);
     EXPECT_EQ(peer.Read(second.size(), 3000), second);
 
-    EXPECT_FALSE(OpenPort(port, nullptr));
-    EXPECT_TRUE(IsPortOpen(port)) << "a null path leaves the open port open";
-    EXPECT_FALSE(OpenPort(port, "\\\\.\\COM7"));
-    EXPECT_FALSE(IsPortOpen(port)) << "a failed open leaves the port closed";
+    EXPECT_FALSE(Opened(port, nullptr));
+    EXPECT_TRUE(PortIsOpen(port)) << "a null path leaves the open port open";
+    EXPECT_FALSE(Opened(port, "\\\\.\\COM7"));
+    EXPECT_FALSE(PortIsOpen(port)) << "a failed open leaves the port closed";
     ClosePort(port);   // twice: nothing happens
     const DWORD start = GetTickCount();
     Write(std::vector<uint8_t>(4096, 0x5A));
@@ -149,12 +150,12 @@ TEST_F(WinePort, OpenWriteCloseAndFailures)
 
 TEST_F(WinePort, WriteThatCannotDrainReturnsInAboutOneSecond)
 {
-    ASSERT_TRUE(OpenPort(port, port_.c_str()));
+    ASSERT_TRUE(Opened(port, port_.c_str()));
     // The far end is not read: socat stops once its side is full, and then
     // ours fills up. Keep writing until a write has to give up.
     const std::vector<uint8_t> block = Pattern(64 * 1024, 3);
     DWORD slowest = 0;
-    WriteStatus last = WriteStatus::Written;
+    WriteStatus last = Status::Ok;
     for (int i = 0; i < 40 && slowest < 900; ++i) {
         const DWORD start = GetTickCount();
         last = Write(block);
@@ -162,7 +163,7 @@ TEST_F(WinePort, WriteThatCannotDrainReturnsInAboutOneSecond)
         ASSERT_LT(slowest, 3000u);
     }
     EXPECT_GE(slowest, 900u) << "the line never stalled";
-    EXPECT_EQ(last, WriteStatus::TimedOut) << "the caller is told";
+    EXPECT_EQ(last, Status::TimedOut) << "the caller is told";
     const DWORD start = GetTickCount();
     ClosePort(port);
     EXPECT_LT(MsSince(start), 1000u);
@@ -172,7 +173,7 @@ TEST_F(WinePort, WriteThatCannotDrainReturnsInAboutOneSecond)
     ASSERT_TRUE(peer.Open(peerPath_));
     while (!peer.Read(1 << 20, 300).empty()) {
     }
-    ASSERT_TRUE(OpenPort(port, port_.c_str()));
+    ASSERT_TRUE(Opened(port, port_.c_str()));
     Write({0x55, 0xAA, 0x01});
     EXPECT_EQ(peer.Read(3, 3000), (std::vector<uint8_t>{0x55, 0xAA, 0x01}));
 }
@@ -183,7 +184,7 @@ TEST_F(WinePort, ReaderReceivesAndLetsGoOnClose)
     ComPeer peer;
     ASSERT_TRUE(peer.Open(peerPath_));
     TakeReceived();
-    ASSERT_TRUE(OpenPort(port, port_.c_str()));
+    ASSERT_TRUE(Opened(port, port_.c_str()));
     Sleep(50);
     const std::vector<uint8_t> sent = Pattern(5000, 7);
     for (size_t at = 0; at < sent.size(); at += 1000)
@@ -217,14 +218,14 @@ TEST_F(WinePort, ReaderReceivesAndLetsGoOnClose)
     CloseHandle(pipeWrite);
 
     // Reopen: the bytes sent while closed were purged; new ones come through.
-    ASSERT_TRUE(OpenPort(port, port_.c_str()));
+    ASSERT_TRUE(Opened(port, port_.c_str()));
     Sleep(50);
     ASSERT_TRUE(peer.Write({9, 8, 7}));
     EXPECT_EQ(TakeReceived(3, 3000), (std::vector<uint8_t>{9, 8, 7}));
 
     // Open and close cycles under traffic stay prompt.
     for (int cycle = 0; cycle < 30; ++cycle) {
-        ASSERT_TRUE(OpenPort(port, port_.c_str()));
+        ASSERT_TRUE(Opened(port, port_.c_str()));
         ASSERT_TRUE(peer.Write(std::vector<uint8_t>(100, 0x42)));
         Sleep(static_cast<DWORD>(cycle % 5));
         const DWORD start = GetTickCount();
@@ -243,7 +244,7 @@ TEST_F(WinePort, ManySmallPiecesWithoutAWaitEach)
 {
     ComPeer peer;
     ASSERT_TRUE(peer.Open(peerPath_));
-    ASSERT_TRUE(OpenPort(port, port_.c_str()));
+    ASSERT_TRUE(Opened(port, port_.c_str()));
     // What an earlier test left on its way through socat comes now, or never.
     Sleep(300);
     TakeReceived();
@@ -261,8 +262,8 @@ TEST_F(WinePort, ManySmallPiecesWithoutAWaitEach)
 int main(int argc, char** argv)
 {
     InitializeCriticalSection(&RecordLock);
-    if (!MakeSerialPort(port, nullptr) || !MakeReader(reader, port, ByteSink{nullptr, Record}, nullptr) ||
-        !StartThread(readerThread, [](void*) { RunReader(reader); }, nullptr, nullptr))
+    if (!Succeeded(MakeSerialPort(port)) || !Succeeded(MakeReader(reader, port, ByteSink{nullptr, Record})) ||
+        !Succeeded(StartThread(readerThread, [](void*) { RunReader(reader); }, nullptr)))
         return 1;
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();

@@ -13,6 +13,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -28,8 +29,9 @@
 
 namespace {
 
+constexpr int LatencyReplies = 1000;
+
 std::atomic<uint64_t> repliesDispatched{0};
-std::atomic<int64_t> lastDispatchNs{0};   // steady clock
 
 int64_t NowNs()
 {
@@ -37,18 +39,32 @@ int64_t NowNs()
                std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Each dispatch stores its time, for the latency measurement over a pty.
-void Dispatched(void*, const Reply&)
-{
-    lastDispatchNs.store(NowNs(), std::memory_order_relaxed);
-    repliesDispatched.fetch_add(1, std::memory_order_release);
-}
+void Dispatched(void*, const Reply&) { repliesDispatched.fetch_add(1, std::memory_order_relaxed); }
 
 const SessionCallbacks Counting{ReplyHandler{nullptr, Dispatched}, SupervisionHost{}, FrameTap{}};
 
+// The latency run's dispatches, each stored under its own number, so that
+// reply i is set beside write i and nothing else: a late dispatch of one
+// reply can never be taken for the next one's.
+struct Dispatches {
+    std::atomic<uint32_t> count{0};
+    std::array<std::atomic<int64_t>, LatencyReplies + 1> at{};
+};
+Dispatches timed;
+
+void TimedDispatch(void*, const Reply&)
+{
+    const uint32_t n = timed.count.load(std::memory_order_relaxed);
+    if (n < timed.at.size())
+        timed.at[n].store(NowNs(), std::memory_order_relaxed);
+    timed.count.store(n + 1, std::memory_order_release);   // the assembler is the only writer
+}
+
+const SessionCallbacks Timed{ReplyHandler{nullptr, TimedDispatch}, SupervisionHost{}, FrameTap{}};
+
 void HandOver(void* session, const uint8_t* frame, uint32_t total)
 {
-    HandleReplyFrame(*static_cast<Session*>(session), frame, total);
+    HandleSessionFrame(*static_cast<Session*>(session), frame, total);
 }
 
 std::vector<uint8_t> Reply(uint8_t code, const std::string& body)
@@ -70,10 +86,10 @@ void RunFrames(benchmark::State& state, const std::vector<uint8_t>& frame)
         read.insert(read.end(), frame.begin(), frame.end());
     // A session's receiver driven by this thread alone: no threads started.
     static Session session;
-    session.callbacks = Counting;
+    BindSession(session, Counting);
     static Receiver receiver;
     if (!receiver.made)
-        MakeReceiver(receiver, FrameSink{&session, HandOver}, SystemCalls, nullptr);
+        MakeReceiver(receiver, FrameSink{&session, HandOver}, SystemCalls);
     const uint64_t before = repliesDispatched.load();
     for (auto _ : state) {
         AppendBytes(receiver, read.data(), static_cast<uint32_t>(read.size()), 1);
@@ -99,8 +115,6 @@ void BM_OutputReplies1024Bytes(benchmark::State& state)
 }
 BENCHMARK(BM_OutputReplies1024Bytes);
 
-constexpr int LatencyReplies = 1000;
-
 struct Spread {
     double median, p99, max;
 };
@@ -120,9 +134,11 @@ void Report(benchmark::State& state, const Spread& s, size_t replies)
 }
 
 // Each heartbeat reply is written whole into a quiet line at a random moment,
-// and `dispatchedAt` (blocking) tells when the reader under test had it.
+// and `dispatchedAt(i)` (blocking) tells when the reader under test had
+// reply i. A reply that came before it was written, or none at all, makes
+// the run an error, not a figure. Returns the error, or null.
 template <typename DispatchedAt>
-bool MeasureReplies(DeviceLine& line, DispatchedAt dispatchedAt, std::vector<double>& micros)
+const char* MeasureReplies(DeviceLine& line, DispatchedAt dispatchedAt, std::vector<double>& micros)
 {
     const auto frame = Reply(ReplyCode(Heartbeat), "");
     std::mt19937 rng(7);
@@ -130,12 +146,14 @@ bool MeasureReplies(DeviceLine& line, DispatchedAt dispatchedAt, std::vector<dou
         std::this_thread::sleep_for(std::chrono::microseconds(200 + rng() % 1300));
         const int64_t written = NowNs();
         WriteLine(line, frame.data(), static_cast<uint32_t>(frame.size()));
-        const int64_t at = dispatchedAt();
+        const int64_t at = dispatchedAt(static_cast<uint32_t>(i));
         if (at < 0)
-            return false;
+            return "a reply was not had within 2 s, or more replies were had than written";
+        if (at < written)
+            return "a reply was had before it was written: the pairs do not line up";
         micros.push_back(static_cast<double>(at - written) / 1000.0);
     }
-    return true;
+    return nullptr;
 }
 
 double ourMedianUs = 0;
@@ -147,9 +165,11 @@ Session ours;
 DeviceLine* OurLine(benchmark::State& state)
 {
     static DeviceLine line{};
-    static char error[128];
-    static const bool made = OpenPtyLine(line, error, sizeof error) && StartSession(ours, Counting, nullptr);
-    if (!made || !(IsPortOpen(ours.port) || OpenPort(ours.port, line.clientPath))) {
+    static const bool made = Succeeded(OpenPtyLine(line)) && Succeeded(StartSession(ours, Timed));
+    static bool opened = false;
+    if (made && !opened)
+        opened = PortOpened(OpenPort(ours.port, line.clientPath));
+    if (!made || !opened) {
         state.SkipWithError("no pty");
         return nullptr;
     }
@@ -164,19 +184,20 @@ void BM_PtyReplyLatency(benchmark::State& state)
         return;
     std::vector<double> micros;
     for (auto _ : state) {
-        const bool ok = MeasureReplies(*line, [] {
-            static uint64_t seen = 0;
+        timed.count.store(0);
+        const char* error = MeasureReplies(*line, [](uint32_t i) {
             const int64_t limit = NowNs() + 2'000'000'000;
-            while (repliesDispatched.load(std::memory_order_acquire) == seen) {
+            while (timed.count.load(std::memory_order_acquire) <= i) {
                 if (NowNs() > limit)
                     return int64_t{-1};
                 std::this_thread::sleep_for(std::chrono::microseconds(20));
             }
-            seen = repliesDispatched.load(std::memory_order_acquire);
-            return lastDispatchNs.load();
+            return timed.count.load(std::memory_order_acquire) == i + 1 ? timed.at[i].load() : int64_t{-1};
         }, micros);
-        if (!ok)
-            state.SkipWithError("a reply was not dispatched within 2 s");
+        if (error != nullptr) {
+            state.SkipWithError(error);
+            return;
+        }
     }
     if (micros.empty())
         return;
@@ -191,8 +212,7 @@ BENCHMARK(BM_PtyReplyLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
 void BM_PtyReplyLatencyPythonPeer(benchmark::State& state)
 {
     DeviceLine line{};
-    char error[128];
-    const bool made = OpenPtyLine(line, error, sizeof error);
+    const bool made = Succeeded(OpenPtyLine(line));
     const std::string command = "/usr/bin/python3 " QV_SOURCE_DIR "/tools/bench/serial_peer.py " +
                                 std::string(line.clientPath) + " " + std::to_string(LatencyReplies);
     FILE* peer = made ? popen(command.c_str(), "r") : nullptr;
@@ -207,21 +227,22 @@ void BM_PtyReplyLatencyPythonPeer(benchmark::State& state)
         return;
     }
     std::vector<double> micros;
+    const char* error = nullptr;
     for (auto _ : state) {
-        const bool ok = MeasureReplies(line, [&] {
+        error = MeasureReplies(line, [&](uint32_t) {
             char at[64] = {};
             return std::fgets(at, sizeof at, peer) != nullptr ? std::atoll(at) : int64_t{-1};
         }, micros);
-        if (!ok)
-            state.SkipWithError("the peer lost a reply");
     }
     pclose(peer);
     CloseLine(line);
-    if (micros.empty())
+    if (error != nullptr) {
+        state.SkipWithError(error);
         return;
+    }
     const Spread s = SpreadOf(micros);
     Report(state, s, micros.size());
-    if (s.median > 0)
+    if (ourMedianUs > 0 && s.median > 0)   // ours measured in this run, with no error
         state.counters["ours_over_peer"] = ourMedianUs / s.median;
 }
 BENCHMARK(BM_PtyReplyLatencyPythonPeer)->Iterations(1)->Unit(benchmark::kMillisecond);
