@@ -1,20 +1,32 @@
 // The application shell: the main window that hosts the configuration
-// dialog. Separate from WinMain so that test programs can create the window.
-// A Unicode window: its texts are plain ASCII, and the dialog it hosts takes
-// wide text.
+// dialog. Separate from WinMain so that test programs can create the window
+// with a shell of their own. A Unicode window: its texts are plain ASCII,
+// and the dialog it hosts takes wide text.
 #pragma once
 
 #include <windows.h>
 
+#include "gui/config_dialog_win32.h"
+#include "gui/resource.h"
+
 constexpr int MainWindowTextSize = 100;
-constexpr wchar_t WindowMarkerProperty[] = L"kxPellorTest__20170523_QV";
+constexpr wchar_t WindowMarkerProperty[] = L"" QV_WINDOW_MARKER;
 
-extern HINSTANCE AppInstance;
-extern wchar_t MainWindowTitle[MainWindowTextSize];
-extern wchar_t MainWindowClassName[MainWindowTextSize];
+// Everything the program's windows hold, made by WinMain (or a test) and
+// reached through the windows' user data: the main window's through
+// GWLP_USERDATA, the dialog's through DWLP_USER. User-interface thread,
+// but for what ConfigDialogState says of its own fields.
+struct AppShell {
+    HINSTANCE instance = nullptr;
+    wchar_t title[MainWindowTextSize] = {};
+    wchar_t className[MainWindowTextSize] = {};
+    HWND window = nullptr;
+    ConfigDialogState dialog;
+};
 
-// Strings 103 and 109 into MainWindowTitle and MainWindowClassName.
-void LoadMainWindowTexts(HINSTANCE instance);
-void RegisterMainWindowClass(HINSTANCE instance);
-bool CreateMainWindow(HINSTANCE instance, int showCommand);
+// Strings 103 and 109 into the shell's title and class name.
+void LoadMainWindowTexts(AppShell& app, HINSTANCE instance);
+void RegisterMainWindowClass(const AppShell& app);
+// Creates the main window, and with it the dialog; centres and shows it.
+bool CreateMainWindow(AppShell& app, int showCommand);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

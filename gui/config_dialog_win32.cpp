@@ -8,13 +8,10 @@
 #include <array>
 #include <cstring>
 
-#include "gui/app_shell.h"
 #include "gui/resource.h"
 #include "gui/texts.h"
 #include "gui/window_text_win32.h"
 #include "session/input_rules.h"
-
-ConfigDialogState configDialog{};
 
 namespace {
 
@@ -26,25 +23,30 @@ constexpr COLORREF StatusTextColour = RGB(100, 100, 100);
 constexpr UINT_PTR CopyMenuItem = 1;
 constexpr size_t BoxTextSize = 512;
 
-void LoadEyeImages()
+ConfigDialogState* StateOf(HWND window)
 {
-    configDialog.eyeShown = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_PASSWORD_SHOWN));
-    configDialog.eyeHidden = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_PASSWORD_HIDDEN));
+    return reinterpret_cast<ConfigDialogState*>(GetWindowLongPtrW(window, DWLP_USER));
 }
 
-void DeleteEyeImages()
+void LoadEyeImages(ConfigDialogState& d)
 {
-    DeleteObject(configDialog.eyeShown);
-    DeleteObject(configDialog.eyeHidden);
+    d.eyeShown = LoadBitmapW(d.instance, MAKEINTRESOURCEW(IDB_PASSWORD_SHOWN));
+    d.eyeHidden = LoadBitmapW(d.instance, MAKEINTRESOURCEW(IDB_PASSWORD_HIDDEN));
+}
+
+void DeleteEyeImages(ConfigDialogState& d)
+{
+    DeleteObject(d.eyeShown);
+    DeleteObject(d.eyeHidden);
     // A dialog created again later loads them afresh.
-    configDialog.eyeShown = nullptr;
-    configDialog.eyeHidden = nullptr;
+    d.eyeShown = nullptr;
+    d.eyeHidden = nullptr;
 }
 
 // The copy command: Ctrl+C while the list has the focus, or "复制" from its
 // context menu. A disabled list gets neither keys nor clicks, so nothing is
 // copied while no port is open.
-void ShowCopyMenu(HWND list, LPARAM at)
+void ShowCopyMenu(ConfigDialogState& d, HWND list, LPARAM at)
 {
     POINT where{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
     if (at == -1) {   // from the keyboard (Shift+F10): at the list's corner
@@ -56,45 +58,53 @@ void ShowCopyMenu(HWND list, LPARAM at)
     HMENU menu = CreatePopupMenu();
     AppendMenuW(menu, MF_STRING, CopyMenuItem, caption);
     const BOOL chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, where.x,
-                                       where.y, 0, configDialog.window, nullptr);
+                                       where.y, 0, d.window, nullptr);
     DestroyMenu(menu);
     if (chosen == static_cast<BOOL>(CopyMenuItem))
-        CopyOutputLines();
+        CopyOutputLines(d);
 }
 
-// What the supervision needs of the dialog.
-void ShowLinkUp(void*) { SetStatusText(texts::Connected); }
-void DropLostLink(void*)
+// What the supervision needs of the dialog: the session's host, with the
+// dialog's state as its context.
+ConfigDialogState& Dialog(void* context) { return *static_cast<ConfigDialogState*>(context); }
+void ShowLinkUp(void* d) { SetStatusText(Dialog(d), texts::Connected); }
+void DropLostLink(void* d)
 {
-    SetStatusText(texts::NotConnected);
-    ClickPortToggle();
+    CloseOpenPort(Dialog(d));
 }
-void TellNoFirstAnswer(void*) { ShowNoAnswerMessage(); }
-void ReleaseSilentPort(void*) { ReleasePort(); }
+void TellNoFirstAnswer(void* d) { ShowNoAnswerMessage(Dialog(d)); }
+void ReleaseSilentPort(void* d) { ReleasePort(Dialog(d)); }
 
-// A session that cannot start leaves nothing to work with: the system's
-// reason is shown and the program ends.
-void StartDialogSession()
+// A session that cannot start leaves nothing to work with: what could not
+// be made and the system's reason are shown, and the program ends.
+void StartDialogSession(ConfigDialogState& d)
 {
     const SessionCallbacks callbacks{
-        ReplyHandler{nullptr, OnReply},
-        SupervisionHost{nullptr, ShowLinkUp, DropLostLink, TellNoFirstAnswer, ReleaseSilentPort},
+        ReplyHandler{&d, OnReply},
+        SupervisionHost{&d, ShowLinkUp, DropLostLink, TellNoFirstAnswer, ReleaseSilentPort},
         FrameTap{nullptr, nullptr, nullptr},
     };
-    SessionError why{};
-    if (StartSession(configDialog.session, callbacks, &why))
+    const Result started = StartSession(d.session, callbacks);
+    if (Succeeded(started))
         return;
     wchar_t text[BoxTextSize] = {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, started.what, -1, text, BoxTextSize);
+    const size_t used = n > 0 ? static_cast<size_t>(n - 1) : 0;
+    text[used] = L'\n';
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   static_cast<DWORD>(why.osError), 0, text, BoxTextSize, nullptr);
-    MessageBoxW(configDialog.window, text, nullptr, MB_ICONERROR | MB_OK);
+                   static_cast<DWORD>(started.osError), 0, text + used + 1, static_cast<DWORD>(BoxTextSize - used - 1),
+                   nullptr);
+    MessageBoxW(d.window, text, nullptr, MB_ICONERROR | MB_OK);
     PostQuitMessage(0);
 }
 
+// The output list's own procedure, subclassed for the copy command; the
+// dialog's state is in the list's GWLP_USERDATA.
 LRESULT CALLBACK OutputListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    ConfigDialogState& d = *reinterpret_cast<ConfigDialogState*>(GetWindowLongPtrW(list, GWLP_USERDATA));
     if (message == WM_KEYDOWN && wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
-        CopyOutputLines();
+        CopyOutputLines(d);
         return 0;
     }
     // The character Ctrl+C becomes once translated: the list's own search
@@ -102,72 +112,71 @@ LRESULT CALLBACK OutputListProc(HWND list, UINT message, WPARAM wParam, LPARAM l
     if (message == WM_CHAR && wParam == 0x03)
         return 0;
     if (message == WM_CONTEXTMENU) {
-        ShowCopyMenu(list, lParam);
+        ShowCopyMenu(d, list, lParam);
         return 0;
     }
-    return CallWindowProcW(configDialog.outputListProc, list, message, wParam, lParam);
+    return CallWindowProcW(d.outputListProc, list, message, wParam, lParam);
 }
 
-void InitDialog(HWND window)
+void SubclassOutputList(ConfigDialogState& d)
 {
-    configDialog.window = window;
+    HWND list = DialogItem(d, IDC_OUTPUT);
+    SetWindowLongPtrW(list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&d));
+    d.outputListProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OutputListProc)));
+}
 
-    INITCOMMONCONTROLSEX classes{};
-    classes.dwSize = sizeof classes;
-    classes.dwICC = ICC_WIN95_CLASSES;
-    InitCommonControlsEx(&classes);
+void InitDialog(ConfigDialogState& d, HWND window)
+{
+    d.window = window;
+    LoadEyeImages(d);
+    StartDialogSession(d);
 
-    StartDialogSession();
+    d.portList = DialogItem(d, IDC_PORT_LIST);
+    RefreshPortList(d);
 
-    configDialog.portList = DialogItem(IDC_PORT_LIST);
-    RefreshPortList();
+    d.statusLabel = DialogItem(d, IDC_STATUS);
+    KeepLabelsOnOneLine(d);
 
-    configDialog.statusLabel = DialogItem(IDC_STATUS);
-    KeepLabelsOnOneLine();
-
-    EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_DHCP, IDC_SET_NETWORK}, false);
+    EnableItems(d, {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_DHCP, IDC_SET_NETWORK}, false);
     for (int id : {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}) {
-        SendMessageW(DialogItem(id), IPM_CLEARADDRESS, 0, 0);
+        SendMessageW(DialogItem(d, id), IPM_CLEARADDRESS, 0, 0);
     }
-    EnableItems({IDC_PASSWORD, IDC_CHANGE_PASSWORD, IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE,
-                 IDC_COMMAND, IDC_OUTPUT},
+    EnableItems(d, {IDC_PASSWORD, IDC_CHANGE_PASSWORD, IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE,
+                    IDC_COMMAND, IDC_OUTPUT},
                 false);
 
-    configDialog.passwordMasked = true;
-    SendMessageW(DialogItem(IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(configDialog.eyeHidden));
-    EnableItems({IDC_SHOW_PASSWORD}, false);
-
-    configDialog.outputListProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        DialogItem(IDC_OUTPUT), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OutputListProc)));
+    d.passwordMasked = true;
+    SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(d.eyeHidden));
+    EnableItems(d, {IDC_SHOW_PASSWORD}, false);
+    SubclassOutputList(d);
 }
 
-void OnCommand(int id, int notification)
+void OnCommand(ConfigDialogState& d, int id, int notification)
 {
     switch (id) {
     case IDC_PORT_LIST:
         // Each drop-down shows the ports there are now.
         if (notification == CBN_DROPDOWN)
-            RefreshPortList();
+            RefreshPortList(d);
         break;
-    case IDC_PORT_TOGGLE: TogglePort(); break;
-    case IDC_QUERY_NETWORK: RunFixedCommand(QueryNetworkCommand); break;
-    case IDC_QUERY_ROUTE: RunFixedCommand(QueryRouteCommand); break;
-    case IDC_EXECUTE: RunTypedCommand(); break;
-    case IDC_DHCP: OnDhcpBoxChanged(); break;
-    case IDC_SET_NETWORK: SendNetworkSettings(); break;
-    case IDC_CHANGE_PASSWORD: SendNewPassword(); break;
-    case IDC_SHOW_PASSWORD: ApplyPasswordMask(!configDialog.passwordMasked); break;
+    case IDC_PORT_TOGGLE: TogglePort(d); break;
+    case IDC_QUERY_NETWORK: RunFixedCommand(d, QueryNetworkCommand); break;
+    case IDC_QUERY_ROUTE: RunFixedCommand(d, QueryRouteCommand); break;
+    case IDC_EXECUTE: RunTypedCommand(d); break;
+    case IDC_DHCP: OnDhcpBoxChanged(d); break;
+    case IDC_SET_NETWORK: SendNetworkSettings(d); break;
+    case IDC_CHANGE_PASSWORD: SendNewPassword(d); break;
+    case IDC_SHOW_PASSWORD: ApplyPasswordMask(d, !d.passwordMasked); break;
     default: break;
     }
 }
 
 // Only the image: the button gets no frame, focus mark or pressed look.
-void DrawEyeButton(const DRAWITEMSTRUCT& item)
+void DrawEyeButton(const ConfigDialogState& d, const DRAWITEMSTRUCT& item)
 {
     HDC memory = CreateCompatibleDC(item.hDC);
-    HGDIOBJ previous =
-        SelectObject(memory, configDialog.passwordMasked ? configDialog.eyeHidden : configDialog.eyeShown);
+    HGDIOBJ previous = SelectObject(memory, d.passwordMasked ? d.eyeHidden : d.eyeShown);
     StretchBlt(item.hDC, EyeLeft, EyeTop, EyeWidth, EyeHeight, memory, 0, 0, EyeWidth, EyeHeight, SRCCOPY);
     SelectObject(memory, previous);
     DeleteDC(memory);
@@ -180,15 +189,7 @@ void DrawEyeButton(const DRAWITEMSTRUCT& item)
 // waits, a text that is already waiting is not queued again, and the
 // outermost call shows the waiting notices in order once its box is closed.
 // User-interface thread only.
-constexpr uint32_t MaxWaitingNotices = 4;   // more than the distinct notice texts
-struct NoticeTurns {
-    bool boxOpen;
-    std::array<const char*, MaxWaitingNotices> waiting;
-    uint32_t waitingCount;
-};
-NoticeTurns notices{};
-
-void QueueNotice(const char* text)
+void QueueNotice(NoticeTurns& notices, const char* text)
 {
     for (uint32_t i = 0; i < notices.waitingCount; ++i) {
         if (std::strcmp(notices.waiting[i], text) == 0)
@@ -198,7 +199,7 @@ void QueueNotice(const char* text)
         notices.waiting[notices.waitingCount++] = text;
 }
 
-const char* TakeWaitingNotice()
+const char* TakeWaitingNotice(NoticeTurns& notices)
 {
     if (notices.waitingCount == 0)
         return nullptr;
@@ -209,26 +210,27 @@ const char* TakeWaitingNotice()
     return first;
 }
 
-void ShowNoticeInTurn(HWND window, const char* text)
+void ShowNoticeInTurn(ConfigDialogState& d, const char* text)
 {
+    NoticeTurns& notices = d.notices;
     if (notices.boxOpen) {
-        QueueNotice(text);
+        QueueNotice(notices, text);
         return;
     }
     notices.boxOpen = true;
     wchar_t caption[16];
     WidenGbk(texts::NoticeCaption, caption, 16);
-    for (const char* next = text; next != nullptr; next = TakeWaitingNotice()) {
+    for (const char* next = text; next != nullptr; next = TakeWaitingNotice(notices)) {
         wchar_t wide[BoxTextSize];
         WidenGbk(next, wide, BoxTextSize);
-        MessageBoxW(window, wide, caption, MB_ICONINFORMATION | MB_OK);
+        MessageBoxW(d.window, wide, caption, MB_ICONINFORMATION | MB_OK);
     }
     notices.boxOpen = false;
 }
 
-INT_PTR ColourStatic(HDC dc, HWND control)
+INT_PTR ColourStatic(const ConfigDialogState& d, HDC dc, HWND control)
 {
-    SetTextColor(dc, control == configDialog.statusLabel ? StatusTextColour : GetSysColor(COLOR_WINDOWTEXT));
+    SetTextColor(dc, control == d.statusLabel ? StatusTextColour : GetSysColor(COLOR_WINDOWTEXT));
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
 }
@@ -237,36 +239,37 @@ INT_PTR ColourStatic(HDC dc, HWND control)
 
 INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (configDialog.eyeShown == nullptr && message != WM_DESTROY && message != WM_NCDESTROY) {
-        LoadEyeImages();
-    }
-    switch (message) {
-    case WM_INITDIALOG:
-        InitDialog(window);
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        InitDialog(*reinterpret_cast<ConfigDialogState*>(lParam), window);
         return TRUE;
+    }
+    // Before WM_INITDIALOG (the font, the controls' creation) there is no
+    // state yet, and nothing to do.
+    ConfigDialogState* d = StateOf(window);
+    if (d == nullptr)
+        return FALSE;
+    switch (message) {
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        OnCommand(*d, LOWORD(wParam), HIWORD(wParam));
         return FALSE;
     case WM_TIMER:
         if (wParam == SupervisionTimerId) {
-            OnSupervisionTick(configDialog.session);
+            OnSupervisionTick(d->session.supervision);
         }
         return FALSE;
     case WM_DRAWITEM:
-        DrawEyeButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        DrawEyeButton(*d, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_CTLCOLORSTATIC:
-        return ColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_DEVICECHANGE:
-        OnDeviceChange(wParam);
-        return TRUE;
+        return ColourStatic(*d, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case NoticeMessage:
         // Shown here rather than on the assembler thread, so that replies and
         // the supervision go on while the technician reads it.
-        ShowNoticeInTurn(window, reinterpret_cast<const char*>(lParam));
+        ShowNoticeInTurn(*d, reinterpret_cast<const char*>(lParam));
         return TRUE;
     case WM_DESTROY:
-        DeleteEyeImages();
+        DeleteEyeImages(*d);
         PostQuitMessage(0);
         return FALSE;
     default:
@@ -274,7 +277,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
 }
 
-void EndDialogSession()
+void EndDialogSession(ConfigDialogState& d)
 {
-    EndSession(configDialog.session);
+    EndSession(d.session);
 }

@@ -21,26 +21,26 @@ namespace {
 // Typed texts are read as wide text and measured in GBK, where a character
 // takes one or two bytes: a text longer than the limit in characters is
 // longer in bytes too, so reading a little past the limit is enough.
-constexpr int CommandReadSize = 1024;
-constexpr int PasswordReadSize = 20;
+constexpr int CommandReadSize = MaxCommandBytes + 2;
+constexpr int PasswordReadSize = MaxPasswordBytes + 2;
 constexpr size_t GbkCapacity(int wideCharacters) { return static_cast<size_t>(wideCharacters) * 2; }
 constexpr size_t FailureTextSize = 512;
 
-void ClearAddresses()
+void ClearAddresses(const ConfigDialogState& d)
 {
     for (int id : {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}) {
-        SendMessageW(DialogItem(id), IPM_CLEARADDRESS, 0, 0);
+        SendMessageW(DialogItem(d, id), IPM_CLEARADDRESS, 0, 0);
     }
 }
 
-void SetToggleCaption(const char* text)
+void SetToggleCaption(const ConfigDialogState& d, const char* text)
 {
-    SetGbkText(DialogItem(IDC_PORT_TOGGLE), text);
+    SetGbkText(DialogItem(d, IDC_PORT_TOGGLE), text);
 }
 
 // "打开串口失败" and, on a second line, why: in the technician's words where
 // the reason is a common one, else the system's own message and its number.
-void ShowOpenFailure(const PortOpenResult& result)
+void ShowOpenFailure(const ConfigDialogState& d, const Result& result)
 {
     wchar_t text[FailureTextSize];
     WidenGbk(texts::OpenPortFailed, text, FailureTextSize);
@@ -50,7 +50,7 @@ void ShowOpenFailure(const PortOpenResult& result)
     const size_t room = FailureTextSize - used;
     if (const char* known = texts::OpenFailureReason(result.status)) {
         WidenGbk(known, reason, room);
-        ShowDialogMessage(text);
+        ShowDialogMessage(d, text);
         return;
     }
     char number[32];
@@ -66,53 +66,57 @@ void ShowOpenFailure(const PortOpenResult& result)
     reason[length] = L'\0';
     // Without a message from the system the number stands alone.
     std::wcscat(text, length == 0 ? suffix + 1 : suffix);
-    ShowDialogMessage(text);
+    ShowDialogMessage(d, text);
 }
 
-void OpenSelectedPort()
+void OpenSelectedPort(ConfigDialogState& d)
 {
-    const uint32_t number = SelectedPortNumber();
+    const uint32_t number = SelectedPortNumber(d);
     if (number == 0) {
         // An empty list: there is no port to open.
-        ShowOpenFailure(PortOpenResult{PortOpenStatus::Missing, ERROR_FILE_NOT_FOUND, 0});
+        ShowOpenFailure(d, Failure(Status::Missing, "no port listed", ERROR_FILE_NOT_FOUND));
         return;
     }
     char path[PortNameSize] = {};
     FormatDevicePath(number, path, sizeof path);
     // A line setting the system refuses goes unnoticed here: the port is
     // used with whatever settings took effect.
-    const PortOpenResult opened = OpenPortReporting(configDialog.session.port, path);
-    if (opened.status != PortOpenStatus::Opened) {
-        ShowOpenFailure(opened);
+    const Result opened = OpenPort(d.session.port, path);
+    if (!PortOpened(opened)) {
+        ShowOpenFailure(d, opened);
         return;
     }
-    configDialog.openPort = number;
-    ClearAddresses();
-    SendMessageW(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
-    configDialog.connected = true;
+    d.openPort = number;
+    ClearAddresses(d);
+    SendMessageW(DialogItem(d, IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
+    d.portOpen = true;
     // Armed before the first request goes out: its reply may clear the
     // first-contact countdown at once.
-    StartSupervision(configDialog.session);
+    StartSupervision(d.session.supervision);
     // A request that cannot be written is missed like a lost reply: the
     // supervision notices the silence.
-    SendGetNetConfig(configDialog.session);
-    SendGetAdminPassword(configDialog.session);
-    ApplyPasswordMask(true);
-    SetTimer(configDialog.window, SupervisionTimerId, SupervisionPeriodMs, nullptr);
-    SetToggleCaption(texts::ClosePort);
-    EnableWindow(configDialog.portList, FALSE);
+    SendGetNetConfig(d.session.client);
+    SendGetAdminPassword(d.session.client);
+    ApplyPasswordMask(d, true);
+    SetTimer(d.window, SupervisionTimerId, SupervisionPeriodMs, nullptr);
+    SetToggleCaption(d, texts::ClosePort);
+    EnableWindow(d.portList, FALSE);
 }
 
-void CloseOpenPort()
+}  // namespace
+
+void CloseOpenPort(ConfigDialogState& d)
 {
-    ReleasePort();
-    SetStatusText(texts::NotConnected);
-    EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_DHCP, IDC_SET_NETWORK, IDC_PASSWORD,
-                 IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD},
+    ReleasePort(d);
+    SetStatusText(d, texts::NotConnected);
+    EnableItems(d, {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_DHCP, IDC_SET_NETWORK, IDC_PASSWORD,
+                    IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD},
                 false);
-    ApplyPasswordMask(true);
-    EnableItems({IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}, false);
+    ApplyPasswordMask(d, true);
+    EnableItems(d, {IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}, false);
 }
+
+namespace {
 
 // What a typed text is refused with: a character GBK lacks, nothing, too much.
 struct Refusals {
@@ -125,117 +129,117 @@ constexpr Refusals PasswordRefusals{texts::PasswordUnsupported, texts::PasswordE
 
 // The text of control `id` as GBK, converted before it is measured. False,
 // with the refusal shown, when it is not to be sent.
-bool ReadTypedText(int id, int readSize, char* gbk, size_t gbkSize, InputCheck (*check)(const char*),
+bool ReadTypedText(const ConfigDialogState& d, int id, int readSize, char* gbk, size_t gbkSize, InputCheck (*check)(const char*),
                    const Refusals& refusals)
 {
     wchar_t typed[CommandReadSize] = {};
-    GetWindowTextW(DialogItem(id), typed, readSize);
+    GetWindowTextW(DialogItem(d, id), typed, readSize);
     const char* refusal = nullptr;
     if (!NarrowToGbk(typed, gbk, gbkSize))
         refusal = refusals.unsupported;
     else if (const InputCheck result = check(gbk); result != InputCheck::Good)
         refusal = result == InputCheck::Empty ? refusals.empty : refusals.tooLong;
     if (refusal != nullptr)
-        ShowDialogMessage(refusal);
+        ShowDialogMessage(d, refusal);
     return refusal == nullptr;
 }
 
-void EchoCommand(const char* text)
+void EchoCommand(const ConfigDialogState& d, const char* text)
 {
-    wchar_t wide[CommandReadSize + 8];
-    WidenGbk(text, wide, CommandReadSize + 8);
-    SendMessageW(DialogItem(IDC_OUTPUT), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
+    wchar_t wide[SentCommandSize];
+    WidenGbk(text, wide, SentCommandSize);
+    SendMessageW(DialogItem(d, IDC_OUTPUT), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
 }
 
 }  // namespace
 
-void TogglePort()
+void TogglePort(ConfigDialogState& d)
 {
-    if (configDialog.connected) {
-        CloseOpenPort();
+    if (d.portOpen) {
+        CloseOpenPort(d);
     } else {
-        OpenSelectedPort();
+        OpenSelectedPort(d);
     }
 }
 
-void ReleasePort()
+void ReleasePort(ConfigDialogState& d)
 {
-    ClosePort(configDialog.session.port);
-    configDialog.connected = false;
-    configDialog.openPort = 0;
-    KillTimer(configDialog.window, SupervisionTimerId);
-    SetToggleCaption(texts::OpenPort);
-    EnableWindow(configDialog.portList, TRUE);
+    ClosePort(d.session.port);
+    d.portOpen = false;
+    d.openPort = 0;
+    KillTimer(d.window, SupervisionTimerId);
+    SetToggleCaption(d, texts::OpenPort);
+    EnableWindow(d.portList, TRUE);
 }
 
 // The edit keeps its whole text: the new password character only needs a
 // redraw, so nothing is read back or cut.
-void ApplyPasswordMask(bool masked)
+void ApplyPasswordMask(ConfigDialogState& d, bool masked)
 {
-    configDialog.passwordMasked = masked;
-    SendMessageW(DialogItem(IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(masked ? configDialog.eyeHidden : configDialog.eyeShown));
-    HWND password = DialogItem(IDC_PASSWORD);
+    d.passwordMasked = masked;
+    SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(masked ? d.eyeHidden : d.eyeShown));
+    HWND password = DialogItem(d, IDC_PASSWORD);
     SendMessageW(password, EM_SETPASSWORDCHAR, masked ? '*' : 0, 0);
     InvalidateRect(password, nullptr, TRUE);
-    InvalidateRect(DialogItem(IDC_SHOW_PASSWORD), nullptr, TRUE);
+    InvalidateRect(DialogItem(d, IDC_SHOW_PASSWORD), nullptr, TRUE);
 }
 
-void RunFixedCommand(const char* command)
+void RunFixedCommand(ConfigDialogState& d, const char* command)
 {
-    SendMessageW(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
-    SendShellCommand(configDialog.session, command);
-    EchoCommand(command);
+    SendMessageW(DialogItem(d, IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
+    SendShellCommand(d.session.client, command);
+    EchoCommand(d, command);
 }
 
-void RunTypedCommand()
+void RunTypedCommand(ConfigDialogState& d)
 {
     char text[GbkCapacity(CommandReadSize)] = {};
-    if (!ReadTypedText(IDC_COMMAND, CommandReadSize, text, sizeof text, CheckCommand, CommandRefusals))
+    if (!ReadTypedText(d, IDC_COMMAND, CommandReadSize, text, sizeof text, CheckCommand, CommandRefusals))
         return;
-    SendMessageW(DialogItem(IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
+    SendMessageW(DialogItem(d, IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
     char command[SentCommandSize];
     CompleteCommand(text, command, sizeof command);
-    SendShellCommand(configDialog.session, command);
-    EchoCommand(command);
+    SendShellCommand(d.session.client, command);
+    EchoCommand(d, command);
 }
 
-void OnDhcpBoxChanged()
+void OnDhcpBoxChanged(ConfigDialogState& d)
 {
-    const bool ticked = SendMessageW(DialogItem(IDC_DHCP), BM_GETCHECK, 0, 0) != 0;
-    EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}, !ticked);
+    const bool ticked = SendMessageW(DialogItem(d, IDC_DHCP), BM_GETCHECK, 0, 0) != 0;
+    EnableItems(d, {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}, !ticked);
     if (ticked) {
-        ClearAddresses();
+        ClearAddresses(d);
     }
 }
 
-void SendNetworkSettings()
+void SendNetworkSettings(ConfigDialogState& d)
 {
-    if (SendMessageW(DialogItem(IDC_DHCP), BM_GETCHECK, 0, 0) != 0) {
-        SendSetNetConfig(configDialog.session, true, 0, 0, 0);
+    if (SendMessageW(DialogItem(d, IDC_DHCP), BM_GETCHECK, 0, 0) != 0) {
+        SendSetNetConfig(d.session.client, true, 0, 0, 0);
         return;
     }
     DWORD addresses[3] = {};
     const int ids[3] = {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY};
     for (int i = 0; i < 3; ++i) {
-        SendMessageW(DialogItem(ids[i]), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&addresses[i]));
+        SendMessageW(DialogItem(d, ids[i]), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&addresses[i]));
     }
-    SendSetNetConfig(configDialog.session, false, addresses[0], addresses[1], addresses[2]);
+    SendSetNetConfig(d.session.client, false, addresses[0], addresses[1], addresses[2]);
 }
 
-void SendNewPassword()
+void SendNewPassword(ConfigDialogState& d)
 {
     char text[GbkCapacity(PasswordReadSize)] = {};
-    if (!ReadTypedText(IDC_PASSWORD, PasswordReadSize, text, sizeof text, CheckPassword, PasswordRefusals))
+    if (!ReadTypedText(d, IDC_PASSWORD, PasswordReadSize, text, sizeof text, CheckPassword, PasswordRefusals))
         return;
-    SendSetAdminPassword(configDialog.session, text);
+    SendSetAdminPassword(d.session.client, text);
 }
 
 // Every line, in order, as one Unicode text with CRLF between the lines.
 // The clipboard takes only movable global memory.
-void CopyOutputLines()
+void CopyOutputLines(ConfigDialogState& d)
 {
-    HWND list = DialogItem(IDC_OUTPUT);
+    HWND list = DialogItem(d, IDC_OUTPUT);
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     if (!IsWindowEnabled(list) || count <= 0)
         return;
@@ -257,7 +261,7 @@ void CopyOutputLines()
     }
     out[used] = L'\0';
     GlobalUnlock(memory);
-    if (!OpenClipboard(configDialog.window)) {
+    if (!OpenClipboard(d.window)) {
         GlobalFree(memory);
         return;
     }

@@ -20,15 +20,15 @@ constexpr size_t PasswordTextSize = MaxPasswordTextBytes + 1;
 
 }  // namespace
 
-HWND DialogItem(int id)
+HWND DialogItem(const ConfigDialogState& d, int id)
 {
-    return GetDlgItem(configDialog.window, id);
+    return GetDlgItem(d.window, id);
 }
 
-void EnableItems(std::initializer_list<int> ids, bool enable)
+void EnableItems(const ConfigDialogState& d, std::initializer_list<int> ids, bool enable)
 {
     for (int id : ids) {
-        EnableWindow(DialogItem(id), enable ? TRUE : FALSE);
+        EnableWindow(DialogItem(d, id), enable ? TRUE : FALSE);
     }
 }
 
@@ -39,9 +39,9 @@ void EnableItems(std::initializer_list<int> ids, bool enable)
 // as "状"). Such a label is drawn on one line, clipped at its right edge,
 // where the full-width colon's cell is blank. Labels that fit are left
 // exactly as the template made them.
-void KeepLabelsOnOneLine()
+void KeepLabelsOnOneLine(const ConfigDialogState& d)
 {
-    HWND dialog = configDialog.window;
+    HWND dialog = d.window;
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
     HDC dc = GetDC(dialog);
     HGDIOBJ previous = SelectObject(dc, font);
@@ -66,29 +66,29 @@ void KeepLabelsOnOneLine()
     ReleaseDC(dialog, dc);
 }
 
-void ShowDialogMessage(const wchar_t* text)
+void ShowDialogMessage(const ConfigDialogState& d, const wchar_t* text)
 {
-    MessageBoxW(configDialog.window, text, nullptr, MB_ICONINFORMATION | MB_OK);
+    MessageBoxW(d.window, text, nullptr, MB_ICONINFORMATION | MB_OK);
 }
 
-void ShowDialogMessage(const char* text)
+void ShowDialogMessage(const ConfigDialogState& d, const char* text)
 {
     wchar_t wide[MessageTextSize];
     WidenGbk(text, wide, MessageTextSize);
-    ShowDialogMessage(wide);
+    ShowDialogMessage(d, wide);
 }
 
-void ShowNetConfig(const NetConfig& config)
+void ShowNetConfig(ConfigDialogState& d, const NetConfig& config)
 {
-    EnableItems({IDC_DHCP, IDC_SET_NETWORK}, true);
+    EnableItems(d, {IDC_DHCP, IDC_SET_NETWORK}, true);
     if (config.dhcp) {
-        SendMessageW(DialogItem(IDC_DHCP), BM_SETCHECK, BST_CHECKED, 0);
+        SendMessageW(DialogItem(d, IDC_DHCP), BM_SETCHECK, BST_CHECKED, 0);
     } else {
-        SendMessageW(DialogItem(IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
-        EnableItems({IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}, true);
-        SendMessageW(DialogItem(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, config.ipAddress);
-        SendMessageW(DialogItem(IDC_SUBNET_MASK), IPM_SETADDRESS, 0, config.subnetMask);
-        SendMessageW(DialogItem(IDC_GATEWAY), IPM_SETADDRESS, 0, config.gateway);
+        SendMessageW(DialogItem(d, IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
+        EnableItems(d, {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}, true);
+        SendMessageW(DialogItem(d, IDC_IP_ADDRESS), IPM_SETADDRESS, 0, config.ipAddress);
+        SendMessageW(DialogItem(d, IDC_SUBNET_MASK), IPM_SETADDRESS, 0, config.subnetMask);
+        SendMessageW(DialogItem(d, IDC_GATEWAY), IPM_SETADDRESS, 0, config.gateway);
     }
 }
 
@@ -97,11 +97,11 @@ void ShowNetConfig(const NetConfig& config)
 // placed so that the last line fills the bottom row. Wine takes the
 // selection all the same but does not redraw the line it leaves, and the
 // scroll carries that stale highlight up the list; the repaint clears it.
-void AppendOutputLine(const char* text)
+void AppendOutputLine(ConfigDialogState& d, const char* text)
 {
     wchar_t wide[LineTextSize];
     WidenGbk(text, wide, LineTextSize);
-    HWND output = DialogItem(IDC_OUTPUT);
+    HWND output = DialogItem(d, IDC_OUTPUT);
     SendMessageW(output, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
     const LRESULT count = SendMessageW(output, LB_GETCOUNT, 0, 0);
     if (count != 0) {
@@ -117,53 +117,48 @@ void AppendOutputLine(const char* text)
     }
 }
 
-void ShowAdminPassword(const char* text)
+void ShowAdminPassword(ConfigDialogState& d, const char* text)
 {
-    EnableItems({IDC_PASSWORD, IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD}, true);
-    HWND password = DialogItem(IDC_PASSWORD);
-    SendMessageW(password, EM_SETPASSWORDCHAR, configDialog.passwordMasked ? '*' : 0, 0);
+    EnableItems(d, {IDC_PASSWORD, IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD}, true);
+    HWND password = DialogItem(d, IDC_PASSWORD);
+    SendMessageW(password, EM_SETPASSWORDCHAR, d.passwordMasked ? '*' : 0, 0);
     wchar_t wide[PasswordTextSize];
     WidenGbk(text, wide, PasswordTextSize);
     SetWindowTextW(password, wide);
-    EnableItems({IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}, true);
+    EnableItems(d, {IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}, true);
 }
 
 // The text is one of the device client's static constants, so the pointer
 // stays valid until the dialog's thread gets to it.
-void ShowNotice(const char* text)
+void ShowNotice(ConfigDialogState& d, const char* text)
 {
-    PostMessageW(configDialog.window, NoticeMessage, 0, reinterpret_cast<LPARAM>(text));
+    PostMessageW(d.window, NoticeMessage, 0, reinterpret_cast<LPARAM>(text));
 }
 
-void SetStatusText(const char* text)
+void SetStatusText(ConfigDialogState& d, const char* text)
 {
-    SetGbkText(configDialog.statusLabel, text);
+    SetGbkText(d.statusLabel, text);
 }
 
-void ClickPortToggle()
+void ShowNoAnswerMessage(ConfigDialogState& d)
 {
-    SendMessageW(configDialog.window, WM_COMMAND, MAKEWPARAM(IDC_PORT_TOGGLE, 0),
-                 reinterpret_cast<LPARAM>(DialogItem(IDC_PORT_TOGGLE)));
-}
-
-void ShowNoAnswerMessage()
-{
-    ShowDialogMessage(texts::NoAnswer);
+    ShowDialogMessage(d, texts::NoAnswer);
 }
 
 // A refused request shows nothing; the heartbeat replies are the
 // supervision's alone. The supervision hears of the accepted replies after
 // this returns: "connected" comes behind the password.
-void OnReply(void*, const Reply& reply)
+void OnReply(void* dialog, const Reply& reply)
 {
+    ConfigDialogState& d = *static_cast<ConfigDialogState*>(dialog);
     if (reply.status != 0)
         return;
     switch (reply.code) {
-    case ReplyCode(GetNetConfig): ShowNetConfig(reply.config); break;
-    case ReplyCode(SetNetConfig): ShowNotice(texts::NetConfigApplied); break;
-    case ReplyCode(RunShellCommand): AppendOutputLine(reply.text); break;
-    case ReplyCode(GetAdminPassword): ShowAdminPassword(reply.text); break;
-    case ReplyCode(SetAdminPassword): ShowNotice(texts::PasswordChanged); break;
+    case ReplyCode(GetNetConfig): ShowNetConfig(d, reply.config); break;
+    case ReplyCode(SetNetConfig): ShowNotice(d, texts::NetConfigApplied); break;
+    case ReplyCode(RunShellCommand): AppendOutputLine(d, reply.text); break;
+    case ReplyCode(GetAdminPassword): ShowAdminPassword(d, reply.text); break;
+    case ReplyCode(SetAdminPassword): ShowNotice(d, texts::PasswordChanged); break;
     default: break;
     }
 }

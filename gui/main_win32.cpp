@@ -1,15 +1,18 @@
-// Entry point: the main window and the user-interface thread's message loop.
+// Entry point: the shell's state, the main window and the user-interface
+// thread's message loop.
 #include <windows.h>
 
+#include <memory>
+
 #include "gui/app_shell.h"
-#include "gui/config_dialog_win32.h"
-#include "gui/resource.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
-    LoadMainWindowTexts(instance);
-    RegisterMainWindowClass(instance);
-    if (!CreateMainWindow(instance, showCommand)) {
+    // On the heap: the dialog's session holds its receive buffers in place.
+    auto app = std::make_unique<AppShell>();
+    LoadMainWindowTexts(*app, instance);
+    RegisterMainWindowClass(*app);
+    if (!CreateMainWindow(*app, showCommand)) {
         return 0;
     }
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_QUORVANE));
@@ -24,6 +27,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     }
     // Only now, with every window gone, can the dialog's session end: no
     // window call of its assembler thread can wait for this thread any more.
-    EndDialogSession();
+    EndDialogSession(app->dialog);
     return static_cast<int>(message.wParam);
 }

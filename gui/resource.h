@@ -1,6 +1,15 @@
 // Resource identifiers, shared by the resource script and the code.
 #pragma once
 
+// Fixed identifiers that other programs look for to find this program's
+// main window (installers, test rigs, the technicians' own scripts): its
+// window class name, kept as string IDC_QUORVANE, and a window property
+// that is 1 for the window's whole life. Never change them; code, tools and
+// tests take them from here.
+#define QV_MAIN_WINDOW_CLASS    "KXPELLORSDK_DEMO"
+#define QV_WINDOW_MARKER        "kxPellorTest__20170523_QV"
+#define QV_MAIN_WINDOW_TITLE    "QuorvaneV1.0"
+
 #define IDS_APP_TITLE           103
 #define IDM_ABOUT               104
 #define IDI_QUORVANE            107

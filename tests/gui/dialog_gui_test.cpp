@@ -170,14 +170,14 @@ TEST(Dialog, InitialStatesAndWhatTheScreenShows)
 
     // The status in its grey, other labels in the window text colour, and
     // the closed eye while the password is masked.
-    ASSERT_TRUE(configDialog.eyeHidden != nullptr && configDialog.eyeShown != nullptr);
+    ASSERT_TRUE(State().eyeHidden != nullptr && State().eyeShown != nullptr);
     Pump(300);
     EXPECT_EQ(TextColour(Item(IDC_STATUS)), 0x646464u);
     const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
     EXPECT_EQ(TextColour(FindWindowExA(Dialog(), nullptr, "Static", nullptr)),
               static_cast<uint32_t>(GetRValue(text) << 16 | GetGValue(text) << 8 | GetBValue(text)));
-    EXPECT_EQ(EyeDifferences(configDialog.eyeHidden), 0);
-    EXPECT_GT(EyeDifferences(configDialog.eyeShown), 20) << "the two images must tell apart";
+    EXPECT_EQ(EyeDifferences(State().eyeHidden), 0);
+    EXPECT_GT(EyeDifferences(State().eyeShown), 20) << "the two images must tell apart";
 }
 
 // Every label shows its whole text with the font the dialog really got: one
@@ -232,7 +232,7 @@ TEST(Dialog, OpeningWritesBothRequestsInOrderAndRepliesFillTheControls)
     // Before any reply is handled only the port controls have changed (the
     // DHCP box is left out: the assembler thread's EnableWindow sets its
     // style before this thread takes WM_ENABLE, so a quick reply may show).
-    EXPECT_TRUE(configDialog.connected);
+    EXPECT_TRUE(State().portOpen);
     EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::ClosePort);
     std::string states = EnabledStates();
     states[4] = '?';
@@ -258,7 +258,7 @@ TEST(Dialog, OpeningWritesBothRequestsInOrderAndRepliesFillTheControls)
 
 TEST(Dialog, CommandsTheirEchoAndTheirLimits)
 {
-    if (!configDialog.connected)
+    if (!State().portOpen)
         OpenPortAndWait();
     const std::string x1000(1000, 'x'), x1001(1001, 'x');
     const struct { int button; std::string typed, sent; const char* refusal; } cases[] = {
@@ -297,7 +297,7 @@ TEST(Dialog, CommandsTheirEchoAndTheirLimits)
 
 TEST(Dialog, NetworkSettingsWithAndWithoutDhcp)
 {
-    if (!configDialog.connected)
+    if (!State().portOpen)
         OpenPortAndWait();
     ResetBoxes();
     ASSERT_EQ(SendMessageA(Item(IDC_DHCP), BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -331,7 +331,7 @@ TEST(Dialog, NetworkSettingsWithAndWithoutDhcp)
 
 TEST(Dialog, PasswordLengthChecksCountBytes)
 {
-    if (!configDialog.connected)
+    if (!State().portOpen)
         OpenPortAndWait();
     const struct { const char* text; const char* refusal; } cases[] = {
         {"0123456789abcdef", nullptr}, {"0123456789abcdefg", texts::PasswordTooLong},
@@ -360,7 +360,7 @@ TEST(Dialog, PasswordLengthChecksCountBytes)
 // and their replies must go on.
 TEST(Dialog, RepliesAreHandledWhileANoticeIsOpen)
 {
-    if (!configDialog.connected)
+    if (!State().portOpen)
         OpenPortAndWait();
     ResetBoxes();
     std::atomic<int> linesSeen{0};
@@ -373,7 +373,7 @@ TEST(Dialog, RepliesAreHandledWhileANoticeIsOpen)
                      reinterpret_cast<LPARAM>(Item(IDC_QUERY_ROUTE)));
         for (int i = 0; i < 70; ++i) {   // hold the box open for 7 s
             Sleep(100);
-            lowestCountdown = std::min(lowestCountdown.load(), configDialog.session.supervision.linkCountdown.load());
+            lowestCountdown = std::min(lowestCountdown.load(), State().session.supervision.linkCountdown.load());
         }
         linesSeen = static_cast<int>(SendMessageA(Item(IDC_OUTPUT), LB_GETCOUNT, 0, 0));
         heartbeatsWhileOpen = CountCode(FramesSince(mark, "TX"), 0x08);
@@ -391,34 +391,34 @@ TEST(Dialog, RepliesAreHandledWhileANoticeIsOpen)
 
 TEST(Dialog, EyeButtonFlipsMaskingWithoutCuttingThePassword)
 {
-    if (!configDialog.connected)
+    if (!State().portOpen)
         OpenPortAndWait();
     const std::string text = std::string(60, 'p') + EightChinese;
     SetText(IDC_PASSWORD, text.c_str());
     Click(IDC_SHOW_PASSWORD);
-    EXPECT_FALSE(configDialog.passwordMasked);
+    EXPECT_FALSE(State().passwordMasked);
     EXPECT_EQ(PasswordChar(), 0);
-    EXPECT_EQ(EyeDifferences(configDialog.eyeShown), 0);
+    EXPECT_EQ(EyeDifferences(State().eyeShown), 0);
     Click(IDC_SHOW_PASSWORD);
     EXPECT_EQ(PasswordChar(), '*');
-    EXPECT_EQ(EyeDifferences(configDialog.eyeHidden), 0);
+    EXPECT_EQ(EyeDifferences(State().eyeHidden), 0);
     EXPECT_EQ(Text(IDC_PASSWORD), text) << "nothing cut, no character split";
     Click(IDC_SHOW_PASSWORD);   // left shown for the closing case
 }
 
 TEST(Dialog, ClosingKeepsContentsGreyedAndReopeningMasksAgain)
 {
-    if (!configDialog.connected)
+    if (!State().portOpen)
         OpenPortAndWait();
     SetText(IDC_COMMAND, "route");
     Click(IDC_QUERY_NETWORK);
     Pump(800);
     const auto lines = OutputLines();
     const std::string password = Text(IDC_PASSWORD);
-    ASSERT_FALSE(configDialog.passwordMasked);
+    ASSERT_FALSE(State().passwordMasked);
 
     Click(IDC_PORT_TOGGLE);
-    EXPECT_FALSE(configDialog.connected);
+    EXPECT_FALSE(State().portOpen);
     EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
     EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::OpenPort);
     EXPECT_EQ(EnabledStates(), "EDDDDDDDDDDDDD");
@@ -426,7 +426,7 @@ TEST(Dialog, ClosingKeepsContentsGreyedAndReopeningMasksAgain)
     EXPECT_EQ(Text(IDC_PASSWORD), password);
     EXPECT_EQ(Text(IDC_COMMAND), "route");
     EXPECT_EQ(Address(IDC_IP_ADDRESS), 0xC0A80514u);
-    EXPECT_TRUE(configDialog.passwordMasked);
+    EXPECT_TRUE(State().passwordMasked);
     EXPECT_EQ(PasswordChar(), '*');
 
     // Nothing more goes out on a closed port.
@@ -437,7 +437,7 @@ TEST(Dialog, ClosingKeepsContentsGreyedAndReopeningMasksAgain)
 
     Click(IDC_SHOW_PASSWORD);   // disabled in reality; reopening must mask again
     OpenPortAndWait();
-    EXPECT_TRUE(configDialog.passwordMasked);
+    EXPECT_TRUE(State().passwordMasked);
     EXPECT_EQ(PasswordChar(), '*');
 }
 
@@ -457,7 +457,7 @@ TEST(Dialog, RepliesInEitherOrderLeaveTheSameStates)
             const Bytes password = TextReply(0x0A, 0, "order-test");
             const Bytes* order[2] = {passwordFirst ? &password : &network, passwordFirst ? &network : &password};
             for (const Bytes* reply : order)
-                HandleReplyFrame(configDialog.session, reply->data(), static_cast<uint32_t>(reply->size()));
+                HandleSessionFrame(State().session, reply->data(), static_cast<uint32_t>(reply->size()));
             done = true;
         });
         PumpUntil([&] { return done.load(); }, 5000);
@@ -494,10 +494,10 @@ TEST(Dialog, PortListFollowsTheSystem)
     OpenPortAndWait();
     SetPortListed(46, true, DBT_DEVICEARRIVAL);
     EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]") << "locked while a port is open";
-    EXPECT_TRUE(configDialog.connected);
+    EXPECT_TRUE(State().portOpen);
     // The open port's adapter is pulled: released at once, as a lost link.
     SetPortListed(3, false, DBT_DEVICEREMOVECOMPLETE);
-    EXPECT_FALSE(configDialog.connected);
+    EXPECT_FALSE(State().portOpen);
     EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
     EXPECT_EQ(EnabledStates(), "EDDDDDDDDDDDDD");
     EXPECT_EQ(PortList(), "COM12 COM45 COM46 [COM12]");
@@ -507,14 +507,14 @@ TEST(Dialog, PortListFollowsTheSystem)
     SelectPort("COM46");
     Click(IDC_PORT_TOGGLE);
     EXPECT_EQ(OneBox(), std::string(texts::OpenPortFailed) + "\n" + texts::PortMissing);
-    EXPECT_FALSE(configDialog.connected);
+    EXPECT_FALSE(State().portOpen);
     SetPortListed(46, false, DBT_DEVICEREMOVECOMPLETE);
     EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]");
 }
 
 TEST(Dialog, CtrlCCopiesEveryOutputLine)
 {
-    if (!configDialog.connected)
+    if (!State().portOpen)
         OpenPortAndWait();
     Click(IDC_QUERY_ROUTE);
     ASSERT_TRUE(PumpUntil([] { return OutputLines().size() >= 4; }, 3000));

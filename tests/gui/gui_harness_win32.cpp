@@ -11,7 +11,6 @@
 
 #include "gui/app_shell.h"
 #include "gui/resource.h"
-#include "gui/config_dialog_win32.h"
 #include "gui/texts.h"
 #include "gui/window_text_win32.h"
 
@@ -23,7 +22,7 @@ std::mutex boxLock;
 std::vector<Box> boxes;
 std::function<void(const Box&)> boxHook;
 DWORD uiThread = 0;
-HWND mainWindow = nullptr;
+AppShell* shell = nullptr;   // made once, with the main window; never freed (its session may still be ending)
 
 // The first static child with text: the message (id 0xFFFF on Windows).
 BOOL CALLBACK FindBoxText(HWND child, LPARAM out)
@@ -40,7 +39,7 @@ BOOL CALLBACK FindBoxes(HWND w, LPARAM out)
 {
     char cls[16] = {};
     GetClassNameA(w, cls, sizeof cls);
-    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && w != configDialog.window)
+    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) && w != shell->dialog.window)
         reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
     return TRUE;
 }
@@ -58,7 +57,7 @@ void AnswerBoxes()
             EnumChildWindows(box, FindBoxText, reinterpret_cast<LPARAM>(&info.text));
             info.caption = GbkOf(box);
             HWND owner = GetWindow(box, GW_OWNER);
-            info.ownedByDialog = owner == configDialog.window || owner == mainWindow;
+            info.ownedByDialog = owner == shell->dialog.window || owner == shell->window;
             info.shownAt = GetTickCount64();
             std::function<void(const Box&)> hook;
             {
@@ -98,11 +97,11 @@ Pixels Read(HDC dc, HBITMAP bitmap, int width, int height)
 class EndTheDialog : public ::testing::Environment {
     void TearDown() override
     {
-        if (mainWindow == nullptr)
+        if (shell == nullptr || shell->window == nullptr)
             return;
-        DestroyWindow(mainWindow);
+        DestroyWindow(shell->window);
         Pump(100);
-        EndDialogSession();
+        EndDialogSession(shell->dialog);
     }
 };
 const ::testing::Environment* const endTheDialog = ::testing::AddGlobalTestEnvironment(new EndTheDialog);
@@ -111,17 +110,21 @@ const ::testing::Environment* const endTheDialog = ::testing::AddGlobalTestEnvir
 
 HWND Dialog()
 {
-    if (mainWindow == nullptr) {
-        HINSTANCE instance = GetModuleHandleA(nullptr);
-        LoadMainWindowTexts(instance);
-        RegisterMainWindowClass(instance);
-        EXPECT_TRUE(CreateMainWindow(instance, SW_SHOWNORMAL));
-        mainWindow = FindWindowW(MainWindowClassName, MainWindowTitle);
+    return State().window;
+}
+
+ConfigDialogState& State()
+{
+    if (shell == nullptr) {
+        shell = new AppShell();
+        LoadMainWindowTexts(*shell, GetModuleHandleA(nullptr));
+        RegisterMainWindowClass(*shell);
+        EXPECT_TRUE(CreateMainWindow(*shell, SW_SHOWNORMAL));
         uiThread = GetCurrentThreadId();
         std::thread(AnswerBoxes).detach();
         Pump(200);
     }
-    return configDialog.window;
+    return shell->dialog;
 }
 
 HWND Item(int id) { return GetDlgItem(Dialog(), id); }
@@ -246,7 +249,7 @@ uint32_t CountCode(const std::vector<Bytes>& frames, uint8_t code)
 
 void EnsureClosed()
 {
-    if (configDialog.connected)
+    if (State().portOpen)
         Click(IDC_PORT_TOGGLE);
     Pump(300);
 }

@@ -10,13 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "gui/config_dialog_win32.h"
 #include "tests/support/frames.h"
 
 namespace gui {
 
-// The main window is created once per process (the dialog starts the
-// receiver threads, which live until the process ends).
+// The main window is created once per process, with a shell of the test's
+// own; its dialog's session ends with the test program.
 HWND Dialog();
+ConfigDialogState& State();
 HWND Item(int id);
 // Window texts are read as wide text and given back as GBK, converted from
 // code page 936 explicitly, so the cases compare with the program's own

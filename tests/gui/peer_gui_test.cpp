@@ -60,7 +60,7 @@ int OpenNoticeBoxes()
         [](HWND w, LPARAM count) -> BOOL {
             char cls[16] = {};
             GetClassNameA(w, cls, sizeof cls);
-            if (std::string(cls) == "#32770" && IsWindowVisible(w) && w != configDialog.window)
+            if (std::string(cls) == "#32770" && IsWindowVisible(w) && w != State().window)
                 ++*reinterpret_cast<int*>(count);
             return TRUE;
         },

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "gui/resource.h"
+
 TEST(Shell, MainWindowIsCentredMarkedAndClosesWithExitCodeZero)
 {
     const char* unixPath = std::getenv("QV_QUORVANE_EXE");
@@ -21,12 +23,12 @@ TEST(Shell, MainWindowIsCentredMarkedAndClosesWithExitCodeZero)
     HWND window = nullptr;
     for (int i = 0; i < 300 && (window == nullptr || !IsWindowVisible(window)); ++i) {
         Sleep(50);
-        window = FindWindowA("KXPELLORSDK_DEMO", "QuorvaneV1.0");
+        window = FindWindowA(QV_MAIN_WINDOW_CLASS, QV_MAIN_WINDOW_TITLE);
     }
     ASSERT_TRUE(window != nullptr && IsWindowVisible(window));
     Sleep(300);
 
-    EXPECT_EQ(GetPropA(window, "kxPellorTest__20170523_QV"), reinterpret_cast<HANDLE>(1));
+    EXPECT_EQ(GetPropA(window, QV_WINDOW_MARKER), reinterpret_cast<HANDLE>(1));
     // Minimise and maximise boxes, no sizing border, not topmost.
     const LONG_PTR wanted = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     EXPECT_EQ(GetWindowLongPtrA(window, GWL_STYLE) & (wanted | WS_THICKFRAME), wanted);

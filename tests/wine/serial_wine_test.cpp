@@ -76,7 +76,7 @@ protected:
             GTEST_SKIP() << "no ports mapped";
     }
     void TearDown() override { ClosePort(port); }
-    WriteStatus Write(const std::vector<uint8_t>& bytes)
+    Status Write(const std::vector<uint8_t>& bytes)
     {
         return WritePort(port, bytes.data(), static_cast<uint32_t>(bytes.size())).status;
     }
@@ -103,7 +103,7 @@ TEST(WineProbe, ListsExactlyTheMappedPorts)
 TEST_F(WinePort, OpenSetsTheLineTimeOutsAndEvents)
 {
     ASSERT_TRUE(Opened(port, port_.c_str()));
-    HANDLE h = reinterpret_cast<HANDLE>(CurrentPort(port));
+    HANDLE h = reinterpret_cast<HANDLE>(port.handle.load());
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     ASSERT_TRUE(GetCommState(h, &dcb));
@@ -155,7 +155,7 @@ TEST_F(WinePort, WriteThatCannotDrainReturnsInAboutOneSecond)
     // ours fills up. Keep writing until a write has to give up.
     const std::vector<uint8_t> block = Pattern(64 * 1024, 3);
     DWORD slowest = 0;
-    WriteStatus last = Status::Ok;
+    Status last = Status::Ok;
     for (int i = 0; i < 40 && slowest < 900; ++i) {
         const DWORD start = GetTickCount();
         last = Write(block);

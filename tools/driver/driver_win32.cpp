@@ -178,7 +178,7 @@ bool StartProgram(const char* path)
     HWND window = nullptr;
     for (int i = 0; i < 400 && dialog == nullptr; ++i) {
         Sleep(50);
-        window = FindWindowA("KXPELLORSDK_DEMO", "QuorvaneV1.0");
+        window = FindWindowA(QV_MAIN_WINDOW_CLASS, QV_MAIN_WINDOW_TITLE);
         if (window != nullptr)
             dialog = FindWindowExA(window, nullptr, "#32770", nullptr);
     }
