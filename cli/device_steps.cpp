@@ -1,6 +1,5 @@
 #include "cli/device_steps.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "cli/ports.h"

@@ -2,7 +2,6 @@
 // client, receiver and serial port. See --help and the README.
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 

@@ -4,7 +4,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>

@@ -165,11 +165,11 @@ void ProbeItem(void* context, WorkerPool& pool, size_t i)
     Probe& probe = *static_cast<Probe*>(context);
     EnterLock(pool.lock);
     Probed probed = probe.ports[i];
-    const bool settled = probed.done;
-    probe.ports[i].result = "probing";
+    if (!probed.done)
+        probe.ports[i].result = "probing";
     LeaveLock(pool.lock);
-    if (settled)
-        return;
+    if (probed.done)
+        return;   // left out: excluded, or a Bluetooth port
     PoolChanged(pool);
     ProbePort(*probe.options, probed);
     EnterLock(pool.lock);

@@ -1,6 +1,5 @@
 #include "device/device_state.h"
 
-#include <cstdio>
 #include <cstring>
 
 DeviceState DefaultDeviceState()

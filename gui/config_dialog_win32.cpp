@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-#include <array>
 #include <cstring>
 
 #include "gui/resource.h"

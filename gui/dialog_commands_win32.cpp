@@ -6,7 +6,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
 
 #include "gui/config_dialog_win32.h"

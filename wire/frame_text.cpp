@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 #include "wire/codes.h"
 #include "wire/gbk_text.h"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # quorvane-cli.exe under Wine against virtual devices mapped as COM3, COM4
-# and COM6, a silent one as COM5 and a listed port with nothing behind it as
-# COM7: ports, the probe, show, set, passwd (also from standard input), exec
-# and a provision of four ports in one process; and the program imports
-# nothing but system DLLs.
+# and COM6, a silent one as COM5, a listed port with nothing behind it as
+# COM7 and a device behind a Bluetooth port (BthModem) as COM8: ports, the
+# probe (which opens neither the Bluetooth port nor an excluded one), show,
+# set, passwd (also from standard input), exec, refusals of a character GBK
+# lacks, and a provision of four ports in one process; and the program
+# imports nothing but system DLLs.
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$HERE/../../tools/wine/lib.sh"
@@ -23,7 +25,7 @@ done
 
 work=$(mktemp -d /tmp/qv-cli-wine.XXXXXX)
 qv_on_exit "rm -rf '$work'"
-for n in 3 4 5 6; do
+for n in 3 4 5 6 8; do
   faults=(); [ $n = 5 ] && faults=(--silent)
   "$device" --link "$work/com$n" --frames-log "$work/frames$n" --quiet "${faults[@]}" >/dev/null &
   qv_on_exit "kill $! 2>/dev/null"
@@ -31,21 +33,39 @@ for n in 3 4 5 6; do
 done
 
 cli() { "$HERE/../../tools/wine/wine-run.sh" --prefix "$prefix" --com 3="$work/com3" --com 4="$work/com4" \
-          --com 5="$work/com5" --com 6="$work/com6" --com 7="$work/gone" --timeout 120 -- "$exe" "$@" | tr -d '\r'; }
+          --com 5="$work/com5" --com 6="$work/com6" --com 7="$work/gone" --bluetooth-com 8="$work/com8" \
+          --timeout 120 -- "$exe" "$@" | tr -d '\r'; }
+opened() { grep -c ' OPEN$' "$work/frames$1" || true; }   # how often a client opened device N's line
 fail() { echo "cli-wine-test: $*" >&2; exit 1; }
 expect() {   # expect WHAT TEXT: TEXT must hold WHAT
   grep -qF -- "$1" <<<"$2" || fail "expected '$1' in: $2"
 }
 
 out=$(cli ports)
-[ "$out" = $'COM3\nCOM4\nCOM5\nCOM6\nCOM7' ] || fail "ports gave: $out"
-out=$(cli --json --timeout 800 ports --probe)
+[ "$out" = $'COM3\nCOM4\nCOM5\nCOM6\nCOM7\nCOM8' ] || fail "ports gave: $out"
+out=$(cli --json --timeout 800 ports --probe --exclude COM6)
 python3 - "$out" <<'PY'
 import json, sys
-seen = {p["port"]: p["result"] for p in json.loads(sys.argv[1])["ports"]}
-assert seen == {"COM3": "answering", "COM4": "answering", "COM5": "silent", "COM6": "answering",
-                "COM7": "failed"}, seen
+ports = json.loads(sys.argv[1])["ports"]
+seen = {p["port"]: p["result"] for p in ports}
+assert seen == {"COM3": "answering", "COM4": "answering", "COM5": "silent", "COM6": "skipped",
+                "COM7": "failed", "COM8": "skipped"}, seen
+assert [p["port"] for p in ports if p["bluetooth"]] == ["COM8"], ports
 PY
+[ "$(opened 6)" = 0 ] && [ "$(opened 8)" = 0 ] || fail "the probe opened an excluded or a Bluetooth port"
+[ "$(opened 3)" -ge 1 ] || fail "the probe did not open COM3"
+out=$(cli --json --timeout 800 ports --probe)
+expect '"port":"COM6","result":"answering"' "$out"
+[ "$(opened 8)" = 0 ] || fail "the probe opened the Bluetooth port"
+
+# A character GBK cannot carry is refused before anything is sent.
+before=$(grep -c ' RX ' "$work/frames3" || true)
+for args in "exec echo 😀" "passwd pw😀"; do
+  set +e; out=$(cli -p COM3 $args 2>&1); rc=$?; set -e
+  [ "$rc" = 2 ] || fail "$args: exit $rc, not 2: $out"
+  expect "GBK cannot carry" "$out"
+done
+[ "$(grep -c ' RX ' "$work/frames3" || true)" = "$before" ] || fail "a refused text reached the device"
 
 expect "ip        192.168.1.10" "$(cli -p COM3 show)"
 expect '"result":"ok"' "$(cli -p COM3 --json set static 10.0.0.3 255.255.255.0 10.0.0.1)"

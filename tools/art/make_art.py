@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's icons and the two eye images of the password button.
 
-Writes app/quorvane48.ico, app/quorvane16.ico (one 32-bit image each) and
-app/eye_shown.bmp, app/eye_hidden.bmp (24-bit). The build uses the committed
+Writes gui/quorvane48.ico, gui/quorvane16.ico (one 32-bit image each) and
+gui/eye_shown.bmp, gui/eye_hidden.bmp (24-bit). The build uses the committed
 files; run this only to change the artwork:  python3 tools/art/make_art.py
 """
 import math
@@ -10,7 +10,7 @@ import os
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-APP = os.path.join(HERE, "..", "..", "app")
+APP = os.path.join(HERE, "..", "..", "gui")
 SUPER = 4  # supersampling per axis, for smooth edges
 
 

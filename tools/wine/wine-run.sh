@@ -2,8 +2,9 @@
 # Runs one Windows program under Wine the way every Wine test and `make run`
 # need it:
 #
-#   wine-run.sh --prefix DIR [--com N=PATH]... [--locale LOCALE] [--display]
-#               [--timeout SEC] [--screenshot FILE] -- PROGRAM.exe [ARGS...]
+#   wine-run.sh --prefix DIR [--com N=PATH]... [--bluetooth-com N=PATH]...
+#               [--locale LOCALE] [--display] [--timeout SEC]
+#               [--screenshot FILE] -- PROGRAM.exe [ARGS...]
 #
 #   --prefix DIR     the Wine prefix; created on first use (takes seconds).
 #                    Tests that may run at the same time need prefixes of
@@ -15,6 +16,8 @@
 #                    is listed, and opening one fails with ERROR_FILE_NOT_FOUND.
 #                    The machine's own /dev/ttyS* never appear. QueryDosDevice
 #                    shows no COM port at all, mapped or not.
+#   --bluetooth-com N=PATH  the same, listed as "\Device\BthModemN", as
+#                    Windows' own Bluetooth serial driver lists its ports.
 #   --locale LOCALE  LC_ALL for the program (default zh_CN.UTF-8: code page
 #                    936; C.UTF-8 gives 1252). It must be installed.
 #   --display        start a private Xvfb (1280x1024x24) on a free display and
@@ -43,17 +46,19 @@ display=0
 limit=120
 shot=""
 locale=zh_CN.UTF-8
-declare -A coms=()
+declare -A coms=() devices=()
 
-usage() { echo "usage: $0 --prefix DIR [--com N=PATH]... [--locale LOCALE] [--display] [--timeout SEC] [--screenshot FILE] -- PROGRAM.exe [ARGS...]" >&2; exit 2; }
+usage() { echo "usage: $0 --prefix DIR [--com N=PATH]... [--bluetooth-com N=PATH]... [--locale LOCALE] [--display] [--timeout SEC] [--screenshot FILE] -- PROGRAM.exe [ARGS...]" >&2; exit 2; }
 
 while (($#)); do
   case "$1" in
     --prefix) prefix=$2; shift 2 ;;
-    --com)
+    --com | --bluetooth-com)
       n=${2%%=*}; p=${2#*=}
       [[ "$n" =~ ^[1-9][0-9]{0,2}$ ]] && ((n <= 255)) || usage
-      coms[$n]=$p; shift 2 ;;
+      coms[$n]=$p
+      devices[$n]=$([ "$1" = --com ] && echo QvSerial || echo BthModem)
+      shift 2 ;;
     --locale) locale=$2; shift 2 ;;
     --display) display=1; shift ;;
     --timeout) limit=$2; shift 2 ;;
@@ -165,7 +170,7 @@ fi
 serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
 reg_pids=()
 for n in "${!coms[@]}"; do
-  timeout 120 "$WINE64" reg add "$serialcomm" /v "\\Device\\QvSerial$n" /d "COM$n" /f >/dev/null 2>&1 &
+  timeout 120 "$WINE64" reg add "$serialcomm" /v "\\Device\\${devices[$n]}$n" /d "COM$n" /f >/dev/null 2>&1 &
   reg_pids+=("$!")
 done
 for pid in "${reg_pids[@]}"; do
