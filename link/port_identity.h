@@ -58,3 +58,35 @@ Result ReadComPortIdentities(ComPortIdentities& out);
 // `sysfsRoot` tells it ("/sys" in the programs; a fake tree in the tests).
 // Windows: an identity with `described` false.
 PortIdentity ReadTtyIdentity(const char* sysfsRoot, const char* ttyName);
+
+// The text rules of the Windows reader, here so that they are tested
+// natively. Every output is a bounded copy, always terminated; "none" is an
+// empty text.
+
+// `text` (UTF-8) into `out`, cut at a character boundary when it is longer.
+void CopyIdentityText(const char* text, char* out, size_t capacity);
+
+// A device's friendly name without the " (COMn)" Windows appends for the
+// port's own number `comNumber`: "USB-SERIAL CH340 (COM7)" -> "USB-SERIAL CH340".
+void DescriptionFromFriendlyName(const char* friendlyName, uint32_t comNumber, char* out,
+                                 size_t capacity);
+
+// The USB vendor and product ids ("0403", "6001", lower case) that a hardware
+// or instance id names as VID_xxxx and PID_xxxx, whatever separates them
+// ("USB\VID_0403&PID_6001&REV_0600", "FTDIBUS\VID_0403+PID_6001+A50285BIA\0000").
+// False, and both empty, unless it names both.
+bool UsbIdsFromDeviceId(const char* deviceId, char (&vid)[UsbIdSize], char (&pid)[UsbIdSize]);
+
+// The USB serial number in a USB instance id ("USB\VID_0403&PID_6001\A50285BI"):
+// its last part, unless that holds '&' (Windows made it up from the socket,
+// "5&2B3A1F&0&2"). Any other enumerator gives none.
+void UsbSerialFromInstanceId(const char* instanceId, char* out, size_t capacity);
+
+// How a port is attached, by its instance id's enumerator (the part before
+// the first '\'). Unknown for an empty id.
+Transport TransportFromInstanceId(const char* instanceId);
+
+// Whether the port device is a function of a USB device, its parent, which
+// alone knows the serial number and the socket: a USB serial bus driver's
+// child (FTDIBUS\...) or one interface of a composite device (USB\...&MI_nn\...).
+bool IdentityFromUsbParent(const char* instanceId);

@@ -31,13 +31,14 @@ TEST_LIMIT = int(os.environ.get("MUTANT_TEST_TIMEOUT", "420"))
 # a plain native GoogleTest program of the same name.
 NEEDS = {
     "serial_wine_test": [("win64", ["serial_wine_test"])],
+    "port_identity_wine_test": [("win64", ["port_identity_wine_test"])],
     "gui": [("win64", ["gui_test", "quorvane"]), ("native", ["quorvane-device"])],
     "cli_test": [("native", ["quorvane-cli", "quorvane-device"])],
     "cli_wine_test": [("win64", ["quorvane-cli"]), ("native", ["quorvane-device"])],
     "sessions_test": [("native", ["sessions_test", "quorvane-device"])],
 }
 # Rough cost, so the cheap tests run first.
-COST = {"gui": 100, "serial_wine_test": 50, "cli_wine_test": 40, "cli_test": 20}
+COST = {"gui": 100, "serial_wine_test": 50, "port_identity_wine_test": 30, "cli_wine_test": 40, "cli_test": 20}
 
 
 def unescape(text):
