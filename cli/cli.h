@@ -20,7 +20,8 @@ constexpr int DefaultQuietMs = 2000;
 constexpr int DefaultJobs = 32;   // at most MaxJobs (worker_pool.h)
 
 struct CliOptions {
-    std::string port;
+    std::string port;         // the port a command works on, resolved
+    std::string selector;     // how it was named, when by its adapter (serial=..., location=...)
     bool json = false;
     int timeoutMs = DefaultTimeoutMs;
     int quietMs = DefaultQuietMs;
@@ -47,6 +48,7 @@ struct NetworkRequest {
 // ports: the list; with `probe` each port opened and asked, all at once.
 // `named` (-p) narrows both to those ports; `excluded` leaves ports out of
 // the probe.
+// Selectors among `named` and `excluded` are resolved among the ports present.
 Outcome RunPorts(const CliOptions& o, bool probe, const std::vector<std::string>& named,
                  const std::vector<std::string>& excluded);
 Outcome RunShow(const CliOptions& o);

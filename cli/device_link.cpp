@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli/interrupt.h"
+#include "cli/port_selector.h"
 #include "cli/ports.h"
 
 namespace {
@@ -116,11 +117,11 @@ void EndLink(DeviceLink& link)
     link.made = false;
 }
 
-Result OpenLink(DeviceLink& link, const std::string& port)
+Result OpenLink(DeviceLink& link, const std::string& port, const std::string& selector)
 {
     const Result result = OpenPort(link.session.port, DevicePathOf(port).c_str());
     if (PortOpened(result))
-        TraceNote(link.trace, ("opened " + port).c_str());
+        TraceNote(link.trace, ("opened " + PortAndSelector(port, selector)).c_str());
     return result;
 }
 

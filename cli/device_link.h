@@ -49,8 +49,9 @@ struct DeviceLink {
 Result StartLink(DeviceLink& link, const SupervisionHost& supervision);
 void EndLink(DeviceLink& link);
 
-// Opens PORT ("COM3", a device path) in the link's session.
-Result OpenLink(DeviceLink& link, const std::string& port);
+// Opens PORT ("COM3", a device path) in the link's session; the trace
+// notes the selector it was named by, if any.
+Result OpenLink(DeviceLink& link, const std::string& port, const std::string& selector = "");
 void CloseLink(DeviceLink& link);
 
 // Forgets what an earlier reply to `request` left; call before sending it.

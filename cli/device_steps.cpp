@@ -29,6 +29,8 @@ void WithDevice(const CliOptions& o, Outcome& out, const std::function<void(Devi
                 const SupervisionHost& supervision)
 {
     out.doc["port"] = o.port;
+    if (!o.selector.empty())
+        out.doc["selector"] = o.selector;
     // A session holds its buffers in place; it is made once per port.
     auto link = std::make_unique<DeviceLink>();
     if (!o.traceFile.empty()) {
@@ -51,7 +53,7 @@ void WithDevice(const CliOptions& o, Outcome& out, const std::function<void(Devi
 
 bool OpenDevicePort(DeviceLink& link, const CliOptions& o, Outcome& out)
 {
-    const Result opened = OpenLink(link, o.port);
+    const Result opened = OpenLink(link, o.port, o.selector);
     if (opened.status == Status::LineRefused) {
         CloseLink(link);
         out.doc["reason"] = OpenFailureWord(Status::Failed);

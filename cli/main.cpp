@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "cli/input_checks.h"
+#include "cli/port_selector.h"
 #include "cli/text.h"
 #include "cli/worker_pool.h"
 #include "session/session.h"
@@ -103,7 +104,8 @@ void DefineCommonOptions(CLI::App& app, CommandLine& c)
     app.footer(ExitCodesHelp());
     app.require_subcommand(1);
     app.option_defaults()->always_capture_default();
-    app.add_option("-p,--port", c.portsNamed, "the serial port: COM3 on Windows, a device path on Linux "
+    app.add_option("-p,--port", c.portsNamed, "the serial port: COM3 on Windows, a device path on Linux, "
+                                              "or its adapter: serial=S or location=L as ports shows them "
                                               "(ports: repeatable)")
         ->type_name("PORT");
     app.add_flag("--json", c.o.json, "print one JSON document instead of text");
@@ -146,7 +148,8 @@ void DefineRackCommands(CLI::App& app, CommandLine& c)
 {
     c.ports = app.add_subcommand("ports", "list the serial ports; --probe: which device answers on which");
     c.ports->add_flag("--probe", c.probe, "open every port at once and ask it for its network settings");
-    c.ports->add_option("--exclude", c.excluded, "leave this port out of the probe (repeatable)")->type_name("PORT");
+    c.ports->add_option("--exclude", c.excluded, "leave this port (or adapter) out of the probe (repeatable)")
+        ->type_name("PORT");
     c.provision = app.add_subcommand("provision", "set up every device of a CSV file (port,mode,ip,mask,gateway,password)");
     c.provision->add_option("file", c.csvPath, "the CSV file")->required();
     c.provision->add_option("--jobs", c.jobs, "ports worked at once, each a session of this process "
@@ -191,12 +194,21 @@ Outcome ExecCommand(const CommandLine& c, const char* name)
     return problem.empty() ? RunExec(c.o, gbk) : Refused(name, problem);
 }
 
-// The commands that work one port, named with -p.
+// The commands that work one port, named with -p: by its name, or by its
+// adapter, resolved here once among the ports present.
 Outcome DeviceCommand(CommandLine& c, const char* name)
 {
     if (c.portsNamed.size() != 1)
         return Refused(name, c.portsNamed.empty() ? "no port given (-p PORT)" : "one port only (-p PORT)");
-    c.o.port = c.portsNamed[0];
+    const std::string& named = c.portsNamed[0];
+    const PortChoice choice = IsAdapterSelector(named) ? ChoosePort(named, ListPorts()) : ChoosePort(named, {});
+    if (choice.code != ExitDone) {
+        Outcome out = Refused(name, choice.problem);
+        out.doc["selector"] = named;
+        return SetFailure(out, choice.code, choice.problem);
+    }
+    c.o.port = choice.port;
+    c.o.selector = IsAdapterSelector(named) ? named : "";
     if (*c.show)
         return RunShow(c.o);
     if (*c.set)

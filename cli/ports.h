@@ -5,17 +5,24 @@
 #include <string>
 #include <vector>
 
+#include "link/port_identity.h"
 #include "link/serial_port.h"
 
 struct PortEntry {
     std::string port;    // what -p takes: COM3, /dev/ttyUSB0
     std::string alias;   // Linux: its /dev/serial/by-id name, if any
-    bool bluetooth = false;   // Windows: a Bluetooth serial port
+    bool bluetooth = false;   // a Bluetooth serial port (opening one makes the system connect)
+    PortIdentity identity{};  // what the system says the port is
 };
 
-// The ports this machine has, found without opening any on Windows (the
-// system's list); on Linux the usual serial device names.
+// The ports this machine has and what the system says each is, found
+// without opening any: on Windows the system's list and SetupAPI, on Linux
+// the serial devices sysfs knows.
 std::vector<PortEntry> ListPorts();
+
+// The identity in one line, for the tables: "USB Serial Port  0403:6001
+// serial=A50285BI location=1-1.2"; empty when the system describes nothing.
+std::string IdentityText(const PortIdentity& identity);
 
 // Windows: "COM3" -> "\\.\COM3" (a name that already is a device path is
 // kept); Linux: the path itself.

@@ -1,12 +1,11 @@
 #include <dirent.h>
-#include <fcntl.h>
 #include <glob.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "cli/ports.h"
 
@@ -24,17 +23,25 @@ std::vector<std::string> Glob(const char* pattern)
     return paths;
 }
 
-// A ttyS node exists for every UART slot the kernel reserved; only one with
-// hardware behind it gives its line settings.
-bool AnswersTermios(const std::string& path)
+// Where the system describes its devices; the port list never opens a port
+// to learn about it.
+constexpr char SysfsRoot[] = "/sys";
+
+// A ttyS node exists for every UART slot the kernel reserved; sysfs gives a
+// UART type other than 0 (PORT_UNKNOWN) only to one with hardware behind it.
+bool HasUart(const std::string& path)
 {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    termios t{};
-    const bool ok = tcgetattr(fd, &t) == 0;
-    close(fd);
-    return ok;
+    const std::string name = path.substr(path.rfind('/') + 1);
+    std::ifstream type(std::string(SysfsRoot) + "/class/tty/" + name + "/type");
+    int uart = 0;
+    return static_cast<bool>(type >> uart) && uart != 0;
+}
+
+PortEntry Entry(const std::string& path)
+{
+    PortEntry e{path, "", false, ReadTtyIdentity(SysfsRoot, path.substr(path.rfind('/') + 1).c_str())};
+    e.bluetooth = e.identity.transport == Transport::Bluetooth;
+    return e;
 }
 
 std::string RealPath(const std::string& path)
@@ -49,11 +56,11 @@ std::vector<PortEntry> ListPorts()
 {
     std::vector<PortEntry> ports;
     for (const std::string& p : Glob("/dev/ttyS*"))
-        if (AnswersTermios(p))
-            ports.push_back({p, "", false});
+        if (HasUart(p))
+            ports.push_back(Entry(p));
     for (const char* pattern : {"/dev/ttyUSB*", "/dev/ttyACM*"})
         for (const std::string& p : Glob(pattern))
-            ports.push_back({p, "", false});
+            ports.push_back(Entry(p));
     for (const std::string& link : Glob("/dev/serial/by-id/*")) {
         const std::string target = RealPath(link);
         for (PortEntry& e : ports)

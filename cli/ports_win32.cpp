@@ -1,16 +1,25 @@
 #include <windows.h>
 
-#include "cli/ports.h"
-#include "link/com_ports.h"
-#include "cli/text.h"
+#include <memory>
 
-// The dialog's list: the ports the system lists, none of them opened.
+#include "cli/ports.h"
+#include "cli/text.h"
+#include "link/com_ports.h"
+
+// The dialog's list: the ports the system lists, none of them opened, each
+// with what SetupAPI says of its device. A failed reading leaves the
+// identities out, not the ports.
 std::vector<PortEntry> ListPorts()
 {
     std::vector<PortEntry> ports;
     const ComPortList listed = EnumeratePorts();
-    for (uint32_t i = 0; i < listed.count; ++i)
-        ports.push_back({"COM" + std::to_string(listed.numbers[i]), "", listed.bluetooth[i]});
+    auto identities = std::make_unique<ComPortIdentities>();
+    ReadComPortIdentities(*identities);
+    for (uint32_t i = 0; i < listed.count; ++i) {
+        const PortIdentity& id = identities->byNumber[listed.numbers[i]];
+        ports.push_back({"COM" + std::to_string(listed.numbers[i]), "",
+                         listed.bluetooth[i] || id.transport == Transport::Bluetooth, id});
+    }
     return ports;
 }
 

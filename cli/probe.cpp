@@ -11,6 +11,7 @@
 #include "cli/device_steps.h"
 #include "cli/interrupt.h"
 #include "cli/live_view.h"
+#include "cli/port_selector.h"
 #include "cli/ports.h"
 #include "cli/worker_pool.h"
 
@@ -87,18 +88,32 @@ void ProbePort(const CliOptions& o, Probed& p)
 }
 
 // One line of the view and the plain output; `width` is the widest port's.
+// An answering device's adapter follows its settings, so that a rack's
+// sheet can be written from it.
 std::string Line(const Probed& p, size_t width)
 {
     std::string port = p.entry.port;
     port.resize(width + 2, ' ');
     std::string result = p.result;
     result.resize(std::max<size_t>(result.size() + 2, 12), ' ');
-    return port + result + p.detail;
+    const std::string adapter = IdentityText(p.entry.identity);
+    return port + result + p.detail + (adapter.empty() ? "" : "  [" + adapter + "]");
+}
+
+nlohmann::json IdentityJson(const PortIdentity& id)
+{
+    auto text = [](const char* t) { return t[0] != '\0' ? nlohmann::json(t) : nlohmann::json(); };
+    const char* transport = TransportWord(id.transport);
+    return {{"description", text(id.description)}, {"manufacturer", text(id.manufacturer)},
+            {"transport", transport != nullptr ? nlohmann::json(transport) : nlohmann::json()},
+            {"vid", text(id.vid)}, {"pid", text(id.pid)}, {"serial", text(id.serial)},
+            {"location", text(id.location)}};
 }
 
 nlohmann::json Record(const Probed& p)
 {
     nlohmann::json j = p.doc;
+    j.update(IdentityJson(p.entry.identity));
     j["port"] = p.entry.port;
     j["by_id"] = p.entry.alias.empty() ? nlohmann::json() : nlohmann::json(p.entry.alias);
     j["bluetooth"] = p.entry.bluetooth;
@@ -108,19 +123,62 @@ nlohmann::json Record(const Probed& p)
     return j;
 }
 
+// Ports and adapters as named (-p, --exclude), resolved among `present`;
+// false, with `out` failed and nothing opened, when a selector matches no
+// port or several.
+bool Resolve(const std::vector<std::string>& names, const std::vector<PortEntry>& present,
+             std::vector<std::string>& ports, Outcome& out)
+{
+    for (const std::string& n : names) {
+        const PortChoice choice = ChoosePort(n, present);
+        if (choice.code != ExitDone) {
+            out.doc["selector"] = n;
+            SetFailure(out, choice.code, choice.problem);
+            return false;
+        }
+        ports.push_back(choice.port);
+    }
+    return true;
+}
+
 // The system's ports, or those named with -p; named ports the list lacks (a
 // path on Linux, a port Windows does not list yet) are added: the probe
 // finds out.
-std::vector<Probed> PortsToShow(const std::vector<std::string>& named)
+std::vector<Probed> PortsToShow(const std::vector<PortEntry>& present, const std::vector<std::string>& named)
 {
     std::vector<Probed> ports;
-    for (const PortEntry& e : ListPorts())
+    for (const PortEntry& e : present)
         if (named.empty() || std::find(named.begin(), named.end(), e.port) != named.end())
             ports.push_back(Entry(e));
     for (const std::string& n : named)
         if (std::none_of(ports.begin(), ports.end(), [&](const Probed& p) { return p.entry.port == n; }))
-            ports.push_back(Entry(PortEntry{n, "", false}));
+            ports.push_back(Entry(PortEntry{n, "", false, PortIdentity{}}));
     return ports;
+}
+
+// port, description, vid:pid, serial, location, and the by-id name where
+// there is one: a table a rack's sheet can be written from.
+std::vector<std::string> Table(const std::vector<Probed>& ports)
+{
+    auto text = [](const char* t) { return t[0] != '\0' ? std::string(t) : std::string("-"); };
+    std::vector<std::vector<std::string>> cells{{"port", "description", "vid:pid", "serial", "location", ""}};
+    for (const Probed& p : ports) {
+        const PortIdentity& id = p.entry.identity;
+        cells.push_back({p.entry.port, text(id.description), id.vid[0] != '\0' ? std::string(id.vid) + ":" + id.pid : "-",
+                         text(id.serial), text(id.location), p.entry.alias});
+    }
+    std::vector<size_t> widths(cells[0].size(), 0);
+    for (const auto& row : cells)
+        for (size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], row[c].size() + 2);
+    std::vector<std::string> lines;
+    for (const auto& row : cells) {
+        std::string line;
+        for (size_t c = 0; c < row.size(); ++c)
+            line += c + 1 < row.size() ? row[c] + std::string(widths[c] - row[c].size(), ' ') : row[c];
+        lines.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
+    }
+    return lines;
 }
 
 Outcome& ListOnly(Outcome& out, const std::vector<Probed>& ports)
@@ -129,10 +187,8 @@ Outcome& ListOnly(Outcome& out, const std::vector<Probed>& ports)
     for (const Probed& p : ports) {
         out.doc["ports"].push_back(Record(p));
         out.doc["ports"].back().erase("result");
-        out.text.push_back(p.entry.alias.empty() ? p.entry.port : p.entry.port + "  " + p.entry.alias);
     }
-    if (out.text.empty())
-        out.text.push_back("no serial ports found");
+    out.text = ports.empty() ? std::vector<std::string>{"no serial ports found"} : Table(ports);
     return out;
 }
 
@@ -222,10 +278,14 @@ Outcome RunPorts(const CliOptions& o, bool probeThem, const std::vector<std::str
     Outcome out;
     out.doc["command"] = "ports";
     out.doc["probe"] = probeThem;
-    Probe probe{&o, PortsToShow(named), MakeLiveView(o.json), {}, 0};
+    const std::vector<PortEntry> present = ListPorts();
+    std::vector<std::string> namedPorts, excludedPorts;
+    if (!Resolve(named, present, namedPorts, out) || !Resolve(excluded, present, excludedPorts, out))
+        return out;
+    Probe probe{&o, PortsToShow(present, namedPorts), MakeLiveView(o.json), {}, 0};
     if (!probeThem)
         return ListOnly(out, probe.ports);
-    LeaveOut(probe.ports, !named.empty(), excluded);
+    LeaveOut(probe.ports, !named.empty(), excludedPorts);
     probe.noted.assign(probe.ports.size(), false);
     for (const Probed& p : probe.ports)
         probe.width = std::max(probe.width, p.entry.port.size());

@@ -9,6 +9,7 @@
 #include "cli/device_steps.h"
 #include "cli/interrupt.h"
 #include "cli/live_view.h"
+#include "cli/port_selector.h"
 #include "cli/ports.h"
 #include "cli/provision_file.h"
 #include "cli/provision_report.h"
@@ -59,6 +60,7 @@ void WorkRow(void* context, WorkerPool& pool, size_t i)
         return;   // a bad row: nothing is sent
     CliOptions o = *run.options;
     o.port = row.port;
+    o.selector = row.selector;
     if (!o.traceFile.empty())
         o.traceFile += ".line" + std::to_string(row.line);
     Outcome out;
@@ -95,13 +97,39 @@ bool ShowRows(void* context)
     return all;
 }
 
+// Selectors in the port column are resolved once, among the ports present
+// now; a row whose selector matches no port or several is refused, and so
+// is a second row on a port, however the two named it.
+void ResolveRows(std::vector<ProvisionRow>& rows)
+{
+    const bool any = std::any_of(rows.begin(), rows.end(), [](const ProvisionRow& r) { return IsAdapterSelector(r.port); });
+    const std::vector<PortEntry> present = any ? ListPorts() : std::vector<PortEntry>();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        ProvisionRow& row = rows[i];
+        if (!row.error.empty() || !IsAdapterSelector(row.port))
+            continue;
+        const PortChoice choice = ChoosePort(row.port, present);
+        if (choice.code != ExitDone) {
+            row.error = "field port: " + choice.problem;
+            row.errorCode = choice.code;
+            continue;
+        }
+        row.selector = row.port;
+        row.port = choice.port;
+        for (size_t k = 0; k < i && row.error.empty(); ++k)
+            if (rows[k].error.empty() && rows[k].port == row.port)
+                row.error = "field port: " + PortAndSelector(row.port, row.selector) + " already on line " +
+                            std::to_string(rows[k].line);
+    }
+}
+
 // Rows refused before anything is sent are done at once.
 void SettleBadRows(Run& run)
 {
     for (size_t i = 0; i < run.rows->size(); ++i) {
         run.results[i].row = &(*run.rows)[i];
         if (!(*run.rows)[i].error.empty()) {
-            SettleRow(run.results[i], ExitUsage, (*run.rows)[i].error);
+            SettleRow(run.results[i], (*run.rows)[i].errorCode, (*run.rows)[i].error);
             Note(run.view, ProgressLine(run.results[i]));
         }
     }
@@ -132,6 +160,7 @@ Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs, 
     std::string error;
     if (!ReadProvisionFile(csvPath, encoding, rows, error))
         return SetFailure(out, ExitUsage, error);
+    ResolveRows(rows);
     const size_t rowJobs = std::max<size_t>(rows.size(), 1);
     jobs = static_cast<int>(std::min<size_t>(jobs > 0 ? static_cast<size_t>(jobs) : DefaultJobs, rowJobs));
     out.doc["jobs"] = jobs;

@@ -14,11 +14,13 @@
 
 struct ProvisionRow {
     int line = 0;               // in the file, the header being line 1
-    std::string port;
+    std::string port;           // the port; a selector (serial=..., location=...) until resolved
+    std::string selector;       // the adapter selector the row named, once resolved; else empty
     NetworkRequest network;
     bool changePassword = false;
     std::string gbkPassword;
     std::string error;          // "field ip: ..." when the row is refused
+    int errorCode = ExitUsage;  // the refusal's exit code: a selector matching no port is ExitPort
 };
 
 // False with `error` when the file cannot be read or its header is wrong;

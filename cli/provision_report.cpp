@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cli/device_steps.h"
+#include "cli/port_selector.h"
 
 namespace {
 
@@ -28,6 +29,9 @@ std::string ReadBackText(const RowResult& r)
         text += " + password verified";
     return text;
 }
+
+// The row's port, with the adapter selector it was named by.
+std::string Named(const ProvisionRow& row) { return PortAndSelector(row.port, row.selector); }
 
 std::string Seconds(double s)
 {
@@ -63,7 +67,7 @@ void SettleRow(RowResult& r, int code, const std::string& error)
 
 std::string ProgressLine(const RowResult& r)
 {
-    std::string line = Pad("line " + std::to_string(r.row->line), 9) + Pad(r.row->port, 14) + r.stage;
+    std::string line = Pad("line " + std::to_string(r.row->line), 9) + Pad(Named(*r.row), 14) + r.stage;
     if (r.finished && r.code == ExitDone)
         line += "  " + Seconds(r.seconds);
     if (!r.error.empty())
@@ -75,7 +79,7 @@ std::vector<std::string> TableLines(const std::vector<RowResult>& rows)
 {
     std::vector<std::vector<std::string>> cells{{"line", "port", "result", "set", "read back", "time"}};
     for (const RowResult& r : rows)
-        cells.push_back({std::to_string(r.row->line), r.row->port, r.stage,
+        cells.push_back({std::to_string(r.row->line), Named(*r.row), r.stage,
                          r.row->error.empty() ? SetText(*r.row) : "(nothing sent)", ReadBackText(r),
                          r.row->error.empty() ? Seconds(r.seconds) : "-"});
     std::vector<size_t> widths(cells[0].size(), 0);
@@ -91,7 +95,7 @@ std::vector<std::string> TableLines(const std::vector<RowResult>& rows)
     }
     for (const RowResult& r : rows)
         if (!r.error.empty())
-            lines.push_back("line " + std::to_string(r.row->line) + " " + r.row->port + ": " + r.error);
+            lines.push_back("line " + std::to_string(r.row->line) + " " + Named(*r.row) + ": " + r.error);
     return lines;
 }
 
@@ -102,6 +106,7 @@ nlohmann::json RowsJson(const std::vector<RowResult>& rows)
         nlohmann::json j;
         j["line"] = r.row->line;
         j["port"] = r.row->port;
+        j["selector"] = r.row->selector.empty() ? nlohmann::json() : nlohmann::json(r.row->selector);
         j["result"] = r.stage;
         j["exit_code"] = r.code;
         j["error"] = r.error.empty() ? nlohmann::json() : nlohmann::json(r.error);
@@ -132,12 +137,12 @@ Result WriteReport(const std::string& path, const nlohmann::json& doc, const std
     if (path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0) {
         out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-        out << "line,port,result,exit_code,set,read_back,seconds,error\n";
+        out << "line,port,selector,result,exit_code,set,read_back,seconds,error\n";
         for (const RowResult& r : rows) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.2f", r.seconds);
-            out << r.row->line << ',' << CsvField(r.row->port) << ',' << r.stage << ','
-                << r.code << ',' << CsvField(r.row->error.empty() ? SetText(*r.row) : "") << ','
+            out << r.row->line << ',' << CsvField(r.row->port) << ',' << CsvField(r.row->selector) << ','
+                << r.stage << ',' << r.code << ',' << CsvField(r.row->error.empty() ? SetText(*r.row) : "") << ','
                 << CsvField(ReadBackText(r)) << ',' << seconds << ',' << CsvField(r.error) << "\n";
         }
     }

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "wire/result.h"
+
 constexpr uint32_t HighestComPort = 255;
 constexpr size_t PortNameSize = 16;   // "COM255", and "\\.\COM255", with the terminator
 
@@ -23,6 +25,7 @@ struct ComPortList {
     uint32_t count;
     std::array<uint8_t, HighestComPort> numbers;
     std::array<bool, HighestComPort> bluetooth;
+    Result reading;   // why the system's list could not be read (a missing list is an empty one)
 };
 
 // The ports the system lists now (com_ports_win32.cpp). POSIX has no COM

@@ -34,8 +34,12 @@ ComPortList EnumeratePorts()
 {
     ComPortList list{};
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SerialCommKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, SerialCommKey, 0, KEY_QUERY_VALUE, &key);
+    if (opened != ERROR_SUCCESS) {
+        if (opened != ERROR_FILE_NOT_FOUND)
+            list.reading = Failure(Status::Failed, "reading HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM", opened);
         return list;
+    }
     for (DWORD index = 0;; ++index) {
         wchar_t valueName[MaxValueName];
         DWORD nameLength = MaxValueName;
@@ -47,6 +51,10 @@ ComPortList EnumeratePorts()
         if (result == ERROR_NO_MORE_ITEMS)
             break;
         // ERROR_MORE_DATA: a value too long to be a port name; skip it.
+        if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
+            list.reading = Failure(Status::Failed, "reading HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM", result);
+            break;
+        }
         if (result != ERROR_SUCCESS || type != REG_SZ)
             continue;
         char name[MaxPortName];

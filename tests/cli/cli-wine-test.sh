@@ -4,8 +4,9 @@
 # COM7 and a device behind a Bluetooth port (BthModem) as COM8: ports, the
 # probe (which opens neither the Bluetooth port nor an excluded one), show,
 # set, passwd (also from standard input), exec, refusals of a character GBK
-# lacks, and a provision of four ports in one process; and the program
-# imports nothing but system DLLs.
+# lacks, and a provision of four ports in one process; adapters the system
+# describes (Ports-class devices installed in the prefix) and ports named by
+# them; and the program imports nothing but system DLLs.
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$HERE/../../tools/wine/lib.sh"
@@ -18,7 +19,7 @@ prefix=$QV_NATIVE_DIR/wine-prefixes/cli
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/.*DLL Name: //p' | tr 'a-z' 'A-Z' | sort)
 for dll in $dlls; do
   case $dll in
-    KERNEL32.DLL | USER32.DLL | SHELL32.DLL | ADVAPI32.DLL | MSVCRT.DLL | UCRTBASE.DLL | API-MS-WIN-*) ;;
+    KERNEL32.DLL | USER32.DLL | SHELL32.DLL | ADVAPI32.DLL | SETUPAPI.DLL | CFGMGR32.DLL | MSVCRT.DLL | UCRTBASE.DLL | API-MS-WIN-*) ;;
     *) echo "cli-wine-test: imports $dll" >&2; exit 1 ;;
   esac
 done
@@ -36,13 +37,47 @@ cli() { "$HERE/../../tools/wine/wine-run.sh" --prefix "$prefix" --com 3="$work/c
           --com 5="$work/com5" --com 6="$work/com6" --com 7="$work/gone" --bluetooth-com 8="$work/com8" \
           --timeout 120 -- "$exe" "$@" | tr -d '\r'; }
 opened() { grep -c ' OPEN$' "$work/frames$1" || true; }   # how often a client opened device N's line
+ports_tool() { "$HERE/../../tools/wine/wine-run.sh" --prefix "$prefix" --timeout 60 -- "${QV_WIN64_DIR}/tests/qv-install-ports.exe" "$@"; }
+
+# The adapters: an FTDI with its serial (COM3), a CH340 without one (COM4),
+# the two ports of one two-port adapter in one socket (COM5, COM6), and a
+# Bluetooth link (COM8). COM7 has no device record.
+ids=('USB\VID_0403&PID_6001\A50285BI' 'USB\VID_1A86&PID_7523\5&2B3A1F&0&2' 'FTDIBUS\VID_0403+PID_6010+FT2A\0000'
+     'FTDIBUS\VID_0403+PID_6010+FT2B\0000' 'BTHENUM\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\7&2A8B&0&0011_C0')
+ports_tool add COM3 "${ids[0]}" 'USB Serial Port (COM3)' Port_#0002.Hub_#0003 FTDI \
+               COM4 "${ids[1]}" 'USB-SERIAL CH340 (COM4)' Port_#0001.Hub_#0003 - \
+               COM5 "${ids[2]}" 'USB Serial Port (COM5)' Port_#0004.Hub_#0003 FTDI \
+               COM6 "${ids[3]}" 'USB Serial Port (COM6)' Port_#0004.Hub_#0003 FTDI \
+               COM8 "${ids[4]}" 'Standard Serial over Bluetooth link (COM8)' - Microsoft
+qv_on_exit ports_tool remove "${ids[@]}"
 fail() { echo "cli-wine-test: $*" >&2; exit 1; }
 expect() {   # expect WHAT TEXT: TEXT must hold WHAT
   grep -qF -- "$1" <<<"$2" || fail "expected '$1' in: $2"
 }
 
 out=$(cli ports)
-[ "$out" = $'COM3\nCOM4\nCOM5\nCOM6\nCOM7\nCOM8' ] || fail "ports gave: $out"
+grep -qE '^COM3 +USB Serial Port +0403:6001 +A50285BI +Port_#0002\.Hub_#0003$' <<<"$out" || fail "ports gave: $out"
+grep -qE '^COM7 +- +- +- +-$' <<<"$out" || fail "ports gave: $out"
+out=$(cli --json ports)
+python3 - "$out" <<'PY'
+import json, sys
+ports = {p["port"]: p for p in json.loads(sys.argv[1])["ports"]}
+assert list(ports) == ["COM3", "COM4", "COM5", "COM6", "COM7", "COM8"], ports
+assert (ports["COM3"]["description"], ports["COM3"]["vid"], ports["COM3"]["pid"], ports["COM3"]["serial"],
+        ports["COM3"]["transport"]) == ("USB Serial Port", "0403", "6001", "A50285BI", "usb"), ports["COM3"]
+assert ports["COM4"]["serial"] is None and ports["COM4"]["location"] == "Port_#0001.Hub_#0003", ports["COM4"]
+assert ports["COM7"]["description"] is None and ports["COM8"]["transport"] == "bluetooth", ports
+PY
+
+# Ports named by their adapters: one match, none, two; nothing sent unless one.
+expect '"port":"COM3","result":"ok","selector":"serial=a50285bi"' "$(cli -p serial=a50285bi --json show)"
+for s in "serial=NOPE 4 A50285BI" "location=Port_#0004.Hub_#0003 2 COM5 COM6"; do
+  set -- $s
+  set +e; out=$(cli -p "$1" show 2>&1); rc=$?; set -e
+  [ "$rc" = "$2" ] || fail "$1: exit $rc, not $2: $out"
+  for word in "${@:3}"; do expect "$word" "$out"; done
+done
+set --
 out=$(cli --json --timeout 800 ports --probe --exclude COM6)
 python3 - "$out" <<'PY'
 import json, sys
@@ -77,7 +112,7 @@ expect "password set" "$(printf '新密码\r\n' | cli -p COM4 passwd)"
 expect "password  新密码" "$(cli -p COM4 show --show-password)"
 expect "你好" "$(cli -p COM3 exec --quiet 500 echo 你好)"
 
-printf 'port,mode,ip,mask,gateway,password\nCOM3,dhcp,,,,\nCOM4,static,10.0.0.4,255.255.255.0,10.0.0.1,四号\nCOM5,dhcp,,,,\nCOM6,dhcp,,,,\n' \
+printf 'port,mode,ip,mask,gateway,password\nserial=A50285BI,dhcp,,,,\nlocation=Port_#0001.Hub_#0003,static,10.0.0.4,255.255.255.0,10.0.0.1,四号\nCOM5,dhcp,,,,\nCOM6,dhcp,,,,\n' \
   >"$work/rows.csv"
 out=$(cli --json --timeout 1000 provision "$(winepath_of "$work/rows.csv")") && fail "provision ignored the silent port: $out"
 python3 - "$out" <<'PY'
@@ -85,6 +120,7 @@ import json, sys
 rows = json.loads(sys.argv[1])["rows"]
 assert [(r["port"], r["result"]) for r in rows] == [("COM3", "ok"), ("COM4", "ok"), ("COM5", "no_answer"),
                                                    ("COM6", "ok")], rows
+assert [r["selector"] for r in rows] == ["serial=A50285BI", "location=Port_#0001.Hub_#0003", None, None], rows
 assert rows[1]["read_back"]["ip"] == "10.0.0.4" and rows[1]["read_back"]["password_verified"], rows
 PY
 expect '"dhcp":true' "$(cli -p COM3 --json show)"

@@ -29,7 +29,7 @@ qv_on_exit "rm -rf '$work'"
 # The program must stay self-contained: only system DLLs imported.
 if command -v x86_64-w64-mingw32-objdump >/dev/null; then
   bad=$(x86_64-w64-mingw32-objdump -p "$WIN/quorvane.exe" | awk '/DLL Name/ {print tolower($3)}' |
-        grep -vE '^(kernel32|user32|gdi32|comctl32|msvcrt|advapi32|ntdll)\.dll$|^api-ms-win-' || true)
+        grep -vE '^(kernel32|user32|gdi32|comctl32|msvcrt|advapi32|setupapi|cfgmgr32|ntdll)\.dll$|^api-ms-win-' || true)
   [ -z "$bad" ] || { echo "quorvane.exe imports non-system DLLs: $bad" >&2; exit 1; }
 fi
 

@@ -4,9 +4,6 @@
 // and reads again. port-identity-wine-test.sh lists a port in SERIALCOMM
 // with no device behind it (QV_BARE_PORT).
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <devguid.h>
-#include <setupapi.h>
 
 #include <process.h>
 
@@ -15,74 +12,38 @@
 
 #include "link/port_identity.h"
 #include "tests/wine/com_peer_win32.h"
+#include "tests/wine/port_install_win32.h"
 
 namespace {
 
 // What is installed, and "transport|description|manufacturer|vid|pid|serial|location" read back.
 const struct Port {
-    const wchar_t* id; const wchar_t* friendly; const wchar_t* desc; const wchar_t* hardwareIds;
-    const wchar_t* location; const wchar_t* mfg; uint32_t com; const char* identity;
+    InstalledPort port;
+    const char* identity;
 } Ports[] = {
-    {L"USB\\VID_0403&PID_6001\\A50285BI", L"USB Serial Port (COM21)", nullptr,
-     L"USB\\VID_0403&PID_6001&REV_0600\0", L"Port_#0002.Hub_#0003", L"FTDI", 21,
+    {{L"USB\\VID_0403&PID_6001\\A50285BI", L"USB Serial Port (COM21)", nullptr,
+      L"USB\\VID_0403&PID_6001&REV_0600\0", L"Port_#0002.Hub_#0003", L"FTDI", 21},
      "usb|USB Serial Port|FTDI|0403|6001|A50285BI|Port_#0002.Hub_#0003"},
-    {L"USB\\VID_1A86&PID_7523\\5&2B3A1F&0&2", L"USB-SERIAL CH340 (COM22)", nullptr, L"USB\\VID_1A86&PID_7523&REV_0264\0",
-     L"Port_#0001.Hub_#0003", L"南京沁恒", 22, "usb|USB-SERIAL CH340|南京沁恒|1a86|7523||Port_#0001.Hub_#0003"},
+    {{L"USB\\VID_1A86&PID_7523\\5&2B3A1F&0&2", L"USB-SERIAL CH340 (COM22)", nullptr, L"USB\\VID_1A86&PID_7523&REV_0264\0",
+      L"Port_#0001.Hub_#0003", L"南京沁恒", 22},
+     "usb|USB-SERIAL CH340|南京沁恒|1a86|7523||Port_#0001.Hub_#0003"},
     // No friendly name: the device description stands in.
-    {L"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&2A8B3C&0&001122334455_C00000000", nullptr,
-     L"Standard Serial over Bluetooth link", L"BTHENUM\\{00001101-0000-1000-8000-00805f9b34fb}_LOCALMFG&0002\0",
-     nullptr, L"Microsoft", 23, "bluetooth|Standard Serial over Bluetooth link|Microsoft||||"},
+    {{L"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&2A8B3C&0&001122334455_C00000000", nullptr,
+      L"Standard Serial over Bluetooth link", L"BTHENUM\\{00001101-0000-1000-8000-00805f9b34fb}_LOCALMFG&0002\0",
+      nullptr, L"Microsoft", 23},
+     "bluetooth|Standard Serial over Bluetooth link|Microsoft||||"},
     // Wine gives no parent (CM_Get_Parent is a stub): what the port device says stands.
-    {L"FTDIBUS\\VID_0403+PID_6010+FT4ABCDEA\\0000", L"USB Serial Port (COM24)", nullptr,
-     L"FTDIBUS\\COMPORT&VID_0403&PID_6010\0", L"on USB Serial Converter A", L"FTDI", 24,
+    {{L"FTDIBUS\\VID_0403+PID_6010+FT4ABCDEA\\0000", L"USB Serial Port (COM24)", nullptr,
+      L"FTDIBUS\\COMPORT&VID_0403&PID_6010\0", L"on USB Serial Converter A", L"FTDI", 24},
      "usb|USB Serial Port|FTDI|0403|6010||on USB Serial Converter A"},
 };
-
-// A text's bytes with its terminator; a REG_MULTI_SZ of one string (written
-// with its \0) ends in two.
-DWORD Bytes(const wchar_t* text, bool multi)
-{
-    return static_cast<DWORD>((wcslen(text) + (multi ? 2 : 1)) * sizeof(wchar_t));
-}
-
-bool Install(HDEVINFO set, const Port& p)
-{
-    SP_DEVINFO_DATA device{};
-    device.cbSize = sizeof device;
-    if (!SetupDiCreateDeviceInfoW(set, p.id, &GUID_DEVCLASS_PORTS, nullptr, nullptr, 0, &device))
-        return false;
-    const struct { DWORD property; const wchar_t* text; } properties[] = {
-        {SPDRP_FRIENDLYNAME, p.friendly}, {SPDRP_DEVICEDESC, p.desc}, {SPDRP_HARDWAREID, p.hardwareIds},
-        {SPDRP_LOCATION_INFORMATION, p.location}, {SPDRP_MFG, p.mfg}};
-    for (const auto& v : properties)
-        if (v.text != nullptr && !SetupDiSetDeviceRegistryPropertyW(set, &device, v.property,
-                                     reinterpret_cast<const BYTE*>(v.text), Bytes(v.text, v.property == SPDRP_HARDWAREID)))
-            return false;
-    if (!SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr))
-        return false;
-    HKEY key = SetupDiCreateDevRegKeyW(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
-    if (key == INVALID_HANDLE_VALUE)
-        return false;
-    const std::wstring name = L"COM" + std::to_wstring(p.com);
-    const LONG written = RegSetValueExW(key, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
-                                        Bytes(name.c_str(), false));
-    RegCloseKey(key);
-    return written == ERROR_SUCCESS;
-}
 
 // Also what a run that died half-way left in the prefix: it would stop the
 // next run from installing the same ids.
 void RemoveAll()
 {
-    HDEVINFO set = SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_PORTS, nullptr);
-    for (const Port& p : Ports) {
-        SP_DEVINFO_DATA device{};
-        device.cbSize = sizeof device;
-        if (SetupDiOpenDeviceInfoW(set, p.id, nullptr, 0, &device)) {
-            EXPECT_TRUE(SetupDiRemoveDevice(set, &device)) << GetLastError();
-        }
-    }
-    SetupDiDestroyDeviceInfoList(set);
+    for (const Port& p : Ports)
+        RemovePort(p.port.id);
 }
 
 // Each row's port is described as the row says, or none is; no other port
@@ -97,10 +58,10 @@ void ExpectPorts(bool installed)
         described += table.byNumber[n].described ? std::to_string(n) + " " : "";
     EXPECT_EQ(described, installed ? "21 22 23 24 " : "");
     for (const Port& p : Ports) {
-        const PortIdentity& id = table.byNumber[p.com];
+        const PortIdentity& id = table.byNumber[p.port.com];
         const std::string got = std::string(TransportWord(id.transport) ? TransportWord(id.transport) : "") + "|" +
             id.description + "|" + id.manufacturer + "|" + id.vid + "|" + id.pid + "|" + id.serial + "|" + id.location;
-        EXPECT_EQ(got, installed ? p.identity : "||||||") << p.com;
+        EXPECT_EQ(got, installed ? p.identity : "||||||") << p.port.com;
     }
 }
 
@@ -115,8 +76,8 @@ TEST(WineIdentity, InstalledPortsAreDescribedHereAndElsewhereUntilRemoved)
     HDEVINFO set = SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_PORTS, nullptr);
     bool installed = set != INVALID_HANDLE_VALUE;
     for (const Port& p : Ports) {
-        installed = installed && Install(set, p);
-        EXPECT_TRUE(installed) << p.com << ": error " << std::hex << GetLastError();
+        installed = installed && InstallPort(set, p.port);
+        EXPECT_TRUE(installed) << p.port.com << ": error " << std::hex << GetLastError();
     }
     SetupDiDestroyDeviceInfoList(set);
     if (installed) {

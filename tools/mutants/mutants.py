@@ -34,7 +34,7 @@ NEEDS = {
     "port_identity_wine_test": [("win64", ["port_identity_wine_test"])],
     "gui": [("win64", ["gui_test", "quorvane"]), ("native", ["quorvane-device"])],
     "cli_test": [("native", ["quorvane-cli", "quorvane-device"])],
-    "cli_wine_test": [("win64", ["quorvane-cli"]), ("native", ["quorvane-device"])],
+    "cli_wine_test": [("win64", ["quorvane-cli", "qv-install-ports"]), ("native", ["quorvane-device"])],
     "sessions_test": [("native", ["sessions_test", "quorvane-device"])],
 }
 # Rough cost, so the cheap tests run first.
