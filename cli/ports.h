@@ -17,8 +17,9 @@ struct PortEntry {
 
 // The ports this machine has and what the system says each is, found
 // without opening any: on Windows the system's list and SetupAPI, on Linux
-// the serial devices sysfs knows.
-std::vector<PortEntry> ListPorts();
+// the serial devices sysfs knows. `reading` gets why the system's list could
+// not be read whole (Windows: the registry's own error), if asked.
+std::vector<PortEntry> ListPorts(Result* reading = nullptr);
 
 // The identity in one line, for the tables: "USB Serial Port  0403:6001
 // serial=A50285BI location=1-1.2"; empty when the system describes nothing.

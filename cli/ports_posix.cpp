@@ -52,8 +52,10 @@ std::string RealPath(const std::string& path)
 
 }  // namespace
 
-std::vector<PortEntry> ListPorts()
+std::vector<PortEntry> ListPorts(Result* reading)
 {
+    if (reading != nullptr)
+        *reading = Success;
     std::vector<PortEntry> ports;
     for (const std::string& p : Glob("/dev/ttyS*"))
         if (HasUart(p))

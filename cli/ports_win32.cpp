@@ -9,10 +9,12 @@
 // The dialog's list: the ports the system lists, none of them opened, each
 // with what SetupAPI says of its device. A failed reading leaves the
 // identities out, not the ports.
-std::vector<PortEntry> ListPorts()
+std::vector<PortEntry> ListPorts(Result* reading)
 {
     std::vector<PortEntry> ports;
     const ComPortList listed = EnumeratePorts();
+    if (reading != nullptr)
+        *reading = listed.reading;
     auto identities = std::make_unique<ComPortIdentities>();
     ReadComPortIdentities(*identities);
     for (uint32_t i = 0; i < listed.count; ++i) {

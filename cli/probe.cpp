@@ -187,6 +187,7 @@ Outcome& ListOnly(Outcome& out, const std::vector<Probed>& ports)
     for (const Probed& p : ports) {
         out.doc["ports"].push_back(Record(p));
         out.doc["ports"].back().erase("result");
+        out.doc["ports"].back().erase("reason");
     }
     out.text = ports.empty() ? std::vector<std::string>{"no serial ports found"} : Table(ports);
     return out;
@@ -278,7 +279,10 @@ Outcome RunPorts(const CliOptions& o, bool probeThem, const std::vector<std::str
     Outcome out;
     out.doc["command"] = "ports";
     out.doc["probe"] = probeThem;
-    const std::vector<PortEntry> present = ListPorts();
+    Result reading;
+    const std::vector<PortEntry> present = ListPorts(&reading);
+    if (!Succeeded(reading))
+        SetFailure(out, ExitPort, "the system's list of ports could not be read whole: " + ResultText(reading));
     std::vector<std::string> namedPorts, excludedPorts;
     if (!Resolve(named, present, namedPorts, out) || !Resolve(excluded, present, excludedPorts, out))
         return out;

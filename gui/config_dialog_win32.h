@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "link/com_ports.h"
+#include "link/port_identity.h"
 #include "session/session.h"
 
 // Carries a ShowNotice text (lParam, a static constant) from the assembler
@@ -38,6 +39,7 @@ struct ConfigDialogState {
     HWND portList = nullptr;
     HWND statusLabel = nullptr;
     ComPortList ports{};              // as the port list shows them, in its order
+    ComPortIdentities identities{};   // what the system says of them, by COM number
     uint32_t openPort = 0;            // the number of the open port; 0 while none is open
     bool portOpen = false;            // from a successful opening until the port is released
     HBITMAP eyeShown = nullptr;

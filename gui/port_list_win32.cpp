@@ -1,15 +1,66 @@
 // The port list follows the hardware: it is filled from the system's list at
 // start, each time the technician drops it down, and when the system
 // announces a device change, but only while no port is open; while one is
-// open the list stays locked and unchanged.
+// open the list stays locked and unchanged. An entry reads "COM7: USB-SERIAL
+// CH340" when the system describes the port's device, "COM7" otherwise;
+// choosing, keeping the selection and opening all go by the port's number.
 #include <windows.h>
 
 #include <dbt.h>
+
+#include <cwchar>
 
 #include "gui/config_dialog_win32.h"
 #include "gui/texts.h"
 #include "gui/window_text_win32.h"
 #include "link/com_ports.h"
+#include "link/port_identity.h"
+
+namespace {
+
+constexpr size_t EntryTextSize = PortNameSize + IdentityTextSize + 2;
+
+// "COMn", and ": description" when the system gives one (UTF-8 from the
+// system's records, so converted as such).
+void EntryText(uint32_t number, const PortIdentity& identity, wchar_t* out, size_t capacity)
+{
+    char name[PortNameSize];
+    FormatPortName(number, name, sizeof name);
+    WidenGbk(name, out, capacity);
+    if (identity.description[0] == '\0')
+        return;
+    size_t used = wcslen(out);
+    out[used++] = L':';
+    out[used++] = L' ';
+    if (MultiByteToWideChar(CP_UTF8, 0, identity.description, -1, out + used, static_cast<int>(capacity - used)) == 0)
+        out[used - 2] = L'\0';
+}
+
+// The dropped list is as wide as its longest entry, so no description is
+// cut; never narrower than the box itself.
+void FitDroppedWidth(const ConfigDialogState& d)
+{
+    HDC dc = GetDC(d.portList);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(d.portList, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    const LRESULT count = SendMessageW(d.portList, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[EntryTextSize] = {};
+        const LRESULT length = SendMessageW(d.portList, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text, static_cast<int>(length > 0 ? length : 0), &extent);
+        widest = extent.cx > widest ? extent.cx : widest;
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(d.portList, dc);
+    const LONG margins = 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXBORDER) + 8;
+    RECT box{};
+    GetWindowRect(d.portList, &box);
+    const LONG wanted = widest + margins;
+    SendMessageW(d.portList, CB_SETDROPPEDWIDTH, wanted > box.right - box.left ? wanted : box.right - box.left, 0);
+}
+
+}  // namespace
 
 uint32_t SelectedPortNumber(const ConfigDialogState& d)
 {
@@ -23,18 +74,19 @@ void RefreshPortList(ConfigDialogState& d)
 {
     const uint32_t selected = SelectedPortNumber(d);
     d.ports = EnumeratePorts();
+    // A reading that fails leaves the ports undescribed, not unlisted.
+    ReadComPortIdentities(d.identities);
     SendMessageW(d.portList, CB_RESETCONTENT, 0, 0);
     WPARAM keep = 0;   // the first port, when the selected one is gone
     for (uint32_t i = 0; i < d.ports.count; ++i) {
-        char name[PortNameSize];
-        FormatPortName(d.ports.numbers[i], name, sizeof name);
-        wchar_t wide[PortNameSize];
-        WidenGbk(name, wide, PortNameSize);
-        SendMessageW(d.portList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
+        wchar_t entry[EntryTextSize];
+        EntryText(d.ports.numbers[i], d.identities.byNumber[d.ports.numbers[i]], entry, EntryTextSize);
+        SendMessageW(d.portList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
         if (d.ports.numbers[i] == selected)
             keep = i;
     }
     SendMessageW(d.portList, CB_SETCURSEL, keep, 0);
+    FitDroppedWidth(d);
 }
 
 void OnDeviceChange(ConfigDialogState& d, WPARAM event)

@@ -24,6 +24,7 @@
 #include "session/link_supervisor.h"
 #include "gui/texts.h"
 #include "gui/window_text_win32.h"
+#include "tests/wine/port_install_win32.h"
 
 using namespace gui;
 
@@ -101,17 +102,27 @@ std::wstring Wide(HWND window)
     return text;
 }
 
-// "COM3 COM12 [COM3]": the port list and, in brackets, its selection.
+std::wstring Entry(LRESULT i)
+{
+    wchar_t text[256] = {};
+    SendMessageW(Item(IDC_PORT_LIST), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::string PortName(const std::wstring& entry)
+{
+    return std::string(entry.begin(), entry.begin() + static_cast<long>(std::min(entry.find(L':'), entry.size())));
+}
+
+// "COM3 COM12 [COM3]": the ports of the list (their descriptions left out)
+// and, in brackets, the selected one's.
 std::string PortList()
 {
     HWND list = Item(IDC_PORT_LIST);
     std::string shown;
-    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
-        char name[16] = {};
-        SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
-        shown += std::string(name) + " ";
-    }
-    return shown + "[" + GbkOf(list) + "]";
+    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i)
+        shown += PortName(Entry(i)) + " ";
+    return shown + "[" + PortName(Wide(list)) + "]";
 }
 
 void SelectPort(const char* name)
@@ -510,6 +521,48 @@ TEST(Dialog, PortListFollowsTheSystem)
     EXPECT_FALSE(State().portOpen);
     SetPortListed(46, false, DBT_DEVICEREMOVECOMPLETE);
     EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]");
+}
+
+// Adapters the system describes (Ports-class devices installed as a driver
+// would) are named in the list, a Bluetooth link too; the dropped list is
+// wide enough for them; a device that goes takes its name along, and the
+// port is chosen, kept and opened by its number throughout.
+TEST(Dialog, PortListNamesDescribedAdapters)
+{
+    EnsureClosed();
+    const wchar_t* ch340 = L"USB\\VID_1A86&PID_7523\\5&2B3A1F&0&2";
+    const wchar_t* bluetooth = L"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&2A8B&0&0011_C0";
+    const InstalledPort ports[] = {
+        {ch340, L"USB-SERIAL CH340 (COM3)", nullptr, L"USB\\VID_1A86&PID_7523\0", L"Port_#0001.Hub_#0003", nullptr, 3},
+        {bluetooth, nullptr, L"Standard Serial over Bluetooth link", L"BTHENUM\\{00001101}\0", nullptr, nullptr, 45}};
+    HDEVINFO set = SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_PORTS, nullptr);
+    for (const InstalledPort& p : ports) {
+        RemovePort(p.id);   // left by a run that died half-way
+        EXPECT_TRUE(InstallPort(set, p)) << p.com;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    SelectPort("COM45");
+    SetPortListed(45, true, DBT_DEVNODES_CHANGED);
+    EXPECT_EQ(Entry(0) + L"|" + Entry(1) + L"|" + Entry(2),
+              L"COM3: USB-SERIAL CH340|COM12|COM45: Standard Serial over Bluetooth link");
+    EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM45]");
+    HDC dc = GetDC(Item(IDC_PORT_LIST));
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Item(IDC_PORT_LIST), WM_GETFONT, 0, 0)));
+    SIZE longest{};
+    GetTextExtentPoint32W(dc, Entry(2).c_str(), static_cast<int>(Entry(2).size()), &longest);
+    ReleaseDC(Item(IDC_PORT_LIST), dc);
+    EXPECT_GT(SendMessageW(Item(IDC_PORT_LIST), CB_GETDROPPEDWIDTH, 0, 0), longest.cx);
+
+    EXPECT_TRUE(RemovePort(ch340));
+    SetPortListed(3, true, DBT_DEVICEREMOVECOMPLETE);
+    EXPECT_EQ(Entry(0), L"COM3") << "the device went, its name with it";
+    EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM45]");
+    RemovePort(bluetooth);
+    SetPortListed(45, true, DBT_DEVNODES_CHANGED);
+    SelectPort("COM3");
+    OpenPortAndWait();
+    EXPECT_TRUE(State().portOpen) << "opened by its number";
+    EnsureClosed();
 }
 
 TEST(Dialog, CtrlCCopiesEveryOutputLine)
