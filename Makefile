@@ -53,12 +53,19 @@ run: all
 	QV_RUN_LOCALE='$(LOCALE)' bash tools/run.sh
 
 # Receive throughput, reply latency beside a python3-serial reader, and the
-# receive threads' processor time; `uptime` gives the machine's load.
-bench: configure-native
-	cmake --build $(BUILD)/native -j $(JOBS) --target receive_bench
+# receive threads' processor time; quorvane-cli beside a python3-serial
+# script; under Wine, the port list of 32 described ports with and without
+# their descriptions. `uptime` gives the machine's load.
+bench: configure-native configure-win64
+	cmake --build $(BUILD)/native -j $(JOBS) --target receive_bench quorvane-cli quorvane-device
+	cmake --build $(BUILD)/win64 -j $(JOBS) --target identity_bench
 	@uptime
 	$(BUILD)/native/receive_bench
-	cmake --build $(BUILD)/native -j $(JOBS) --target quorvane-cli quorvane-device && bash tools/bench/cli_bench.sh $(BUILD)/native
+	bash tools/bench/cli_bench.sh $(BUILD)/native
+	@echo "the port list under Wine:"
+	bash tools/wine/wine-run.sh --prefix $(BUILD)/native/wine-prefixes/bench \
+	  $$(for n in $$(seq 1 32); do printf -- '--com %s=/nonexistent/qv-bench ' $$n; done) \
+	  -- $(BUILD)/win64/identity_bench.exe
 
 # make soak SOAK_SECONDS=3600
 SOAK_SECONDS ?= 600

@@ -7,3 +7,12 @@ set_target_properties(quorvane-driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAK
 if(MINGW)
   target_link_options(quorvane-driver PRIVATE -static)
 endif()
+
+# make bench under Wine: the port list with and without the ports' identities.
+add_executable(identity_bench EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/bench/identity_bench_win32.cpp)
+target_include_directories(identity_bench PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(identity_bench PRIVATE port_identity com_ports platform)
+set_target_properties(identity_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+if(MINGW)
+  target_link_options(identity_bench PRIVATE -static)
+endif()
