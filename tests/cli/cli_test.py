@@ -5,9 +5,10 @@ verification, GBK at the edges, workers). The bytes of each request are the
 client's own tests' business.
 
 usage: cli_test.py QUORVANE_CLI QUORVANE_DEVICE"""
-import json, os, pty, select, signal, subprocess, sys, tempfile, time, unittest, fcntl
+import json, os, pty, re, select, shutil, signal, subprocess, sys, tempfile, time, unittest, fcntl
 
 CLI, DEVICE = sys.argv[1], sys.argv[2]
+README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "README.md")
 CN_PASSWORD = "新密码"
 
 
@@ -17,6 +18,7 @@ class Device:
 
     def __init__(self, test, *args):
         self.dir = tempfile.mkdtemp(prefix="qv-cli-")
+        test.addCleanup(shutil.rmtree, self.dir, True)
         self.link = os.path.join(self.dir, "dev")
         self.log = os.path.join(self.dir, "frames")
         self.proc = subprocess.Popen([DEVICE, "--link", self.link, "--frames-log", self.log, "--quiet",
@@ -164,6 +166,15 @@ class ExitCodes(unittest.TestCase):
             self.assertIn(text, doc["error"])
         self.assertEqual(idle.frames("RX"), [])   # bad input: nothing was sent
         self.assertEqual(cli("set", "static", "1.2.3.4")[0], 2)   # usage error from the parser
+
+    def test_help_and_readme_give_one_table(self):
+        _, out, _ = cli("--help")
+        helped = re.findall(r"^  (\d+) +(.+)$", out.split("Exit codes:\n")[1], re.M)
+        with open(README, encoding="utf-8") as f:
+            table = f.read().split("Exit codes, as `--help` lists them")[1].split("\n\n")[1]
+        self.assertEqual(re.findall(r"^\| (\d+) \| (.+) \|$", table, re.M), helped)
+        self.assertEqual([c for c, _ in helped], ["0", "1", "2", "3", "4", "70", "130"])
+        self.assertEqual(cli_json("-p", "serial=QV-NONE", "show")[1]["result"], "port_error")
 
     def test_busy_port_names_the_reason(self):
         d = Device(self)

@@ -484,15 +484,20 @@ int Soak(const char* exe, int seconds, int dropFor, const char* marker, const ch
                 "(%u releases), %zu link losses (%u recovered)\n",
                 elapsed(), cycles, commands, linesChecked, linesMissing, settings, verified, notices, reopens,
                 retries, noAnswer, watch.firstContactReleases.load(), watch.losses.size(), drops);
-    std::printf("soak: after warm-up (%d s) -> end: private memory %.1f -> %.1f MiB (most %.1f), "
-                "handles %lu -> %lu (most %lu), GDI %lu -> %lu, USER %lu -> %lu\n",
-                warmUp, base.privateBytes / 1048576.0, end.privateBytes / 1048576.0,
-                worst.privateBytes / 1048576.0, base.handles, end.handles, worst.handles, base.gdi, end.gdi,
-                base.user, end.user);
+    // Wine answers these for the calling process only: a zero, which no live
+    // window program has, is no figure and is not printed as one.
+    if (base.privateBytes == 0 && base.handles == 0 && base.gdi == 0 && base.user == 0)
+        std::printf("soak: private memory, handles, GDI and USER objects of quorvane.exe: not available here "
+                    "(Wine reports them for the calling process only); make soak reads memory and "
+                    "descriptors from /proc\n");
+    else
+        std::printf("soak: after warm-up (%d s) -> end: private memory %.1f -> %.1f MiB (most %.1f), "
+                    "handles %lu -> %lu (most %lu), GDI %lu -> %lu, USER %lu -> %lu\n",
+                    warmUp, base.privateBytes / 1048576.0, end.privateBytes / 1048576.0,
+                    worst.privateBytes / 1048576.0, base.handles, end.handles, worst.handles, base.gdi, end.gdi,
+                    base.user, end.user);
     if (dropFor > 0 && drops == 0)
         Fail("the link did not drop and come back while the device was stopped");
-    // Wine answers these for the calling process only (zeros here); make
-    // soak then judges memory and descriptors from /proc instead.
     if (base.privateBytes != 0 && worst.privateBytes > base.privateBytes + 4 * 1048576)
         Fail("private memory grew by more than 4 MiB after warm-up");
     if (base.handles != 0 && (worst.handles > base.handles + 16 || worst.gdi > base.gdi + 8 || worst.user > base.user + 8))
