@@ -58,5 +58,14 @@ Outcome RunPasswd(const CliOptions& o, const std::string& gbkPassword);
 Outcome RunExec(const CliOptions& o, const std::string& gbkCommand);
 // Runs until Ctrl-C; prints each change itself.
 Outcome RunWatch(const CliOptions& o);
-Outcome RunProvision(const CliOptions& o, const std::string& csvPath, int jobs, const std::string& reportPath,
-                     TextEncoding encoding);
+struct ProvisionOptions {
+    std::string sheet;          // the CSV file
+    int jobs = 0;               // 0: all rows, at most DefaultJobs
+    std::string report;         // --report FILE, or none
+    std::string log;            // --log FILE, or none
+    std::string operatorName;   // --operator, else the login name
+    std::string version;        // this program's, for the log
+    TextEncoding encoding = TextEncoding::Guess;
+    bool mac = true;            // ask each device for its MAC once it is set up (--no-mac: not)
+};
+Outcome RunProvision(const CliOptions& o, const ProvisionOptions& p);

@@ -15,14 +15,15 @@
 
 namespace {
 
+constexpr char Version[] = "1.0";
+
 // Everything the command line names, and the commands as CLI11 holds them.
 struct CommandLine {
     CliOptions o;
     std::vector<std::string> portsNamed, excluded, setArgs, commandWords;
     bool probe = false;
-    TextEncoding encoding = TextEncoding::Guess;
-    std::string newPassword, csvPath, reportPath;
-    int jobs = 0;
+    std::string newPassword;
+    ProvisionOptions provisioning;
     CLI::App *ports, *show, *set, *passwd, *exec, *watch, *provision;
 };
 
@@ -100,7 +101,7 @@ int NothingLeftOpen(int code)
 
 void DefineCommonOptions(CLI::App& app, CommandLine& c)
 {
-    app.set_version_flag("--version", "quorvane-cli 1.0");
+    app.set_version_flag("--version", std::string("quorvane-cli ") + Version);
     app.footer(ExitCodesHelp());
     app.require_subcommand(1);
     app.option_defaults()->always_capture_default();
@@ -134,7 +135,7 @@ void DefineDeviceCommands(CLI::App& app, CommandLine& c)
     c.passwd = app.add_subcommand("passwd", "change the password (1 to 16 bytes in GBK) and verify it; "
                                             "without NEW it is asked for, or read from standard input");
     c.passwd->add_option("new", c.newPassword, "the new password (better left out: it shows in the process list)");
-    AddEncoding(c.passwd, c.encoding, "standard input's text");
+    AddEncoding(c.passwd, c.provisioning.encoding, "standard input's text");
     c.exec = app.add_subcommand("exec", "run a shell command and print its output lines as they arrive");
     c.exec->add_option("command", c.commandWords, "the command and its arguments")->required();
     c.exec->add_option("--quiet", c.o.quietMs, "the output has ended after this many quiet milliseconds")
@@ -151,14 +152,22 @@ void DefineRackCommands(CLI::App& app, CommandLine& c)
     c.ports->add_option("--exclude", c.excluded, "leave this port (or adapter) out of the probe (repeatable)")
         ->type_name("PORT");
     c.provision = app.add_subcommand("provision", "set up every device of a CSV file (port,mode,ip,mask,gateway,password)");
-    c.provision->add_option("file", c.csvPath, "the CSV file")->required();
-    c.provision->add_option("--jobs", c.jobs, "ports worked at once, each a session of this process "
+    ProvisionOptions& p = c.provisioning;
+    c.provision->add_option("file", p.sheet, "the CSV file")->required();
+    c.provision->add_option("--jobs", p.jobs, "ports worked at once, each a session of this process "
                                               "(default: all rows, at most 32)")
         ->check(CLI::Range(1, static_cast<int>(MaxJobs)))
         ->type_name("N");
-    AddEncoding(c.provision, c.encoding, "the file's text");
-    c.provision->add_option("--report", c.reportPath, "also write the result table to FILE (CSV, or JSON for *.json)")
+    AddEncoding(c.provision, p.encoding, "the file's text");
+    c.provision->add_option("--report", p.report, "also write the result table to FILE (CSV, or JSON for *.json)")
         ->type_name("FILE");
+    c.provision->add_option("--log", p.log, "append a line for every device to FILE (JSON lines), kept on the "
+                                            "disk as each row ends")
+        ->type_name("FILE");
+    c.provision->add_option("--operator", p.operatorName, "who works the rack, for the log (default: the login name)")
+        ->type_name("NAME");
+    c.provision->add_flag("--no-mac", [&p](int64_t) { p.mac = false; },
+                          "do not ask each device for its MAC (ifconfig) once it is set up");
 }
 
 Outcome SetCommand(const CommandLine& c, const char* name)
@@ -179,7 +188,7 @@ Outcome SetCommand(const CommandLine& c, const char* name)
 Outcome PasswdCommand(const CommandLine& c, const char* name)
 {
     std::string utf8, gbk;
-    std::string problem = NewPassword(c.newPassword, c.passwd->count("new") != 0, c.encoding, utf8);
+    std::string problem = NewPassword(c.newPassword, c.passwd->count("new") != 0, c.provisioning.encoding, utf8);
     if (problem.empty())
         problem = CheckPasswordText(utf8, gbk);
     return problem.empty() ? RunPasswd(c.o, gbk) : Refused(name, "the password: " + problem);
@@ -226,6 +235,7 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> args = CommandLineUtf8(argc, argv);
     CommandLine c;
+    c.provisioning.version = Version;
     CLI::App app{"Configures Quorvane devices over a serial line from scripts: read, set and verify "
                  "network settings and the password, run shell commands, watch the link, and "
                  "provision many devices from a CSV file.",
@@ -243,7 +253,7 @@ int main(int argc, char** argv)
     }
     const std::string name = app.get_subcommands().front()->get_name();
     const Outcome out = *c.ports       ? RunPorts(c.o, c.probe, c.portsNamed, c.excluded)
-                        : *c.provision ? RunProvision(c.o, c.csvPath, c.jobs, c.reportPath, c.encoding)
+                        : *c.provision ? RunProvision(c.o, c.provisioning)
                                        : DeviceCommand(c, name.c_str());
     Print(out, c.o);
     return NothingLeftOpen(out.code);

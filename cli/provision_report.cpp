@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "cli/audit_log.h"
 #include "cli/device_steps.h"
 #include "cli/port_selector.h"
 
@@ -99,32 +100,55 @@ std::vector<std::string> TableLines(const std::vector<RowResult>& rows)
     return lines;
 }
 
+nlohmann::json RowJson(const RowResult& r)
+{
+    nlohmann::json j;
+    j["line"] = r.row->line;
+    j["port"] = r.row->port;
+    j["selector"] = r.row->selector.empty() ? nlohmann::json() : nlohmann::json(r.row->selector);
+    j["result"] = r.stage;
+    j["exit_code"] = r.code;
+    j["error"] = r.error.empty() ? nlohmann::json() : nlohmann::json(r.error);
+    if (r.row->error.empty()) {
+        j["set"] = RequestJson(r.row->network);
+        j["set"]["password"] = r.row->changePassword ? "changed" : "unchanged";
+    } else {
+        j["set"] = nullptr;
+    }
+    j["read_back"] = r.doc.value("read_back", nlohmann::json());
+    if (r.doc.contains("password_verified")) {
+        if (!j["read_back"].is_object())
+            j["read_back"] = nlohmann::json::object();
+        j["read_back"]["password_verified"] = r.doc["password_verified"];
+    }
+    j["mac"] = r.doc.value("mac", nlohmann::json());
+    j["seconds"] = std::round(r.seconds * 1000) / 1000;
+    return j;
+}
+
+nlohmann::json AuditRecord(const RowResult& r, const PortIdentity& adapter, const RunStamp& stamp)
+{
+    auto text = [](const char* t) { return t[0] != '\0' ? nlohmann::json(t) : nlohmann::json(); };
+    nlohmann::json j = RowJson(r);
+    j["time"] = UtcTimestamp();
+    j["station"] = stamp.station;
+    j["operator"] = stamp.operatorName;
+    j["version"] = stamp.version;
+    j["sheet"] = stamp.sheet;
+    j["adapter"] = {{"description", text(adapter.description)}, {"vid", text(adapter.vid)}, {"pid", text(adapter.pid)},
+                    {"serial", text(adapter.serial)}, {"location", text(adapter.location)}};
+    // The device took the new password when it was read back, matching or not.
+    j["password_changed"] = r.row->changePassword && r.doc.contains("password_verified");
+    j["reason"] = j["error"];
+    j.erase("error");
+    return j;
+}
+
 nlohmann::json RowsJson(const std::vector<RowResult>& rows)
 {
     nlohmann::json list = nlohmann::json::array();
-    for (const RowResult& r : rows) {
-        nlohmann::json j;
-        j["line"] = r.row->line;
-        j["port"] = r.row->port;
-        j["selector"] = r.row->selector.empty() ? nlohmann::json() : nlohmann::json(r.row->selector);
-        j["result"] = r.stage;
-        j["exit_code"] = r.code;
-        j["error"] = r.error.empty() ? nlohmann::json() : nlohmann::json(r.error);
-        if (r.row->error.empty()) {
-            j["set"] = RequestJson(r.row->network);
-            j["set"]["password"] = r.row->changePassword ? "changed" : "unchanged";
-        } else {
-            j["set"] = nullptr;
-        }
-        j["read_back"] = r.doc.value("read_back", nlohmann::json());
-        if (r.doc.contains("password_verified")) {
-            if (!j["read_back"].is_object())
-                j["read_back"] = nlohmann::json::object();
-            j["read_back"]["password_verified"] = r.doc["password_verified"];
-        }
-        j["seconds"] = std::round(r.seconds * 1000) / 1000;
-        list.push_back(j);
-    }
+    for (const RowResult& r : rows)
+        list.push_back(RowJson(r));
     return list;
 }
 
