@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb x11-utils imagemagick fonts-wqy-microhei # a screen for the window, screenshots
   socat locales procps                          # pseudo-terminal pairs, zh_CN locale
   python3 python3-serial                        # the latency peer of make bench
+  strace                                        # the CLI test sees how the audit log is written
   libcli11-dev nlohmann-json3-dev               # command line and JSON of quorvane-cli
 )
 

@@ -270,8 +270,8 @@ class Provision(unittest.TestCase):
     def test_ctrl_c_closes_every_port_and_reports_the_rows_that_finished(self):
         quick, slow = Device(self), [Device(self, "--delay", "1500") for _ in range(3)]
         rows = [f"{d.link},dhcp,,,," for d in [quick] + slow]
-        report = os.path.join(quick.dir, "report.json")
-        p = subprocess.Popen([CLI, "provision", "--report", report,
+        report, log = os.path.join(quick.dir, "report.json"), os.path.join(quick.dir, "log")
+        p = subprocess.Popen([CLI, "provision", "--report", report, "--log", log,
                               sheet(quick.dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
                              stdout=subprocess.PIPE)
         while not all(d.frames("RX") for d in slow):
@@ -282,9 +282,45 @@ class Provision(unittest.TestCase):
         p.stdout.close()
         with open(report) as f:
             self.assertEqual([r["result"] for r in json.load(f)["rows"]], ["ok"] + ["interrupted"] * 3)
+        with open(log) as f:   # the finished row, and a line for each row Ctrl+C ended
+            self.assertEqual(sorted((r["line"], r["result"]) for r in map(json.loads, f)),
+                             [(2, "ok"), (3, "interrupted"), (4, "interrupted"), (5, "interrupted")])
         for d in [quick] + slow:
             opened, closed = d.line_opened_and_closed()
             self.assertEqual((opened, closed), (1, 1), d.link)
+
+
+    def test_log_keeps_a_whole_line_per_row_and_no_password(self):
+        devices = [Device(self, "--delay", "30") for _ in range(6)]
+        log = os.path.join(devices[0].dir, "log")
+        with open(log, "w") as f:
+            f.write("kept from an earlier run\n")
+        runs, trace = [], os.path.join(devices[0].dir, "writes")
+        for strace, half in ((["strace", "-f", "-qq", "-e", "trace=write", "-s", "65536", "-o", trace], devices[:3]),
+                             ([], devices[3:])):   # two runs appending to one file at once, one traced
+            rows = [f"{d.link},static,10.0.1.{n},255.255.255.0,10.0.1.254,{CN_PASSWORD}{n}" for n, d in enumerate(half)]
+            runs.append(subprocess.Popen(strace + [CLI, "provision", "--log", log, "--operator", "王工", "--no-mac",
+                                                   sheet(half[0].dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
+                                         stdout=subprocess.DEVNULL))
+        self.assertEqual([r.wait(30) for r in runs], [0, 0])
+        with open(trace) as f:   # each line went out in one write, its line break with it
+            writes = [l for l in f if "write(" in l and '\\"station\\"' in l]
+        self.assertEqual(len(writes), 3)
+        self.assertTrue(all('\\n", ' in w for w in writes), writes)
+        with open(log, encoding="utf-8") as f:
+            text = f.read()
+        lines = text.splitlines()
+        self.assertEqual(lines[0], "kept from an earlier run")
+        records = [json.loads(l) for l in lines[1:]]   # every line whole
+        self.assertEqual(len(records), 6)
+        fields = {"time", "station", "operator", "version", "sheet", "line", "port", "selector", "adapter", "mac",
+                  "set", "read_back", "password_changed", "result", "reason", "seconds", "exit_code"}
+        for r in records:
+            self.assertEqual(set(r), fields, r)
+            self.assertEqual((r["operator"], r["result"], r["password_changed"], r["sheet"]), ("王工", "ok", True, "rows.csv"))
+            self.assertRegex(r["time"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$")
+        self.assertNotIn(CN_PASSWORD, text)
+        self.assertEqual(sorted(r["read_back"]["ip"] for r in records), [f"10.0.1.{n}" for n in (0, 0, 1, 1, 2, 2)])
 
 
 class Probe(unittest.TestCase):
