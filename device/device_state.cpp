@@ -10,6 +10,7 @@ DeviceState DefaultDeviceState()
     s.subnetMask = 0xFFFFFF00u;  // 255.255.255.0
     s.gateway = 0xC0A80101u;     // 192.168.1.1
     std::strcpy(s.password, "admin");
+    s.hardwareAddress = true;
     return s;
 }
 

@@ -15,6 +15,7 @@ struct DeviceState {
     uint32_t subnetMask;
     uint32_t gateway;
     char password[MaxPasswordTextBytes + 1];
+    bool hardwareAddress;  // ifconfig shows eth0's HWaddr (--no-mac: a device that shows none)
 };
 
 // DHCP off, 192.168.1.10 / 255.255.255.0, gateway 192.168.1.1, "admin".

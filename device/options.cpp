@@ -108,6 +108,7 @@ void AddFaultOptions(CLI::App& app, DeviceOptions& o, std::vector<std::string>& 
     app.add_flag("--silent", o.faults.silent, "answer nothing");
     app.add_flag("--only-netconfig", o.faults.onlyNetConfig, "answer only GetNetConfig (0x01)");
     app.add_flag("--ignore-changes", o.faults.ignoreChanges, "answer 0x03 and 0x0B with success, change nothing");
+    app.add_flag("--no-mac", [&o](int64_t) { o.state.hardwareAddress = false; }, "ifconfig shows no hardware address");
     app.add_option_function<uint32_t>("--heartbeat-stop-after",
                                       [&o](const uint32_t& s) { o.faults.heartbeatStopMs = int64_t{s} * 1000; },
                                       "stop answering heartbeats after SEC s (0: never)")

@@ -58,8 +58,11 @@ void Ifconfig(const DeviceState& st, ShellLineSink sink, void* cx)
     const Dotted ip(st.ipAddress), mask(st.subnetMask), bcast(st.ipAddress | ~st.subnetMask);
     // The hardware address ends in the address's last two bytes, so two
     // virtual devices on different addresses do not look alike.
-    Line(sink, cx, "eth0      Link encap:Ethernet  HWaddr 00:1C:27:5A:%02X:%02X",
-         (st.ipAddress >> 8) & 0xFF, st.ipAddress & 0xFF);
+    if (st.hardwareAddress)
+        Line(sink, cx, "eth0      Link encap:Ethernet  HWaddr 00:1C:27:5A:%02X:%02X",
+             (st.ipAddress >> 8) & 0xFF, st.ipAddress & 0xFF);
+    else
+        Line(sink, cx, "eth0      Link encap:Ethernet");
     Line(sink, cx, "          inet addr:%s  Bcast:%s  Mask:%s", ip.s, bcast.s, mask.s);
     Line(sink, cx, "          UP BROADCAST RUNNING MULTICAST  MTU:1500  Metric:1");
     Line(sink, cx, "          RX packets:18342 errors:0 dropped:0 overruns:0 frame:0");
