@@ -199,11 +199,19 @@ def source_date_epoch():
     return int(given) if given else int(git("log", "-1", "--format=%ct"))
 
 
+def sub_make_env():
+    """Without the calling make's variables: the builds below are make runs of their own."""
+    env = dict(os.environ)
+    for k in ("MAKEFLAGS", "MFLAGS", "MAKELEVEL", "MAKEOVERRIDES"):
+        env.pop(k, None)
+    return env
+
+
 def build_env():
     """The build's environment without SOURCE_DATE_EPOCH: the linker would
     write that time into the PE header and hide a missing
     --no-insert-timestamp."""
-    env = dict(os.environ)
+    env = sub_make_env()
     env.pop("SOURCE_DATE_EPOCH", None)
     return env
 
@@ -305,13 +313,6 @@ def pack(args):
 
 PLACEHOLDER = ("# 使用说明\n\nPlaceholder written by `make dist-check` into its clones while the "
                "guide is not committed; never shipped.\n")
-
-
-def sub_make_env():
-    env = dict(os.environ)
-    for k in ("MAKEFLAGS", "MFLAGS", "MAKELEVEL", "MAKEOVERRIDES"):
-        env.pop(k, None)
-    return env
 
 
 def make_dist(clone, jobs, log):
