@@ -371,13 +371,22 @@ def check(args):
     for clone in clones:
         subprocess.run(["git", "clone", "--quiet", "--no-checkout", ROOT, clone], check=True)
         subprocess.run(["git", "-C", clone, "checkout", "--quiet", "--detach", sha], check=True)
-    if not os.path.exists(os.path.join(clones[0], GUIDE)):
-        rc, out = make_dist(clones[0], args.jobs, os.path.join(work, "no-guide.log"))
-        if rc == 0 or GUIDE not in out:
-            print(f"dist-check: FAILED: without {GUIDE} make dist should stop and name it; it said:\n{out}")
-            return 1
-        print(f"dist-check: {GUIDE} is not committed: make dist stops without it (checked); "
-              "the two clones get a placeholder guide")
+    # Without the guide make dist stops at once and names it (the guide is
+    # set aside in the first clone for this). A commit without the guide gets
+    # a placeholder in both clones, so that the builds can still be compared.
+    guide = os.path.join(clones[0], GUIDE)
+    committed = os.path.exists(guide)
+    if committed:
+        os.rename(guide, guide + ".aside")
+    rc, out = make_dist(clones[0], args.jobs, os.path.join(work, "no-guide.log"))
+    if rc == 0 or GUIDE not in out:
+        print(f"dist-check: FAILED: without {GUIDE} make dist should stop and name it; it said:\n{out}")
+        return 1
+    print(f"dist-check: without {GUIDE} make dist stops and says so")
+    if committed:
+        os.rename(guide + ".aside", guide)
+    else:
+        print(f"dist-check: {GUIDE} is not in this commit: both clones get a placeholder guide")
         for clone in clones:
             with open(os.path.join(clone, GUIDE), "w", encoding="utf-8") as f:
                 f.write(PLACEHOLDER)
