@@ -5,6 +5,8 @@
 #                 (plain, ASan+UBSan, TSan variants of the test programs)
 #   build/win64   mingw-w64: quorvane.exe and the test programs run under Wine
 #   build/fuzz    clang: the libFuzzer target
+#   build/dist    mingw-w64: quorvane.exe and quorvane-cli.exe for the release
+#                 archive of `make dist` (dist/)
 #
 # CTest in build/native runs everything, the Wine and fuzz tests included.
 
@@ -12,8 +14,11 @@ ROOT   := $(abspath .)
 BUILD  := $(ROOT)/build
 JOBS   ?= $(shell nproc)
 CMAKE_TYPE ?= RelWithDebInfo
+# One version for every tree: `quorvane-cli --version` and both programs'
+# version resource (cmake/Version.cmake). No tag: the commit's short hash.
+VERSION := $(shell git describe --tags --always --dirty 2>/dev/null)
 
-.PHONY: all deps native win64 fuzz-build test run bench soak fuzz mutants clean
+.PHONY: all deps native win64 fuzz-build test run bench soak fuzz mutants dist dist-check clean
 
 all: native win64 fuzz-build
 
@@ -25,11 +30,11 @@ deps:
 # changed.
 .PHONY: configure-native configure-win64 configure-fuzz
 configure-native: deps
-	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=$(CMAKE_TYPE) \
+	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=$(CMAKE_TYPE) -DQV_VERSION='$(VERSION)' \
 	  -DQV_WIN64_DIR=$(BUILD)/win64 -DQV_FUZZ_DIR=$(BUILD)/fuzz >/dev/null
 
 configure-win64: deps
-	cmake -S . -B $(BUILD)/win64 -DCMAKE_BUILD_TYPE=$(CMAKE_TYPE) \
+	cmake -S . -B $(BUILD)/win64 -DCMAKE_BUILD_TYPE=$(CMAKE_TYPE) -DQV_VERSION='$(VERSION)' \
 	  -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-w64-x86_64.cmake >/dev/null
 
 configure-fuzz: deps
@@ -83,5 +88,15 @@ fuzz: fuzz-build
 mutants: deps
 	MUTANTS='$(MUTANTS)' JOBS=$(JOBS) python3 tools/mutants/mutants.py
 
+# make dist: dist/quorvane-VERSION-win64.zip (the two programs stripped, the
+# technicians' guide docs/使用说明.md, README.md, SHA256SUMS), built in
+# build/dist. make dist-check: two fresh clones of HEAD each make it, and the
+# archives must be the same bytes (tools/release.py).
+dist: deps
+	/usr/bin/python3 tools/release.py pack --version '$(VERSION)' --jobs $(JOBS)
+
+dist-check: deps
+	/usr/bin/python3 tools/release.py check --jobs $(JOBS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ROOT)/dist

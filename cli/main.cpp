@@ -10,12 +10,13 @@
 #include "cli/port_selector.h"
 #include "cli/text.h"
 #include "cli/worker_pool.h"
+#include "quorvane_version.h"
 #include "session/session.h"
 #include "wire/frame_text.h"
 
 namespace {
 
-constexpr char Version[] = "1.0";
+constexpr char Version[] = QV_VERSION_TEXT;   // git describe (cmake/Version.cmake)
 
 // Everything the command line names, and the commands as CLI11 holds them.
 struct CommandLine {

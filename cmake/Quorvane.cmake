@@ -13,6 +13,16 @@
 set(QV_SANITIZE_asan -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
 set(QV_SANITIZE_tsan -fsanitize=thread -fno-omit-frame-pointer)
 
+# The Windows programs build the same wherever the tree lies and whenever it
+# is built (make dist-check): no link time in the PE header, and no source or
+# build folder in what the compiler writes (file names of macros and debug
+# information become relative). Nothing here may use __DATE__ or __TIME__.
+if(MINGW)
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>"
+                      "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=build/>")
+endif()
+
 if(WIN32 OR QV_FUZZ_ONLY)
   set(QV_VARIANTS "")
 else()

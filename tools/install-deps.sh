@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   make cmake g++ clang libclang-rt-14-dev       # native build, sanitizers, libFuzzer
+  git                                           # the version (git describe), make dist-check's clones
   googletest libgtest-dev libbenchmark-dev      # test and benchmark frameworks
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # the Windows program
   wine64 wine                                   # running it

@@ -36,6 +36,7 @@ NEEDS = {
     "cli_test": [("native", ["quorvane-cli", "quorvane-device"])],
     "cli_wine_test": [("win64", ["quorvane-cli", "qv-install-ports"]), ("native", ["quorvane-device"])],
     "sessions_test": [("native", ["sessions_test", "quorvane-device"])],
+    "release_identity": [("win64", ["quorvane", "quorvane-cli"]), ("native", ["quorvane-cli"])],
 }
 # Rough cost, so the cheap tests run first.
 COST = {"gui": 100, "serial_wine_test": 50, "port_identity_wine_test": 30, "cli_wine_test": 40, "cli_test": 20}
@@ -95,7 +96,7 @@ def copy_tree():
     """Brings build/mutants/src level with the tree. Only files whose bytes
     differ are written (with a new time stamp), so that the builds there stay
     incremental and never miss a change."""
-    skip = {"build", ".git"}
+    skip = {"build", "dist", ".git"}
     wanted = set()
     for folder, dirs, files in os.walk(ROOT):
         dirs[:] = [d for d in dirs if not (folder == ROOT and d in skip)]
