@@ -4,7 +4,7 @@
 #   build/native  g++: portable code, POSIX serial port, virtual device, tests
 #                 (plain, ASan+UBSan, TSan variants of the test programs)
 #   build/win64   mingw-w64: quorvane.exe and the test programs run under Wine
-#   build/fuzz    clang: the libFuzzer target
+#   build/fuzz    clang: the libFuzzer targets (receive path, provision sheet)
 #   build/dist    mingw-w64: quorvane.exe and quorvane-cli.exe for the release
 #                 archive of `make dist` (dist/)
 #
@@ -77,7 +77,7 @@ SOAK_SECONDS ?= 600
 soak: all
 	SOAK_SECONDS=$(SOAK_SECONDS) bash tools/soak.sh
 
-# make fuzz FUZZ_SECONDS=600
+# make fuzz FUZZ_SECONDS=600: each fuzzer for that long, one after the other
 FUZZ_SECONDS ?= 60
 fuzz: fuzz-build
 	bash tests/fuzz/run-fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)

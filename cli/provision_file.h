@@ -23,7 +23,12 @@ struct ProvisionRow {
     int errorCode = ExitUsage;  // the refusal's exit code: a selector matching no port is ExitPort
 };
 
-// False with `error` when the file cannot be read or its header is wrong;
-// otherwise every data row, refused ones with their reason.
+// The sheet's bytes: false with `error` ("line N ...") when they are not
+// text in one encoding or the header is wrong; otherwise every data row,
+// refused ones with their reason. Reads nothing but `bytes`.
+bool ParseProvisionSheet(const std::string& bytes, TextEncoding encoding, std::vector<ProvisionRow>& rows,
+                         std::string& error);
+
+// The file read and parsed; `error` starts with the file's name.
 bool ReadProvisionFile(const std::string& path, TextEncoding encoding, std::vector<ProvisionRow>& rows,
                        std::string& error);

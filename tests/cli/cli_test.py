@@ -267,6 +267,25 @@ class Provision(unittest.TestCase):
         self.assertIn("line 2 is neither UTF-8 nor GBK", err)
         self.assertEqual(len(frames_of(d, 0x0B)), 2, "nothing was sent")
 
+    def test_a_bad_sheet_names_its_line_and_field_and_nothing_is_sent(self):
+        d = Device(self)
+        header = "port,mode,ip,mask,gateway,password\n"
+        cases = [  # the sheet, then what one line of the output must say
+            (header + f"\n{d.link},static,10.0.0.1,255.0.0.0,10.0.0.{'1' * 5000},\n", "line 3", "field gateway: "),
+            ((header.replace(",", ";") + f"{d.link};dhcp;;;;九个汉字的密码太长了\n").encode("gbk"), "line 2",
+             "field password: 20 bytes in GBK, at most 16"),
+            (header + f"{d.link},dhcp,,,,pass\0word\n", "line 2", "field password: holds a NUL byte"),
+            (header + f'{d.link},dhcp,,,,"pa"ss\n', "line 2", "field password: text after its closing quote"),
+            (header + f'{d.link},"dhcp,,,,\n', "line 2", "field mode: no closing quote"),
+            (header + f"{d.link},dhcp,,,\n", "line 2", "expected 6 fields, found 5"),
+            (f"\ufeff\r\nport;mode\r\n{d.link};dhcp\r\n", "line 2", "the header must be port,mode,ip"),
+        ]
+        for text, line, says in cases:
+            rc, out, err = cli("provision", sheet(d.dir, text))
+            self.assertEqual(rc, 2, says)
+            self.assertRegex(out + err, rf"{line}\b[^\n]*{re.escape(says)}")
+        self.assertEqual(d.line_opened_and_closed(), (0, 0), "nothing was sent")
+
     def test_ctrl_c_closes_every_port_and_reports_the_rows_that_finished(self):
         quick, slow = Device(self), [Device(self, "--delay", "1500") for _ in range(3)]
         rows = [f"{d.link},dhcp,,,," for d in [quick] + slow]

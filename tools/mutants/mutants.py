@@ -5,11 +5,11 @@
     MUTANTS=crc-poly,rx-resync make mutants    only those (ids or fnmatch patterns)
 
 The tree is copied to build/mutants/src (only what changed since the last
-run) and built there (plain variants
-only: native, and win64 for the Wine tests). Each fault is one exact textual
-edit of a product file. It is planted, the targets of the tests that could see
-it are rebuilt, those tests run (cheapest first, stopping at the first that
-fails), and the file is put back. One line per fault, then a total.
+run) and built there (plain variants only: native, win64 for the Wine tests,
+and the clang tree for the short fuzzing runs). Each fault is one exact
+textual edit of a product file. It is planted, the targets of the tests that
+could see it are rebuilt, those tests run (cheapest first, stopping at the
+first that fails), and the file is put back. One line per fault, then a total.
 """
 import fnmatch
 import os
@@ -23,6 +23,7 @@ WORK = os.path.join(ROOT, "build", "mutants")
 SRC = os.path.join(WORK, "src")
 NATIVE = os.path.join(WORK, "native")
 WIN64 = os.path.join(WORK, "win64")
+FUZZ = os.path.join(WORK, "fuzz")
 FAULTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "faults.txt")
 JOBS = os.environ.get("JOBS", str(os.cpu_count() or 2))
 TEST_LIMIT = int(os.environ.get("MUTANT_TEST_TIMEOUT", "420"))
@@ -37,9 +38,12 @@ NEEDS = {
     "cli_wine_test": [("win64", ["quorvane-cli", "qv-install-ports"]), ("native", ["quorvane-device"])],
     "sessions_test": [("native", ["sessions_test", "quorvane-device"])],
     "release_identity": [("win64", ["quorvane", "quorvane-cli"]), ("native", ["quorvane-cli"])],
+    "receive_fuzz_short": [("fuzz", ["receive_fuzz"])],
+    "sheet_fuzz_short": [("fuzz", ["sheet_fuzz"])],
 }
 # Rough cost, so the cheap tests run first.
-COST = {"gui": 100, "serial_wine_test": 50, "port_identity_wine_test": 30, "cli_wine_test": 40, "cli_test": 20}
+COST = {"gui": 100, "serial_wine_test": 50, "port_identity_wine_test": 30, "cli_wine_test": 40, "cli_test": 20,
+        "receive_fuzz_short": 5, "sheet_fuzz_short": 5}
 
 
 def unescape(text):
@@ -126,13 +130,17 @@ def copy_tree():
 def configure():
     nice = ["nice", "-n", "10"]
     rc, out = run(nice + ["cmake", "-S", SRC, "-B", NATIVE, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-                          f"-DQV_WIN64_DIR={WIN64}", f"-DQV_FUZZ_DIR={WORK}/fuzz"])
+                          f"-DQV_WIN64_DIR={WIN64}", f"-DQV_FUZZ_DIR={FUZZ}"])
     if rc != 0:
         sys.exit("configure native failed:\n" + out)
     rc, out = run(nice + ["cmake", "-S", SRC, "-B", WIN64, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
                           f"-DCMAKE_TOOLCHAIN_FILE={SRC}/cmake/mingw-w64-x86_64.cmake"])
     if rc != 0:
         sys.exit("configure win64 failed:\n" + out)
+    rc, out = run(nice + ["cmake", "-S", SRC, "-B", FUZZ, "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DQV_FUZZ_ONLY=ON"],
+                  env=dict(os.environ, CXX="clang++"))
+    if rc != 0:
+        sys.exit("configure fuzz failed:\n" + out)
 
 
 def base_name(test):
@@ -140,7 +148,7 @@ def base_name(test):
 
 
 def targets_for(tests):
-    trees = {"native": set(), "win64": set()}
+    trees = {"native": set(), "win64": set(), "fuzz": set()}
     for t in tests:
         for tree, names in NEEDS.get(base_name(t), [("native", [base_name(t)])]):
             trees[tree].update(names)
@@ -151,7 +159,7 @@ def build(trees, log):
     for tree, names in trees.items():
         if not names:
             continue
-        d = NATIVE if tree == "native" else WIN64
+        d = {"native": NATIVE, "win64": WIN64, "fuzz": FUZZ}[tree]
         rc, out = run(["nice", "-n", "10", "cmake", "--build", d, "-j", JOBS, "--target"] + sorted(names), log=log)
         if rc != 0:
             return False
