@@ -53,9 +53,10 @@ fuzz-build: configure-fuzz
 test: all
 	cd $(BUILD)/native && ctest --output-on-failure --timeout 600
 
-# make run LOCALE=C.UTF-8: as on an English Windows (code page 1252).
+# make run LOCALE=C.UTF-8: as on an English Windows (code page 1252);
+# make run DPI=144: at 150 % display scale.
 run: all
-	QV_RUN_LOCALE='$(LOCALE)' bash tools/run.sh
+	QV_RUN_LOCALE='$(LOCALE)' QV_RUN_DPI='$(DPI)' bash tools/run.sh
 
 # Receive throughput, reply latency beside a python3-serial reader, and the
 # receive threads' processor time; quorvane-cli beside a python3-serial

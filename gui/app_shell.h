@@ -21,12 +21,18 @@ struct AppShell {
     wchar_t title[MainWindowTextSize] = {};
     wchar_t className[MainWindowTextSize] = {};
     HWND window = nullptr;
+    HACCEL accelerators = nullptr;   // Alt+/ and Alt+?, swallowed
     ConfigDialogState dialog;
 };
 
 // Strings 103 and 109 into the shell's title and class name.
 void LoadMainWindowTexts(AppShell& app, HINSTANCE instance);
 void RegisterMainWindowClass(const AppShell& app);
-// Creates the main window, and with it the dialog; centres and shows it.
+// Creates the main window, and with it the dialog; sizes it for the
+// monitor's scale, centres and shows it.
 bool CreateMainWindow(AppShell& app, int showCommand);
+// One message of the user-interface thread's loop, taken from the queue:
+// the accelerators first, then the dialog manager for the dialog's keys
+// (Tab, Enter, Esc, arrows), else translated and dispatched.
+void HandleShellMessage(const AppShell& app, MSG& message);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -14,10 +14,9 @@
 
 namespace {
 
-constexpr int EyeWidth = 26;
-constexpr int EyeHeight = 17;
-constexpr int EyeLeft = 11;
+constexpr int EyeLeft = 11;   // the image's corner in its button at 100 %
 constexpr int EyeTop = 11;
+constexpr int FocusGap = 2;   // between the image and the eye button's focus rectangle, at 100 %
 constexpr COLORREF StatusTextColour = RGB(100, 100, 100);
 constexpr UINT_PTR CopyMenuItem = 1;
 constexpr size_t BoxTextSize = 512;
@@ -25,21 +24,6 @@ constexpr size_t BoxTextSize = 512;
 ConfigDialogState* StateOf(HWND window)
 {
     return reinterpret_cast<ConfigDialogState*>(GetWindowLongPtrW(window, DWLP_USER));
-}
-
-void LoadEyeImages(ConfigDialogState& d)
-{
-    d.eyeShown = LoadBitmapW(d.instance, MAKEINTRESOURCEW(IDB_PASSWORD_SHOWN));
-    d.eyeHidden = LoadBitmapW(d.instance, MAKEINTRESOURCEW(IDB_PASSWORD_HIDDEN));
-}
-
-void DeleteEyeImages(ConfigDialogState& d)
-{
-    DeleteObject(d.eyeShown);
-    DeleteObject(d.eyeHidden);
-    // A dialog created again later loads them afresh.
-    d.eyeShown = nullptr;
-    d.eyeHidden = nullptr;
 }
 
 // The copy command: Ctrl+C while the list has the focus, or "复制" from its
@@ -117,17 +101,37 @@ LRESULT CALLBACK OutputListProc(HWND list, UINT message, WPARAM wParam, LPARAM l
     return CallWindowProcW(d.outputListProc, list, message, wParam, lParam);
 }
 
-void SubclassOutputList(ConfigDialogState& d)
+// The command field stays the template's multiline edit: what a
+// single-line edit makes of a pasted line break differs between Windows
+// versions, and a line break that gets in is refused when the command runs
+// (ReadTypedText). A multiline edit asks the dialog manager for every key
+// (DLGC_WANTALLKEYS) and would keep Tab, Enter and Esc from it; it is told
+// not to. Ctrl+J and Ctrl+Enter still reach it as
+// the characters LF and CR, which it would insert as a line break (Wine's
+// EDIT_WM_Char and Windows alike): they are dropped.
+LRESULT CALLBACK CommandEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    HWND list = DialogItem(d, IDC_OUTPUT);
-    SetWindowLongPtrW(list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&d));
-    d.outputListProc =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OutputListProc)));
+    ConfigDialogState& d = *reinterpret_cast<ConfigDialogState*>(GetWindowLongPtrW(edit, GWLP_USERDATA));
+    if (message == WM_GETDLGCODE)
+        return CallWindowProcW(d.commandEditProc, edit, message, wParam, lParam) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+    if (message == WM_CHAR && (wParam == '\r' || wParam == '\n'))
+        return 0;
+    return CallWindowProcW(d.commandEditProc, edit, message, wParam, lParam);
+}
+
+// The control's procedure becomes `proc`, with the dialog's state in its
+// GWLP_USERDATA; its own is kept in `own`.
+void Subclass(ConfigDialogState& d, int id, WNDPROC proc, WNDPROC& own)
+{
+    HWND control = DialogItem(d, id);
+    SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&d));
+    own = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
 }
 
 void InitDialog(ConfigDialogState& d, HWND window)
 {
     d.window = window;
+    RecordDialogLayout(d);
     LoadEyeImages(d);
     StartDialogSession(d);
 
@@ -148,12 +152,41 @@ void InitDialog(ConfigDialogState& d, HWND window)
     d.passwordMasked = true;
     SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(d.eyeHidden));
     EnableItems(d, {IDC_SHOW_PASSWORD}, false);
-    SubclassOutputList(d);
+    Subclass(d, IDC_OUTPUT, OutputListProc, d.outputListProc);
+    Subclass(d, IDC_COMMAND, CommandEditProc, d.commandEditProc);
+}
+
+void OnCommand(ConfigDialogState& d, int id, int notification);
+
+// Enter comes as IDOK unless the focus is on a push button that the dialog
+// manager made the default on its way there with Tab (that one sends its
+// own click): in the command field it runs 执行, if 执行 is enabled; on a
+// push button focused otherwise (by a click) it presses it; anywhere else
+// it does nothing. The check box is left to Space, as in any dialog.
+void OnEnter(ConfigDialogState& d)
+{
+    HWND focus = GetFocus();
+    if (focus == DialogItem(d, IDC_COMMAND)) {
+        if (IsWindowEnabled(DialogItem(d, IDC_EXECUTE)))
+            RunTypedCommand(d);
+        return;
+    }
+    for (int id : {IDC_PORT_TOGGLE, IDC_SET_NETWORK, IDC_CHANGE_PASSWORD, IDC_SHOW_PASSWORD, IDC_QUERY_NETWORK,
+                   IDC_QUERY_ROUTE, IDC_EXECUTE}) {
+        if (focus == DialogItem(d, id) && IsWindowEnabled(focus)) {
+            OnCommand(d, id, BN_CLICKED);
+            return;
+        }
+    }
 }
 
 void OnCommand(ConfigDialogState& d, int id, int notification)
 {
     switch (id) {
+    case IDOK: OnEnter(d); break;
+    // Esc, and the dialog's WM_CLOSE, come as IDCANCEL: the dialog is the
+    // program's whole window and is never closed or hidden from the keyboard.
+    case IDCANCEL: break;
     case IDC_PORT_LIST:
         // Each drop-down shows the ports there are now.
         if (notification == CBN_DROPDOWN)
@@ -171,14 +204,27 @@ void OnCommand(ConfigDialogState& d, int id, int notification)
     }
 }
 
-// Only the image: the button gets no frame, focus mark or pressed look.
+// The image, at the dialog's scale and pixel for pixel, and a dotted
+// rectangle around it while the button has the focus (unless Windows hides
+// focus marks until the keyboard is used); no frame or pressed look.
 void DrawEyeButton(const ConfigDialogState& d, const DRAWITEMSTRUCT& item)
 {
+    HBITMAP image = d.passwordMasked ? d.eyeHidden : d.eyeShown;
+    BITMAP size{};
+    GetObjectW(image, sizeof size, &size);
+    const RECT at{ScaleForDpi(EyeLeft, d.dpi), ScaleForDpi(EyeTop, d.dpi), ScaleForDpi(EyeLeft, d.dpi) + size.bmWidth,
+                  ScaleForDpi(EyeTop, d.dpi) + size.bmHeight};
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
     HDC memory = CreateCompatibleDC(item.hDC);
-    HGDIOBJ previous = SelectObject(memory, d.passwordMasked ? d.eyeHidden : d.eyeShown);
-    StretchBlt(item.hDC, EyeLeft, EyeTop, EyeWidth, EyeHeight, memory, 0, 0, EyeWidth, EyeHeight, SRCCOPY);
+    HGDIOBJ previous = SelectObject(memory, image);
+    BitBlt(item.hDC, at.left, at.top, size.bmWidth, size.bmHeight, memory, 0, 0, SRCCOPY);
     SelectObject(memory, previous);
     DeleteDC(memory);
+    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
+        RECT ring = at;
+        InflateRect(&ring, ScaleForDpi(FocusGap, d.dpi), ScaleForDpi(FocusGap, d.dpi));
+        DrawFocusRect(item.hDC, &ring);
+    }
 }
 
 // Device notices are shown one at a time. MessageBoxW runs a message loop of
@@ -268,12 +314,26 @@ INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         ShowNoticeInTurn(*d, reinterpret_cast<const char*>(lParam));
         return TRUE;
     case WM_DESTROY:
-        DeleteEyeImages(*d);
+        DeleteScaledObjects(*d);
         PostQuitMessage(0);
         return FALSE;
     default:
         return FALSE;
     }
+}
+
+void SaveDialogFocus(ConfigDialogState& d)
+{
+    HWND focus = GetFocus();
+    d.savedFocus = focus != nullptr && IsChild(d.window, focus) ? focus : nullptr;
+}
+
+void RestoreDialogFocus(ConfigDialogState& d)
+{
+    HWND focus = d.savedFocus;
+    if (focus == nullptr || !IsChild(d.window, focus) || !IsWindowEnabled(focus))
+        focus = GetNextDlgTabItem(d.window, nullptr, FALSE);
+    SetFocus(focus);
 }
 
 void EndDialogSession(ConfigDialogState& d)

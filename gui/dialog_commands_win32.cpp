@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 #include "gui/config_dialog_win32.h"
@@ -117,14 +118,17 @@ void CloseOpenPort(ConfigDialogState& d)
 
 namespace {
 
-// What a typed text is refused with: a character GBK lacks, nothing, too much.
+// What a typed text is refused with: a character GBK lacks, a line break
+// (null where the field cannot hold one), nothing, too much.
 struct Refusals {
     const char* unsupported;
+    const char* lineBreak;
     const char* empty;
     const char* tooLong;
 };
-constexpr Refusals CommandRefusals{texts::CommandUnsupported, texts::CommandEmpty, texts::CommandTooLong};
-constexpr Refusals PasswordRefusals{texts::PasswordUnsupported, texts::PasswordEmpty, texts::PasswordTooLong};
+constexpr Refusals CommandRefusals{texts::CommandUnsupported, texts::CommandLineBreak, texts::CommandEmpty,
+                                   texts::CommandTooLong};
+constexpr Refusals PasswordRefusals{texts::PasswordUnsupported, nullptr, texts::PasswordEmpty, texts::PasswordTooLong};
 
 // The text of control `id` as GBK, converted before it is measured. False,
 // with the refusal shown, when it is not to be sent.
@@ -136,6 +140,9 @@ bool ReadTypedText(const ConfigDialogState& d, int id, int readSize, char* gbk, 
     const char* refusal = nullptr;
     if (!NarrowToGbk(typed, gbk, gbkSize))
         refusal = refusals.unsupported;
+    // GBK's trail bytes are 0x40 and above, so a CR or LF byte is a real one.
+    else if (refusals.lineBreak != nullptr && std::strpbrk(gbk, "\r\n") != nullptr)
+        refusal = refusals.lineBreak;
     else if (const InputCheck result = check(gbk); result != InputCheck::Good)
         refusal = result == InputCheck::Empty ? refusals.empty : refusals.tooLong;
     if (refusal != nullptr)

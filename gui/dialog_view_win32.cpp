@@ -30,6 +30,12 @@ void EnableItems(const ConfigDialogState& d, std::initializer_list<int> ids, boo
     for (int id : ids) {
         EnableWindow(DialogItem(d, id), enable ? TRUE : FALSE);
     }
+    // A focused control that is disabled leaves the focus with no window
+    // (EnableWindow sets it to none), and the keys then go to the main
+    // window, past the dialog manager: Tab would move nothing. The first
+    // enabled control takes it, while this program is the active one.
+    if (!enable && GetFocus() == nullptr && GetActiveWindow() == GetAncestor(d.window, GA_ROOT))
+        SetFocus(GetNextDlgTabItem(d.window, nullptr, FALSE));
 }
 
 // The labels are sized for the dialog's own typeface. Where Windows
@@ -42,24 +48,29 @@ void EnableItems(const ConfigDialogState& d, std::initializer_list<int> ids, boo
 void KeepLabelsOnOneLine(const ConfigDialogState& d)
 {
     HWND dialog = d.window;
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
     HDC dc = GetDC(dialog);
-    HGDIOBJ previous = SelectObject(dc, font);
+    // Each label's own font: after a change of scale it is no longer the dialog's.
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t cls[16] = {};
         GetClassNameW(child, cls, 16);
         const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
-        if (lstrcmpiW(cls, L"Static") != 0 || (style & SS_TYPEMASK) != SS_LEFT) {
+        const LONG_PTR kind = style & SS_TYPEMASK;
+        if (lstrcmpiW(cls, L"Static") != 0 || (kind != SS_LEFT && kind != SS_LEFTNOWORDWRAP)) {
             continue;
         }
         wchar_t text[LabelTextSize] = {};
         const int length = GetWindowTextW(child, text, LabelTextSize);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
         SIZE extent{};
         GetTextExtentPoint32W(dc, text, length, &extent);
         RECT client{};
         GetClientRect(child, &client);
-        if (extent.cx > client.right) {
-            SetWindowLongPtrW(child, GWL_STYLE, (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | SS_LEFTNOWORDWRAP);
+        // Again at every change of scale: a label goes back to the template's
+        // style where its text fits once more.
+        const LONG_PTR type = extent.cx > client.right ? SS_LEFTNOWORDWRAP : SS_LEFT;
+        if ((style & SS_TYPEMASK) != type) {
+            SetWindowLongPtrW(child, GWL_STYLE, (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | type);
         }
     }
     SelectObject(dc, previous);

@@ -15,15 +15,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     if (!CreateMainWindow(*app, showCommand)) {
         return 0;
     }
-    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_QUORVANE));
-
-    // No IsDialogMessage here: the dialog gets no keyboard navigation.
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        HandleShellMessage(*app, message);
     }
     // Only now, with every window gone, can the dialog's session end: no
     // window call of its assembler thread can wait for this thread any more.

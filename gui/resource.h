@@ -18,6 +18,10 @@
 #define IDD_CONFIG              129
 #define IDB_PASSWORD_SHOWN      141
 #define IDB_PASSWORD_HIDDEN     143
+#define IDB_PASSWORD_SHOWN_150  145
+#define IDB_PASSWORD_HIDDEN_150 146
+#define IDB_PASSWORD_SHOWN_200  147
+#define IDB_PASSWORD_HIDDEN_200 148
 
 #define IDC_IP_ADDRESS          1003
 #define IDC_STATUS              1011

@@ -8,7 +8,7 @@ namespace {
 
 constexpr int CreationX = 550;
 constexpr int CreationY = 180;
-constexpr int MainWindowWidth = 582;
+constexpr int MainWindowWidth = 582;    // at 100 % (96 DPI), in proportion above it
 constexpr int MainWindowHeight = 615;
 
 AppShell* ShellOf(HWND window)
@@ -51,21 +51,35 @@ bool CreateMainWindow(AppShell& app, int showCommand)
     InitCommonControlsEx(&classes);
 
     app.dialog.instance = app.instance;
-    HWND window = CreateWindowExW(0, app.className, app.title, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
-                                  CreationX, CreationY, MainWindowWidth, MainWindowHeight, nullptr, nullptr,
-                                  app.instance, &app);
+    app.accelerators = LoadAcceleratorsW(app.instance, MAKEINTRESOURCEW(IDC_QUORVANE));
+    // WS_EX_CONTROLPARENT: the dialog manager's Tab takes the dialog's
+    // controls as the window's own.
+    HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, app.className, app.title,
+                                  WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, CreationX, CreationY,
+                                  MainWindowWidth, MainWindowHeight, nullptr, nullptr, app.instance, &app);
     if (window == nullptr) {
         return false;
     }
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
+    // Created on its monitor, the window knows that monitor's scale.
+    const UINT dpi = WindowDpi(window);
+    const int width = ScaleForDpi(MainWindowWidth, dpi);
+    const int height = ScaleForDpi(MainWindowHeight, dpi);
     SetWindowPos(window, HWND_NOTOPMOST, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOACTIVATE);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     return true;
+}
+
+void HandleShellMessage(const AppShell& app, MSG& message)
+{
+    if (TranslateAcceleratorW(message.hwnd, app.accelerators, &message))
+        return;
+    // The dialog is modeless: only this call gives it the keyboard.
+    if (app.dialog.window != nullptr && IsDialogMessageW(app.dialog.window, &message))
+        return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -87,6 +101,32 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (app->dialog.window != nullptr)
             OnDeviceChange(app->dialog, wParam);
         return DefWindowProcW(window, message, wParam, lParam);
+    // The dialog is a child and never active itself, so the main window
+    // keeps the focused control across a message box or another program,
+    // as a top-level dialog does for itself; DefWindowProc would put the
+    // focus on the main window, out of the dialog manager's reach.
+    case WM_ACTIVATE:
+        if (app->dialog.window == nullptr)
+            return DefWindowProcW(window, message, wParam, lParam);
+        if (LOWORD(wParam) == WA_INACTIVE)
+            SaveDialogFocus(app->dialog);
+        else if (!HIWORD(wParam))   // not while minimised
+            RestoreDialogFocus(app->dialog);
+        return 0;
+    case WM_SETFOCUS:
+        if (app->dialog.window != nullptr)
+            RestoreDialogFocus(app->dialog);
+        return 0;
+    // Moved to a monitor of another scale: the rectangle Windows suggests,
+    // and the dialog redrawn for the new scale (the same in x and y).
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (app->dialog.window != nullptr)
+            RescaleDialog(app->dialog, LOWORD(wParam));
+        return 0;
+    }
     case WM_PAINT: {
         PAINTSTRUCT paint;
         BeginPaint(window, &paint);

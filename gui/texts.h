@@ -20,6 +20,10 @@ constexpr char PasswordEmpty[] = "\xC3\xDC\xC2\xEB\xB2\xBB\xC4\xDC\xCE\xAA\xBF\x
 constexpr char PasswordTooLong[] = "\xC3\xDC\xC2\xEB\xCC\xAB\xB3\xA4";                 // 密码太长
 constexpr char CommandEmpty[] = "\xC3\xFC\xC1\xEE\xB2\xBB\xC4\xDC\xCE\xAA\xBF\xD5";    // 命令不能为空
 constexpr char CommandTooLong[] = "\xC3\xFC\xC1\xEE\xCC\xAB\xB3\xA4";                  // 命令太长
+// A command with a line break, which a paste brings: the device would run
+// both lines as one request.
+constexpr char CommandLineBreak[] =
+    "\xC3\xFC\xC1\xEE\xB2\xBB\xC4\xDC\xB0\xFC\xBA\xAC\xBB\xBB\xD0\xD0";  // 命令不能包含换行
 // Typed text with a character that GBK, and so the device, cannot carry.
 constexpr char CommandUnsupported[] =
     "\xC3\xFC\xC1\xEE\xBA\xAC\xD3\xD0\xC9\xE8\xB1\xB8\xB2\xBB\xD6\xA7\xB3\xD6\xB5\xC4\xD7\xD6\xB7\xFB";  // 命令含有设备不支持的字符

@@ -9,7 +9,8 @@
 # ifconfig, saves build/run.png and closes the program. The device's trace
 # goes to the terminal, or to build/device.log when headless. QV_RUN_LOCALE
 # (make run LOCALE=C.UTF-8) runs the utility in another locale than
-# zh_CN.UTF-8, as on a Windows of another language.
+# zh_CN.UTF-8, as on a Windows of another language; QV_RUN_DPI (make run
+# DPI=144) at another display scale than 96 DPI (100 %).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -57,7 +58,7 @@ pty=$(head -n1 "$device_out")
 echo "run: device on $pty as COM$COM_PORT"
 
 wine_run=(bash "$ROOT/tools/wine/wine-run.sh" --prefix "$PREFIX" --com "$COM_PORT=$pty"
-          ${QV_RUN_LOCALE:+--locale "$QV_RUN_LOCALE"})
+          ${QV_RUN_LOCALE:+--locale "$QV_RUN_LOCALE"} ${QV_RUN_DPI:+--dpi "$QV_RUN_DPI"})
 if [ "$headless" -eq 1 ]; then
   rm -f "$BUILD/run.png" "$BUILD/run.bmp"
   code=0

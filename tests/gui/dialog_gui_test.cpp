@@ -56,45 +56,6 @@ DWORD Address(int id)
 
 bool AddressBlank(int id) { return SendMessageA(Item(id), IPM_ISBLANK, 0, 0) != 0; }
 LRESULT PasswordChar() { return SendMessageA(Item(IDC_PASSWORD), EM_GETPASSWORDCHAR, 0, 0); }
-Bytes ShellFrame(const std::string& text) { return MakeFrame(0x05, Bytes(text.c_str(), text.c_str() + text.size() + 1)); }
-
-// Runs the action and returns the request frames it wrote (heartbeats left out).
-std::vector<Bytes> Sent(const std::function<void()>& action, DWORD settleMs = 600)
-{
-    const size_t mark = LoggedFrames("RX").size();
-    action();
-    Pump(settleMs);
-    std::vector<Bytes> requests;
-    for (auto& f : FramesSince(mark, "RX"))
-        if (f.size() > 2 && f[2] != 0x07)
-            requests.push_back(f);
-    return requests;
-}
-
-// The one box shown: its text, and whether it had the notice caption.
-std::string OneBox()
-{
-    const std::vector<Box> boxes = Boxes();
-    if (boxes.size() != 1)
-        return std::to_string(boxes.size()) + " boxes";
-    EXPECT_TRUE(boxes[0].ownedByDialog);
-    EXPECT_FALSE(boxes[0].caption.empty()) << "an error box has the system's default title";
-    return boxes[0].text + (boxes[0].caption == texts::NoticeCaption ? " [notice]" : "");
-}
-
-// Pixels of the eye button's image area that differ from `expected`
-// (the area both eye bitmaps cover).
-int EyeDifferences(HBITMAP expected)
-{
-    Pump(300);
-    const Pixels screen = ScreenOf(Item(IDC_SHOW_PASSWORD)), image = BitmapPixels(expected);
-    int differ = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 26; ++x)
-            differ += screen.At(11 + x, 11 + y) != image.At(x, y);
-    return differ;
-}
-
 std::wstring Wide(HWND window)
 {
     wchar_t text[256] = {};
@@ -284,6 +245,7 @@ TEST(Dialog, CommandsTheirEchoAndTheirLimits)
         {IDC_EXECUTE, x1000, x1000, nullptr},
         {IDC_EXECUTE, x1001, "", texts::CommandTooLong},
         {IDC_EXECUTE, "", "", texts::CommandEmpty},
+        {IDC_EXECUTE, "ifconfig\r\nroute", "", texts::CommandLineBreak},   // pasted: both would run as one
     };
     for (const auto& c : cases) {
         ResetBoxes();

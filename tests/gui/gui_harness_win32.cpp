@@ -150,6 +150,10 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms)
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT)
                 continue;
+            if (shell != nullptr) {
+                HandleShellMessage(*shell, message);   // the program's own loop: keys reach the dialog manager
+                continue;
+            }
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -262,6 +266,44 @@ void OpenPortAndWait(DWORD ms)
     // an enabled control alone may be mid-reply.
     PumpUntil([] { return Text(IDC_STATUS) == texts::Connected && Enabled(IDC_DHCP); }, ms);
     Pump(100);
+}
+
+Bytes ShellFrame(const std::string& text) { return MakeFrame(0x05, Bytes(text.c_str(), text.c_str() + text.size() + 1)); }
+
+std::vector<Bytes> Sent(const std::function<void()>& action, DWORD settleMs)
+{
+    const size_t mark = LoggedFrames("RX").size();
+    action();
+    Pump(settleMs);
+    std::vector<Bytes> requests;
+    for (auto& f : FramesSince(mark, "RX"))
+        if (f.size() > 2 && f[2] != 0x07)
+            requests.push_back(f);
+    return requests;
+}
+
+std::string OneBox()
+{
+    const std::vector<Box> shown = Boxes();
+    if (shown.size() != 1)
+        return std::to_string(shown.size()) + " boxes";
+    EXPECT_TRUE(shown[0].ownedByDialog);
+    EXPECT_FALSE(shown[0].caption.empty()) << "an error box has the system's default title";
+    return shown[0].text + (shown[0].caption == texts::NoticeCaption ? " [notice]" : "");
+}
+
+int EyeDifferences(HBITMAP expected)
+{
+    Pump(300);
+    const Pixels screen = ScreenOf(Item(IDC_SHOW_PASSWORD)), image = BitmapPixels(expected);
+    const int left = MulDiv(11, static_cast<int>(State().dpi), 96), top = MulDiv(11, static_cast<int>(State().dpi), 96);
+    if (left + image.width > screen.width || top + image.height > screen.height)
+        return -1;   // the image does not fit its button
+    int differ = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            differ += screen.At(left + x, top + y) != image.At(x, y);
+    return differ;
 }
 
 Pixels ScreenOf(HWND window)

@@ -50,6 +50,13 @@ std::vector<Bytes> LoggedFrames(const char* direction);
 std::vector<Bytes> FramesSince(size_t mark, const char* direction);
 uint32_t CountCode(const std::vector<Bytes>& frames, uint8_t code);
 
+// Runs the action and returns the request frames it wrote (heartbeats left out).
+std::vector<Bytes> Sent(const std::function<void()>& action, DWORD settleMs = 600);
+Bytes ShellFrame(const std::string& text);   // the 0x05 request for `text`
+// The one box shown since ResetBoxes(): its text, and " [notice]" if it had
+// the notice caption; "N boxes" otherwise.
+std::string OneBox();
+
 void EnsureClosed();                      // closes the port if open, lets the line go quiet
 void OpenPortAndWait(DWORD ms = 3000);    // opens the selected port, waits for both replies
 
@@ -62,5 +69,9 @@ struct Pixels {
 };
 Pixels ScreenOf(HWND window);
 Pixels BitmapPixels(HBITMAP bitmap);
+// Pixels of the eye button that differ from `expected` (the image the
+// dialog holds, at its scale) where the dialog draws it; -1 when the image
+// would not fit the button.
+int EyeDifferences(HBITMAP expected);
 
 }  // namespace gui

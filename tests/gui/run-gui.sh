@@ -2,8 +2,10 @@
 # Runs gui_test.exe under Wine in groups, each against quorvane-device in the
 # fault mode the group's suite is named after, linked as COM3 (and a silent
 # second device as COM12; the dialog group has a third on COM45). A group run
-# as `locale=C.UTF-8 group ...` gets that locale instead of zh_CN.UTF-8.
-# QV_GUI_SHOTS=DIR keeps a picture of the screen at the end of each group.
+# as `locale=C.UTF-8 group ...` gets that locale instead of zh_CN.UTF-8, and
+# one run as `dpi=144 group ...` that display scale (LogPixels) instead of 96.
+# QV_GUI_SHOTS=DIR keeps a picture of the screen at the end of each group;
+# QV_GUI_DPI=N and QV_GUI_LOCALE=L run every group at that scale or locale.
 #
 # The groups run in two lanes side by side, each with its Wine prefix, its
 # wineserver and its Xvfb: most of a group's time is the dialog's own
@@ -70,9 +72,11 @@ group() {   # NAME FILTER COMS(yes/no/three) [DEVICE OPTIONS...]
     start_device "$name-c" "$work/$name-com45" "$work/$name-c.frames"
     com_args+=(--com "45=$work/$name-com45")
   fi
-  echo "=== $name: $filter $* ${locale:-}"
+  local run_locale=${QV_GUI_LOCALE:-${locale:-}} run_dpi=${QV_GUI_DPI:-${dpi:-96}}
+  echo "=== $name: $filter $* $run_locale $run_dpi DPI"
   if ! QV_FRAMES_LOG=$log QV_QUORVANE_EXE=$WIN/quorvane.exe \
-       bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" ${locale:+--locale "$locale"} \
+       bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" ${run_locale:+--locale "$run_locale"} \
+       --dpi "$run_dpi" \
        ${QV_GUI_SHOTS:+--screenshot "$QV_GUI_SHOTS/$name.png"} --display --timeout 200 \
        -- "$exe" --gtest_filter="$filter" --gtest_color=no; then
     echo "=== $name FAILED"
@@ -81,13 +85,15 @@ group() {   # NAME FILTER COMS(yes/no/three) [DEVICE OPTIONS...]
   stop_devices
 }
 
+cn_password=$'\xc3\xdc\xc2\xeb12'   # 密码12 in GBK, for the Text groups of both lanes
+
 lane_a() {
-group dialog 'Dialog.*' three --dhcp off --ip 192.168.5.20 --mask 255.255.255.0 --gateway 192.168.5.1 \
+group dialog 'Dialog.*:Scale.*' three --dhcp off --ip 192.168.5.20 --mask 255.255.255.0 --gateway 192.168.5.1 \
   --password Quorvane-Field-Technician-Long-Password-2017
 group dhcp-on 'DhcpOn.*' yes --dhcp on
-local cn_password=$'\xc3\xdc\xc2\xeb12'   # 密码12 in GBK
-group text-zh 'Text.*' yes --password "$cn_password"
-locale=C.UTF-8 group text-c 'Text.*' yes --password "$cn_password"
+# The keyboard and the layout at 150 % in Chinese here and at 200 % in
+# English in lane b; the dialog group has the layout at 100 %.
+dpi=144 group text-zh 'Text.*:Keys.*:Scale.*' yes --password "$cn_password"
 }
 
 # The test plays the device itself on COM5, the far end of the dialog's COM3.
@@ -96,6 +102,7 @@ peer_group() {
   qv_make_pty_pair "$work" peer
   echo "=== peer: Peer.*"
   if ! bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" --com "3=$QV_PTY_A" --com "5=$QV_PTY_B" \
+       ${QV_GUI_LOCALE:+--locale "$QV_GUI_LOCALE"} --dpi "${QV_GUI_DPI:-96}" \
        --display --timeout 200 -- "$exe" --gtest_filter='Peer.*' --gtest_color=no; then
     echo "=== peer FAILED"
     failed=1
@@ -108,6 +115,7 @@ group heartbeat-refused 'HeartbeatsRefused.*' yes --status 7=1
 group no-ports 'NoPorts.*' no
 peer_group
 group shell 'Shell.*' no
+dpi=192 locale=C.UTF-8 group text-c 'Text.*:Keys.*:Scale.*' yes --password "$cn_password"
 }
 
 # A lane is a subshell with exit hooks of its own (its devices), which it

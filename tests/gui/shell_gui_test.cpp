@@ -33,12 +33,16 @@ TEST(Shell, MainWindowIsCentredMarkedAndClosesWithExitCodeZero)
     const LONG_PTR wanted = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     EXPECT_EQ(GetWindowLongPtrA(window, GWL_STYLE) & (wanted | WS_THICKFRAME), wanted);
     EXPECT_EQ(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    // 582 x 615 at 96 DPI, in proportion at Wine's scale.
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY), width = MulDiv(582, dpi, 96), height = MulDiv(615, dpi, 96);
+    ReleaseDC(nullptr, screen);
     RECT rect{};
     GetWindowRect(window, &rect);
-    EXPECT_EQ(rect.right - rect.left, 582);
-    EXPECT_EQ(rect.bottom - rect.top, 615);
-    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - 582) / 2);
-    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - 615) / 2);
+    EXPECT_EQ(rect.right - rect.left, width);
+    EXPECT_EQ(rect.bottom - rect.top, height);
+    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
+    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
 
     // The dialog sits at the top left of the client area.
     HWND dialog = FindWindowExA(window, nullptr, "#32770", nullptr);

@@ -40,6 +40,7 @@ TEST(Texts, DecodeFromGbkToTheirChinese)
         {texts::PasswordTooLong, "密码太长"},
         {texts::CommandEmpty, "命令不能为空"},
         {texts::CommandTooLong, "命令太长"},
+        {texts::CommandLineBreak, "命令不能包含换行"},
         {texts::CommandUnsupported, "命令含有设备不支持的字符"},
         {texts::PasswordUnsupported, "密码含有设备不支持的字符"},
         {texts::PortBusyOrDenied, "串口被其他程序占用或无权访问"},

@@ -2,8 +2,11 @@
 """Draws the program's icons and the two eye images of the password button.
 
 Writes gui/quorvane48.ico, gui/quorvane16.ico (one 32-bit image each) and
-gui/eye_shown.bmp, gui/eye_hidden.bmp (24-bit). The build uses the committed
-files; run this only to change the artwork:  python3 tools/art/make_art.py
+gui/eye_shown.bmp, gui/eye_hidden.bmp (24-bit, 26 x 17, for 100 % display
+scale) with their _150 and _200 versions (39 x 26, 52 x 34), each drawn at its
+own size rather than scaled, so the eye stays sharp on a scaled screen. The
+build uses the committed files; run this only to change the artwork:
+python3 tools/art/make_art.py
 """
 import math
 import os
@@ -108,7 +111,7 @@ def eye_shape(width, height, colour):
     cx, cy = width / 2.0, height / 2.0
     half_w = width * 0.44
     half_h = height * 0.34
-    line = 1.3
+    line = 1.3 * height / 17.0   # the outline keeps its weight at every scale
     iris = height * 0.22
     # Each lid is a circular arc through both corners and a point half_h
     # above or below the centre.
@@ -153,5 +156,7 @@ def write_bmp(path, width, height, colour):
 if __name__ == "__main__":
     write_ico(os.path.join(APP, "quorvane48.ico"), 48)
     write_ico(os.path.join(APP, "quorvane16.ico"), 16)
-    write_bmp(os.path.join(APP, "eye_shown.bmp"), 26, 17, (76, 182, 71))
-    write_bmp(os.path.join(APP, "eye_hidden.bmp"), 27, 16, (167, 168, 172))
+    # The dialog's sizes: round(26 * scale) x round(17 * scale), as MulDiv rounds.
+    for suffix, width, height in (("", 26, 17), ("_150", 39, 26), ("_200", 52, 34)):
+        write_bmp(os.path.join(APP, f"eye_shown{suffix}.bmp"), width, height, (76, 182, 71))
+        write_bmp(os.path.join(APP, f"eye_hidden{suffix}.bmp"), width, height, (167, 168, 172))

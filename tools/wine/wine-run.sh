@@ -3,7 +3,7 @@
 # need it:
 #
 #   wine-run.sh --prefix DIR [--com N=PATH]... [--bluetooth-com N=PATH]...
-#               [--locale LOCALE] [--display] [--timeout SEC]
+#               [--locale LOCALE] [--dpi N] [--display] [--timeout SEC]
 #               [--screenshot FILE] -- PROGRAM.exe [ARGS...]
 #
 #   --prefix DIR     the Wine prefix; created on first use (takes seconds).
@@ -20,8 +20,14 @@
 #                    Windows' own Bluetooth serial driver lists its ports.
 #   --locale LOCALE  LC_ALL for the program (default zh_CN.UTF-8: code page
 #                    936; C.UTF-8 gives 1252). It must be installed.
-#   --display        start a private Xvfb (1280x1024x24) on a free display and
-#                    export DISPLAY; without it DISPLAY is left as it is.
+#   --dpi N          the display scale Windows would have, as the prefix's
+#                    LogPixels (HKCU\Control Panel\Desktop; default 96, the
+#                    100 % of an unscaled screen; 144 is 150 %, 192 is 200 %).
+#                    Written before the program starts, in its session.
+#   --display        start a private Xvfb on a free display and export
+#                    DISPLAY; without it DISPLAY is left as it is. Its screen
+#                    is 1280x1024x24 at 96 DPI and grows in proportion with
+#                    --dpi, as a laptop's panel has the pixels its scale needs.
 #   --timeout SEC    time limit for the program (default 120); on expiry the
 #                    program is killed and the exit code is 124.
 #   --screenshot F   with --display: a PNG of the whole screen is taken just
@@ -46,9 +52,10 @@ display=0
 limit=120
 shot=""
 locale=zh_CN.UTF-8
+dpi=96
 declare -A coms=() devices=()
 
-usage() { echo "usage: $0 --prefix DIR [--com N=PATH]... [--bluetooth-com N=PATH]... [--locale LOCALE] [--display] [--timeout SEC] [--screenshot FILE] -- PROGRAM.exe [ARGS...]" >&2; exit 2; }
+usage() { echo "usage: $0 --prefix DIR [--com N=PATH]... [--bluetooth-com N=PATH]... [--locale LOCALE] [--dpi N] [--display] [--timeout SEC] [--screenshot FILE] -- PROGRAM.exe [ARGS...]" >&2; exit 2; }
 
 while (($#)); do
   case "$1" in
@@ -60,6 +67,7 @@ while (($#)); do
       devices[$n]=$([ "$1" = --com ] && echo QvSerial || echo BthModem)
       shift 2 ;;
     --locale) locale=$2; shift 2 ;;
+    --dpi) dpi=$2; [[ "$dpi" =~ ^[1-9][0-9]{1,2}$ ]] || usage; shift 2 ;;
     --display) display=1; shift ;;
     --timeout) limit=$2; shift 2 ;;
     --screenshot) shot=$2; shift 2 ;;
@@ -146,7 +154,7 @@ export LC_ALL=$locale
 xvfb_pid=""
 if ((display)); then
   fdfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$((1280 * dpi / 96))x$((1024 * dpi / 96))x24" -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
   xvfb_pid=$!
   qv_on_exit "kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null || true"
   qv_wait_for "$fdfile" 20 -s || { echo "wine-run: Xvfb did not start" >&2; exit 1; }
@@ -173,11 +181,14 @@ for n in "${!coms[@]}"; do
   timeout 120 "$WINE64" reg add "$serialcomm" /v "\\Device\\${devices[$n]}$n" /d "COM$n" /f >/dev/null 2>&1 &
   reg_pids+=("$!")
 done
+# The scale is written on every run, beside the ports (so it costs no time):
+# the groups of a lane share a prefix, and a marker file could not know
+# whether a killed wineserver had saved the registry.
+timeout 120 "$WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 &
+reg_pids+=("$!")
 for pid in "${reg_pids[@]}"; do
-  wait "$pid" || { echo "wine-run: could not list the ports in $serialcomm" >&2; exit 1; }
+  wait "$pid" || { echo "wine-run: could not list the ports in $serialcomm or set LogPixels" >&2; exit 1; }
 done
-# Without ports the session must still boot before the directories go.
-((${#coms[@]})) || timeout 120 "$WINE64" reg query "$serialcomm" >/dev/null 2>&1 || true
 
 # With the mount manager done, the directories go: an unmapped port then has
 # no link at all, so opening it fails with ERROR_FILE_NOT_FOUND, not the
