@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "cli/mac_address.h"
 #include "cli/ports.h"
+#include "session/input_rules.h"
 #include "cli/text.h"
 #include "wire/frame_text.h"
 
@@ -161,6 +163,30 @@ bool ApplyPassword(DeviceLink& link, const CliOptions& o, const std::string& gbk
     }
     out.text.push_back("password set:  " + (o.showPassword ? GbkToUtf8(gbkPassword) : "********") +
                        "  (read back and verified)");
+    return true;
+}
+
+bool ReadMac(DeviceLink& link, const CliOptions& o, Outcome& out)
+{
+    out.doc["mac"] = nullptr;
+    ExpectReply(link, RunShellCommand);
+    if (!Written(SendShellCommand(link.session.client, QueryNetworkCommand), o, out, "reading the MAC") ||
+        !Await(link, RunShellCommand, o, out, "reading the MAC"))
+        return false;
+    const int64_t deadline = MonotonicMicroseconds() + int64_t{o.timeoutMs} * 1000;
+    MacReader reader;
+    std::string line;
+    for (int64_t left = o.timeoutMs; left > 0; left = (deadline - MonotonicMicroseconds()) / 1000) {
+        if (!NextOutputLine(link, line, static_cast<int>(left)) || FeedIfconfigReply(reader, line))
+            break;
+    }
+    if (reader.state == MacSearch::Found) {
+        out.doc["mac"] = reader.mac;
+        return true;
+    }
+    out.doc["mac_note"] = reader.state == MacSearch::Malformed ? "ifconfig's hardware address is not six hex pairs"
+                          : reader.state == MacSearch::Absent  ? "ifconfig shows no hardware address"
+                                                               : "no hardware address within " + std::to_string(o.timeoutMs) + " ms";
     return true;
 }
 

@@ -36,6 +36,12 @@ bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r
 // Sets the password, reads it back and compares.
 bool ApplyPassword(DeviceLink& link, const CliOptions& o, const std::string& gbkPassword, Outcome& out);
 
+// The device's MAC into out.doc["mac"], from one ifconfig: read only until
+// the first interface's address line has come, at most --timeout. An answer
+// without one gives a null MAC and a "mac_note", not a failure; a write that
+// fails or a refusal fails the row as any request does.
+bool ReadMac(DeviceLink& link, const CliOptions& o, Outcome& out);
+
 nlohmann::json SettingsJson(const NetConfig& config);
 nlohmann::json RequestJson(const NetworkRequest& request);
 std::vector<std::string> SettingsLines(const NetConfig& config);

@@ -31,6 +31,7 @@ struct Run {
     std::vector<PortIdentity> adapters;   // each row's port's, as the system describes it
     AuditLog log;                         // -1: no --log
     RunStamp stamp;
+    bool readMac;
 };
 
 // The row's line in the audit log, on the disk before the row is shown as
@@ -55,8 +56,10 @@ void Update(WorkerPool& pool, RowResult& result, const char* stage)
     PoolChanged(pool);
 }
 
-// Sets up one device: the network, then the password if the row asks.
-void Provision(WorkerPool& pool, RowResult& result, const ProvisionRow& row, const CliOptions& o, Outcome& out)
+// Sets up one device: the network, then the password if the row asks, and
+// once both are verified reads its MAC unless told not to.
+void Provision(WorkerPool& pool, RowResult& result, const ProvisionRow& row, const CliOptions& o, bool mac,
+               Outcome& out)
 {
     Update(pool, result, "opening");
     WithDevice(o, out, [&](DeviceLink& link) {
@@ -65,7 +68,12 @@ void Provision(WorkerPool& pool, RowResult& result, const ProvisionRow& row, con
             return;
         if (row.changePassword) {
             Update(pool, result, "password");
-            ApplyPassword(link, o, row.gbkPassword, out);
+            if (!ApplyPassword(link, o, row.gbkPassword, out))
+                return;
+        }
+        if (mac) {
+            Update(pool, result, "mac");
+            ReadMac(link, o, out);
         }
     });
 }
@@ -84,7 +92,7 @@ void WorkRow(void* context, WorkerPool& pool, size_t i)
         o.traceFile += ".line" + std::to_string(row.line);
     Outcome out;
     const int64_t started = MonotonicMicroseconds();
-    Provision(pool, result, row, o, out);
+    Provision(pool, result, row, o, run.readMac, out);
     EnterLock(pool.lock);
     RowResult settled = result;
     LeaveLock(pool.lock);
@@ -244,7 +252,7 @@ Outcome RunProvision(const CliOptions& o, const ProvisionOptions& p)
     out.doc["command"] = "provision";
     out.doc["file"] = p.sheet;
     std::vector<ProvisionRow> rows;
-    Run run{&o, &rows, {}, MakeLiveView(o.json), {}, {}, AuditLog{}, RunStamp{}};
+    Run run{&o, &rows, {}, MakeLiveView(o.json), {}, {}, AuditLog{}, RunStamp{}, p.mac};
     if (!ReadRows(p, run, rows, out) || !OpenLog(p, run, out))
         return out;
     run.results.resize(rows.size());

@@ -34,6 +34,21 @@ std::string ReadBackText(const RowResult& r)
 // The row's port, with the adapter selector it was named by.
 std::string Named(const ProvisionRow& row) { return PortAndSelector(row.port, row.selector); }
 
+// The device's MAC; empty when it was not read or the device shows none.
+std::string MacOf(const RowResult& r)
+{
+    const auto mac = r.doc.find("mac");
+    return mac != r.doc.end() && mac->is_string() ? mac->get<std::string>() : "";
+}
+
+// "  MAC 00:1C:27:5A:01:0A", or the note of a device that shows none.
+std::string MacText(const RowResult& r)
+{
+    if (!MacOf(r).empty())
+        return "  MAC " + MacOf(r);
+    return r.doc.contains("mac_note") ? "  (" + r.doc["mac_note"].get<std::string>() + ")" : "";
+}
+
 std::string Seconds(double s)
 {
     char text[32];
@@ -70,7 +85,7 @@ std::string ProgressLine(const RowResult& r)
 {
     std::string line = Pad("line " + std::to_string(r.row->line), 9) + Pad(Named(*r.row), 14) + r.stage;
     if (r.finished && r.code == ExitDone)
-        line += "  " + Seconds(r.seconds);
+        line += "  " + Seconds(r.seconds) + MacText(r);
     if (!r.error.empty())
         line += "  " + r.error;
     return line;
@@ -78,10 +93,11 @@ std::string ProgressLine(const RowResult& r)
 
 std::vector<std::string> TableLines(const std::vector<RowResult>& rows)
 {
-    std::vector<std::vector<std::string>> cells{{"line", "port", "result", "set", "read back", "time"}};
+    std::vector<std::vector<std::string>> cells{{"line", "port", "result", "set", "read back", "mac", "time"}};
     for (const RowResult& r : rows)
         cells.push_back({std::to_string(r.row->line), Named(*r.row), r.stage,
                          r.row->error.empty() ? SetText(*r.row) : "(nothing sent)", ReadBackText(r),
+                         MacOf(r).empty() ? "-" : MacOf(r),
                          r.row->error.empty() ? Seconds(r.seconds) : "-"});
     std::vector<size_t> widths(cells[0].size(), 0);
     for (const auto& line : cells)
@@ -122,6 +138,8 @@ nlohmann::json RowJson(const RowResult& r)
         j["read_back"]["password_verified"] = r.doc["password_verified"];
     }
     j["mac"] = r.doc.value("mac", nlohmann::json());
+    if (r.doc.contains("mac_note"))
+        j["mac_note"] = r.doc["mac_note"];
     j["seconds"] = std::round(r.seconds * 1000) / 1000;
     return j;
 }
@@ -161,13 +179,14 @@ Result WriteReport(const std::string& path, const nlohmann::json& doc, const std
     if (path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0) {
         out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-        out << "line,port,selector,result,exit_code,set,read_back,seconds,error\n";
+        out << "line,port,selector,result,exit_code,set,read_back,mac,seconds,error\n";
         for (const RowResult& r : rows) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.2f", r.seconds);
             out << r.row->line << ',' << CsvField(r.row->port) << ',' << CsvField(r.row->selector) << ','
                 << r.stage << ',' << r.code << ',' << CsvField(r.row->error.empty() ? SetText(*r.row) : "") << ','
-                << CsvField(ReadBackText(r)) << ',' << seconds << ',' << CsvField(r.error) << "\n";
+                << CsvField(ReadBackText(r)) << ',' << MacOf(r) << ',' << seconds << ','
+                << CsvField(r.error) << "\n";
         }
     }
     out.flush();

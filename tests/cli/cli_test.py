@@ -310,15 +310,15 @@ class Provision(unittest.TestCase):
 
 
     def test_log_keeps_a_whole_line_per_row_and_no_password(self):
-        devices = [Device(self, "--delay", "30") for _ in range(6)]
+        devices = [Device(self, "--delay", "30") for _ in range(5)] + [Device(self, "--no-mac")]
         log = os.path.join(devices[0].dir, "log")
         with open(log, "w") as f:
             f.write("kept from an earlier run\n")
         runs, trace = [], os.path.join(devices[0].dir, "writes")
-        for strace, half in ((["strace", "-f", "-qq", "-e", "trace=write", "-s", "65536", "-o", trace], devices[:3]),
-                             ([], devices[3:])):   # two runs appending to one file at once, one traced
+        for strace, half, mac in ((["strace", "-f", "-qq", "-e", "trace=write", "-s", "65536", "-o", trace], devices[:3], ["--no-mac"]),
+                                  ([], devices[3:], [])):   # two runs appending to one file at once, one traced
             rows = [f"{d.link},static,10.0.1.{n},255.255.255.0,10.0.1.254,{CN_PASSWORD}{n}" for n, d in enumerate(half)]
-            runs.append(subprocess.Popen(strace + [CLI, "provision", "--log", log, "--operator", "王工", "--no-mac",
+            runs.append(subprocess.Popen(strace + [CLI, "provision", "--log", log, "--operator", "王工", *mac,
                                                    sheet(half[0].dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
                                          stdout=subprocess.DEVNULL))
         self.assertEqual([r.wait(30) for r in runs], [0, 0])
@@ -335,11 +335,14 @@ class Provision(unittest.TestCase):
         fields = {"time", "station", "operator", "version", "sheet", "line", "port", "selector", "adapter", "mac",
                   "set", "read_back", "password_changed", "result", "reason", "seconds", "exit_code"}
         for r in records:
-            self.assertEqual(set(r), fields, r)
+            self.assertEqual(set(r) - {"mac_note"}, fields, r)
             self.assertEqual((r["operator"], r["result"], r["password_changed"], r["sheet"]), ("王工", "ok", True, "rows.csv"))
             self.assertRegex(r["time"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$")
         self.assertNotIn(CN_PASSWORD, text)
         self.assertEqual(sorted(r["read_back"]["ip"] for r in records), [f"10.0.1.{n}" for n in (0, 0, 1, 1, 2, 2)])
+        macs = {r["read_back"]["ip"]: (r["mac"], r.get("mac_note")) for r in records if r["mac"] or "mac_note" in r}
+        self.assertEqual(macs, {"10.0.1.0": ("00:1C:27:5A:01:00", None), "10.0.1.1": ("00:1C:27:5A:01:01", None),
+                                "10.0.1.2": (None, "ifconfig shows no hardware address")})   # the second run's
 
 
 class Probe(unittest.TestCase):
