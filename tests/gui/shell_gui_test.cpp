@@ -19,7 +19,8 @@ TEST(Shell, MainWindowIsCentredMarkedAndClosesWithExitCodeZero)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process));
+                               &process))
+        << path << ": error " << GetLastError();
     HWND window = nullptr;
     for (int i = 0; i < 300 && (window == nullptr || !IsWindowVisible(window)); ++i) {
         Sleep(50);
