@@ -227,17 +227,32 @@ std::vector<std::string> RunCommand(const std::string& command, DWORD quietMs)
     return OutputLines();
 }
 
-int Demo(const char* exe, const char* shot)
+// With `ports`, the port list is left dropped down over the connected
+// dialog, so the picture shows the adapters as the system names them.
+int Demo(const char* exe, const char* shot, bool ports)
 {
     if (!StartProgram(exe))
         return 2;
     bool ok = OpenPortAndWait();
     Click(IDC_QUERY_NETWORK);
     ok = WaitFor([] { return OutputLines().size() > 3; }, 5000) && ok;
-    Sleep(1000);
-    // The dialog as it stands on the screen, for the README and the newcomer.
     RECT r{};
     GetWindowRect(dialog, &r);
+    if (ports) {
+        Click(IDC_PORT_TOGGLE);   // closed: the list takes input again
+        ok = WaitFor([] { return !PortOpen(); }, 5000) && ok;
+        SendMessageW(Item(IDC_PORT_LIST), CB_SHOWDROPDOWN, TRUE, 0);
+        // The dropped list is a top-level window of its own. Not found by
+        // GetComboBoxInfo: Wine hands its pointer to the other process as it
+        // stands, and the answer lands on that process's stack.
+        RECT dropped{};
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"ComboLBox", nullptr); w != nullptr;
+             w = FindWindowExW(nullptr, w, L"ComboLBox", nullptr))
+            if (IsWindowVisible(w) && GetWindowRect(w, &dropped))
+                UnionRect(&r, &r, &dropped);
+    }
+    Sleep(1000);
+    // The dialog as it stands on the screen, for the README and the newcomer.
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     const int w = r.right - r.left, h = r.bottom - r.top;
@@ -511,11 +526,11 @@ int Soak(const char* exe, int seconds, int dropFor, const char* marker, const ch
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], "demo") == 0)
-        return Demo(argv[2], argv[3]);
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "demo") == 0)
+        return Demo(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "ports") == 0);
     if (argc == 7 && std::strcmp(argv[1], "soak") == 0)
         return Soak(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5], argv[6]);
-    std::fprintf(stderr, "usage: quorvane-driver demo QUORVANE.EXE SHOT.BMP\n"
+    std::fprintf(stderr, "usage: quorvane-driver demo QUORVANE.EXE SHOT.BMP [ports]\n"
                          "       quorvane-driver soak QUORVANE.EXE SECONDS DROP_FOR MARKER LOSSES\n");
     return 2;
 }

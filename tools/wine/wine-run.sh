@@ -34,7 +34,8 @@
 #                    before the program ends or is killed (after SEC, or when
 #                    the program exits by itself, whichever comes first).
 #
-# The program runs with WINEDEBUG=-all, in a wineserver of its own: one still
+# The program runs with WINEDEBUG=-all (QV_WINEDEBUG=... for another), in a
+# wineserver of its own: one still
 # running in the prefix is stopped first. Its exit code is passed through.
 # Whatever happens, the prefix's wineserver and the Xvfb started here are
 # stopped before this script ends.
@@ -89,7 +90,7 @@ WINESERVER=${QV_WINESERVER:-/usr/lib/wine/wineserver}
 
 mkdir -p "$(dirname "$prefix")"
 prefix=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
-export WINEPREFIX=$prefix WINEDEBUG=-all WINELOADER=$WINE64 WINESERVER=$WINESERVER
+export WINEPREFIX=$prefix WINEDEBUG=${QV_WINEDEBUG:--all} WINELOADER=$WINE64 WINESERVER=$WINESERVER
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 stop_wineserver() { "$WINESERVER" -k >/dev/null 2>&1 || true; }
