@@ -11,6 +11,7 @@ std::string CheckPasswordText(const std::string& utf8, std::string& gbk)
     case InputCheck::Empty: return "empty";
     case InputCheck::TooLong:
         return std::to_string(gbk.size()) + " bytes in GBK, at most " + std::to_string(MaxPasswordBytes);
+    case InputCheck::LineBreak:   // a password is never checked for one
     case InputCheck::Good: break;
     }
     return "";
@@ -23,6 +24,7 @@ std::string CheckCommandText(const std::string& utf8, std::string& gbk)
         return "the command has a character that GBK cannot carry";
     switch (CheckCommand(typed.c_str())) {
     case InputCheck::Empty: return "the command is empty";
+    case InputCheck::LineBreak: return "the command holds a line break (CR or LF)";
     case InputCheck::TooLong:
         return "the command is " + std::to_string(typed.size()) + " bytes in GBK, at most " +
                std::to_string(MaxCommandBytes);

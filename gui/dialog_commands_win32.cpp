@@ -119,7 +119,8 @@ void CloseOpenPort(ConfigDialogState& d)
 namespace {
 
 // What a typed text is refused with: a character GBK lacks, a line break
-// (null where the field cannot hold one), nothing, too much.
+// (null where the rules allow none: a password never holds one), nothing,
+// too much.
 struct Refusals {
     const char* unsupported;
     const char* lineBreak;
@@ -140,11 +141,10 @@ bool ReadTypedText(const ConfigDialogState& d, int id, int readSize, char* gbk, 
     const char* refusal = nullptr;
     if (!NarrowToGbk(typed, gbk, gbkSize))
         refusal = refusals.unsupported;
-    // GBK's trail bytes are 0x40 and above, so a CR or LF byte is a real one.
-    else if (refusals.lineBreak != nullptr && std::strpbrk(gbk, "\r\n") != nullptr)
-        refusal = refusals.lineBreak;
     else if (const InputCheck result = check(gbk); result != InputCheck::Good)
-        refusal = result == InputCheck::Empty ? refusals.empty : refusals.tooLong;
+        refusal = result == InputCheck::Empty       ? refusals.empty
+                  : result == InputCheck::LineBreak ? refusals.lineBreak
+                                                    : refusals.tooLong;
     if (refusal != nullptr)
         ShowDialogMessage(d, refusal);
     return refusal == nullptr;

@@ -13,7 +13,11 @@ InputCheck CheckLength(const char* gbk, size_t limit)
 
 }  // namespace
 
-InputCheck CheckCommand(const char* gbk) { return CheckLength(gbk, MaxCommandBytes); }
+// GBK's trail bytes are 0x40 and above, so a CR or LF byte is a real one.
+InputCheck CheckCommand(const char* gbk)
+{
+    return std::strpbrk(gbk, "\r\n") != nullptr ? InputCheck::LineBreak : CheckLength(gbk, MaxCommandBytes);
+}
 
 InputCheck CheckPassword(const char* gbk) { return CheckLength(gbk, MaxPasswordBytes); }
 

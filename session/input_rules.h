@@ -19,7 +19,9 @@ constexpr size_t SentCommandSize = MaxCommandBytes + sizeof PingSuffix;   // the
 constexpr char QueryNetworkCommand[] = "ifconfig";
 constexpr char QueryRouteCommand[] = "route";
 
-enum class InputCheck { Good, Empty, TooLong };
+// LineBreak: a command holding a CR or LF (pasted from a document), which
+// the device would take as one command with both lines in it.
+enum class InputCheck { Good, Empty, TooLong, LineBreak };
 
 InputCheck CheckCommand(const char* gbk);
 InputCheck CheckPassword(const char* gbk);

@@ -87,6 +87,8 @@ TEST(InputRules, LimitsCountBytesAndPingEndsByItself)
     EXPECT_EQ(CheckCommand(x1000.c_str()), InputCheck::Good);
     EXPECT_EQ(CheckCommand(x1001.c_str()), InputCheck::TooLong);
     EXPECT_EQ(CheckCommand(""), InputCheck::Empty);
+    EXPECT_EQ(CheckCommand("ifconfig\r\nroute"), InputCheck::LineBreak);
+    EXPECT_EQ(CheckCommand("route\n"), InputCheck::LineBreak);
     EXPECT_EQ(CheckPassword("0123456789abcdef"), InputCheck::Good);
     EXPECT_EQ(CheckPassword("0123456789abcdefg"), InputCheck::TooLong);
     EXPECT_EQ(CheckPassword(""), InputCheck::Empty);
