@@ -77,6 +77,12 @@ all=$(best_of 3 "$cli" provision "$work/slow.csv" --jobs 32)
 echo "  32 devices, 100 ms before each reply: --jobs 1 ${one} ms, --jobs 32 ${all} ms, $(ratio "$one" "$all")x faster (goal 25x)"
 read -r threads rss fds < <(peak_of "$cli" provision "$work/slow.csv" --jobs 32)
 echo "  during the 32-port run: at most $threads threads, $rss KiB resident, $fds descriptors"
+logged=$(best_of 1 "$cli" provision "$work/slow.csv" --jobs 32 --log "$work/rack.log")
+python3 - "$work/rack.log" "$logged" <<'PY'
+import json, sys
+records = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
+print(f"  with --log: {sys.argv[2]} ms; {len(records)} lines, all whole, {sum(bool(r['mac']) for r in records)} with a MAC")
+PY
 start_devices fast 8
 one=$(best_of 3 "$cli" provision "$work/fast.csv" --jobs 1)
 eight=$(best_of 3 "$cli" provision "$work/fast.csv" --jobs 8)
