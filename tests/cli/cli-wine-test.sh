@@ -114,9 +114,16 @@ expect "你好" "$(cli -p COM3 exec --quiet 500 echo 你好)"
 
 printf 'port,mode,ip,mask,gateway,password\nserial=A50285BI,dhcp,,,,\nlocation=Port_#0001.Hub_#0003,static,10.0.0.4,255.255.255.0,10.0.0.1,四号\nCOM5,dhcp,,,,\nCOM6,dhcp,,,,\n' \
   >"$work/rows.csv"
-out=$(cli --json --timeout 1000 provision "$(winepath_of "$work/rows.csv")") && fail "provision ignored the silent port: $out"
-python3 - "$out" <<'PY'
+echo 'kept' >"$work/rack.log"
+out=$(cli --json --timeout 1000 provision --log "$(winepath_of "$work/rack.log")" "$(winepath_of "$work/rows.csv")") &&
+  fail "provision ignored the silent port: $out"
+python3 - "$out" "$work/rack.log" <<'PY'
 import json, sys
+lines = open(sys.argv[2], encoding="utf-8").read().splitlines()
+records = {r["port"]: r for r in map(json.loads, lines[1:])}   # appended, each line whole
+assert lines[0] == "kept" and sorted(records) == ["COM3", "COM4", "COM5", "COM6"], lines
+assert records["COM3"]["mac"].startswith("00:1C:27:5A:") and records["COM3"]["adapter"]["serial"] == "A50285BI", records
+assert records["COM5"]["result"] == "no_answer" and records["COM5"]["mac"] is None, records
 rows = json.loads(sys.argv[1])["rows"]
 assert [(r["port"], r["result"]) for r in rows] == [("COM3", "ok"), ("COM4", "ok"), ("COM5", "no_answer"),
                                                    ("COM6", "ok")], rows
