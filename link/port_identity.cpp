@@ -21,7 +21,7 @@ bool StartsWithNoCase(const char* text, const char* prefix)
     return true;
 }
 
-// The enumerator (the part before the first '\') is `name`, in any case.
+// The enumerator (what precedes the first '\') is `name`, in any case.
 bool EnumeratorIs(const char* id, const char* name)
 {
     return StartsWithNoCase(id, name) && id[std::strlen(name)] == '\\';

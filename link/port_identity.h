@@ -82,7 +82,7 @@ bool UsbIdsFromDeviceId(const char* deviceId, char (&vid)[UsbIdSize], char (&pid
 // "5&2B3A1F&0&2"). Any other enumerator gives none.
 void UsbSerialFromInstanceId(const char* instanceId, char* out, size_t capacity);
 
-// How a port is attached, by its instance id's enumerator (the part before
+// How a port is attached, by its instance id's enumerator (what precedes
 // the first '\'). Unknown for an empty id.
 Transport TransportFromInstanceId(const char* instanceId);
 

@@ -10,16 +10,9 @@
 
 #include "link/frame_receiver.h"
 #include "session/session.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                               \
-    do {                                                                               \
-        if (!(cond)) {                                                                 \
-            __builtin_printf("invariant broken: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                              \
-        }                                                                              \
-    } while (0)
 
 Session session;     // never started: its port is closed, its threads none
 Receiver receiver;   // driven by this thread alone

@@ -15,17 +15,10 @@
 
 #include "cli/provision_file.h"
 #include "session/input_rules.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "wire/frame_text.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                                   \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            __builtin_printf("invariant broken: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 bool StartsWith(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
