@@ -14,8 +14,8 @@ Outcome RunShow(const CliOptions& o)
         // Both requests go out at once, as the dialog sends them on open.
         ExpectReply(link, GetNetConfig);
         ExpectReply(link, GetAdminPassword);
-        if (!Written(SendGetNetConfig(link.session.client), o, out, "reading the network settings") ||
-            !Written(SendGetAdminPassword(link.session.client), o, out, "reading the password") ||
+        if (!Written(SendGetNetConfig(link.session), o, out, "reading the network settings") ||
+            !Written(SendGetAdminPassword(link.session), o, out, "reading the password") ||
             !Await(link, GetNetConfig, o, out, "reading the network settings") ||
             !Await(link, GetAdminPassword, o, out, "reading the password"))
             return;
@@ -55,7 +55,7 @@ Outcome RunExec(const CliOptions& o, const std::string& gbkCommand)
     out.doc["sent"] = GbkToUtf8(gbkCommand);
     WithDevice(o, out, [&](DeviceLink& link) {
         ExpectReply(link, RunShellCommand);
-        if (!Written(SendShellCommand(link.session.client, gbkCommand.c_str()), o, out, "running the command") ||
+        if (!Written(SendShellCommand(link.session, gbkCommand.c_str()), o, out, "running the command") ||
             !Await(link, RunShellCommand, o, out, "running the command"))
             return;
         // No reply marks the end of the output: it ends when the device has

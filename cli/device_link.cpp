@@ -57,6 +57,12 @@ void TraceReply(void* context, const uint8_t* frame, uint32_t total)
     TraceFrame(static_cast<DeviceLink*>(context)->trace, "RX", frame, total);
 }
 
+void TraceOpened(void* context)
+{
+    DeviceLink& link = *static_cast<DeviceLink*>(context);
+    TraceNote(link.trace, ("opened " + link.openedAs).c_str());
+}
+
 // Waits until `done` holds (checked under the lock), `timeoutMs` ran out or
 // Ctrl+C was pressed.
 template <typename Done>
@@ -85,7 +91,7 @@ Result StartLink(DeviceLink& link, const SupervisionHost& supervision)
         made = MakeWakeup(link.lineTaken);
     if (Succeeded(made)) {
         const SessionCallbacks callbacks{ReplyHandler{&link, TakeReply}, supervision,
-                                         FrameTap{&link, TraceRequest, TraceReply}};
+                                         FrameTap{&link, TraceRequest, TraceReply, TraceOpened}};
         made = StartSession(link.session, callbacks);
     } else {
         made = Named(made, "the reply lock and wake-ups");
@@ -117,15 +123,15 @@ void EndLink(DeviceLink& link)
     link.made = false;
 }
 
-Result OpenLink(DeviceLink& link, const std::string& port, const std::string& selector)
+Result OpenLink(DeviceLink& link, const std::string& port, const std::string& selector, LinkOpening how)
 {
-    const Result result = OpenPort(link.session.port, DevicePathOf(port).c_str());
-    if (PortOpened(result))
-        TraceNote(link.trace, ("opened " + PortAndSelector(port, selector)).c_str());
-    return result;
+    link.openedAs = PortAndSelector(port, selector);
+    const std::string path = DevicePathOf(port);
+    return how == LinkOpening::Supervised ? OpenDevice(link.session, path.c_str())
+                                          : OpenSessionPort(link.session, path.c_str());
 }
 
-void CloseLink(DeviceLink& link) { ClosePort(link.session.port); }
+void CloseLink(DeviceLink& link) { CloseSessionPort(link.session); }
 
 void ExpectReply(DeviceLink& link, uint8_t request)
 {

@@ -39,6 +39,7 @@ struct DeviceLink {
     std::array<std::array<char, MaxReplyTextBytes + 1>, LineSlots> lines{};
     size_t firstLine = 0;
     size_t lineCount = 0;
+    std::string openedAs;  // the trace's note of the opening: the port and its selector (command's thread)
     bool ending = false;   // EndLink: a full line queue no longer holds the assembler
     bool made = false;
 };
@@ -49,9 +50,14 @@ struct DeviceLink {
 Result StartLink(DeviceLink& link, const SupervisionHost& supervision);
 void EndLink(DeviceLink& link);
 
+// Plain: the command writes its own requests. Supervised (watch): the
+// session arms its supervision and asks for the settings and the password.
+enum class LinkOpening { Plain, Supervised };
+
 // Opens PORT ("COM3", a device path) in the link's session; the trace
 // notes the selector it was named by, if any.
-Result OpenLink(DeviceLink& link, const std::string& port, const std::string& selector = "");
+Result OpenLink(DeviceLink& link, const std::string& port, const std::string& selector = "",
+                LinkOpening how = LinkOpening::Plain);
 void CloseLink(DeviceLink& link);
 
 // Forgets what an earlier reply to `request` left; call before sending it.

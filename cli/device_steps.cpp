@@ -116,12 +116,12 @@ bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out,
 bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r, Outcome& out)
 {
     ExpectReply(link, SetNetConfig);
-    if (!Written(SendSetNetConfig(link.session.client, r.dhcp, r.ipAddress, r.subnetMask, r.gateway), o, out,
+    if (!Written(SendSetNetConfig(link.session, r.dhcp, r.ipAddress, r.subnetMask, r.gateway), o, out,
                  "setting the network") ||
         !Await(link, SetNetConfig, o, out, "setting the network"))
         return false;
     ExpectReply(link, GetNetConfig);
-    if (!Written(SendGetNetConfig(link.session.client), o, out, "reading the network settings back") ||
+    if (!Written(SendGetNetConfig(link.session), o, out, "reading the network settings back") ||
         !Await(link, GetNetConfig, o, out, "reading the network settings back"))
         return false;
     const NetConfig back = ReceivedNetConfig(link);
@@ -146,11 +146,11 @@ bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r
 bool ApplyPassword(DeviceLink& link, const CliOptions& o, const std::string& gbkPassword, Outcome& out)
 {
     ExpectReply(link, SetAdminPassword);
-    if (!Written(SendSetAdminPassword(link.session.client, gbkPassword.c_str()), o, out, "changing the password") ||
+    if (!Written(SendSetAdminPassword(link.session, gbkPassword.c_str()), o, out, "changing the password") ||
         !Await(link, SetAdminPassword, o, out, "changing the password"))
         return false;
     ExpectReply(link, GetAdminPassword);
-    if (!Written(SendGetAdminPassword(link.session.client), o, out, "reading the password back") ||
+    if (!Written(SendGetAdminPassword(link.session), o, out, "reading the password back") ||
         !Await(link, GetAdminPassword, o, out, "reading the password back"))
         return false;
     const bool same = ReceivedPassword(link) == gbkPassword;
@@ -170,7 +170,7 @@ bool ReadMac(DeviceLink& link, const CliOptions& o, Outcome& out)
 {
     out.doc["mac"] = nullptr;
     ExpectReply(link, RunShellCommand);
-    if (!Written(SendShellCommand(link.session.client, QueryNetworkCommand), o, out, "reading the MAC") ||
+    if (!Written(SendShellCommand(link.session, QueryNetworkCommand), o, out, "reading the MAC") ||
         !Await(link, RunShellCommand, o, out, "reading the MAC"))
         return false;
     const int64_t deadline = MonotonicMicroseconds() + int64_t{o.timeoutMs} * 1000;

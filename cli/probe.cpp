@@ -43,7 +43,7 @@ void Settle(Probed& p, const char* result, const std::string& detail)
 void Ask(const CliOptions& o, DeviceLink& link, Probed& p)
 {
     ExpectReply(link, GetNetConfig);
-    const Result written = SendGetNetConfig(link.session.client);
+    const Result written = SendGetNetConfig(link.session);
     if (!Succeeded(written)) {
         Settle(p, "failed", WriteFailureText(written, p.entry.port));
         return;

@@ -64,13 +64,10 @@ void ReleasePort(void* context) { Release(*static_cast<Watch*>(context)); }
 
 Result OpenAndGreet(Watch& w)
 {
-    const Result opened = OpenLink(*w.link, w.options->port);
+    const Result opened = OpenLink(*w.link, w.options->port, "", LinkOpening::Supervised);
     if (!PortOpened(opened))
         return opened;
     w.released = false;
-    StartSupervision(w.link->session.supervision);
-    SendGetNetConfig(w.link->session.client);
-    SendGetAdminPassword(w.link->session.client);
     return Success;
 }
 
@@ -107,7 +104,7 @@ Outcome RunWatch(const CliOptions& o)
                     Report(w, LinkState::NotConnected, "the port cannot be opened: " + OpenFailureText(opened));
                 continue;
             }
-            OnSupervisionTick(link.session.supervision);
+            TickSession(link.session);
         }
         out.doc["stopped"] = "interrupted";
     }, host);

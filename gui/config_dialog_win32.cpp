@@ -300,7 +300,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         return FALSE;
     case WM_TIMER:
         if (wParam == SupervisionTimerId) {
-            OnSupervisionTick(d->session.supervision);
+            TickSession(d->session);
         }
         return FALSE;
     case WM_DRAWITEM:

@@ -81,22 +81,17 @@ void OpenSelectedPort(ConfigDialogState& d)
     FormatDevicePath(number, path, sizeof path);
     // A line setting the system refuses goes unnoticed here: the port is
     // used with whatever settings took effect.
-    const Result opened = OpenPort(d.session.port, path);
+    const Result opened = OpenDevice(d.session, path);
     if (!PortOpened(opened)) {
         ShowOpenFailure(d, opened);
         return;
     }
+    // The first replies reach the controls through synchronous window calls
+    // that wait for this thread: the fields are cleared before they land.
     d.openPort = number;
     ClearAddresses(d);
     SendMessageW(DialogItem(d, IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
     d.portOpen = true;
-    // Armed before the first request goes out: its reply may clear the
-    // first-contact countdown at once.
-    StartSupervision(d.session.supervision);
-    // A request that cannot be written is missed like a lost reply: the
-    // supervision notices the silence.
-    SendGetNetConfig(d.session.client);
-    SendGetAdminPassword(d.session.client);
     ApplyPasswordMask(d, true);
     SetTimer(d.window, SupervisionTimerId, SupervisionPeriodMs, nullptr);
     SetToggleCaption(d, texts::ClosePort);
@@ -170,7 +165,7 @@ void TogglePort(ConfigDialogState& d)
 
 void ReleasePort(ConfigDialogState& d)
 {
-    ClosePort(d.session.port);
+    CloseSessionPort(d.session);
     d.portOpen = false;
     d.openPort = 0;
     KillTimer(d.window, SupervisionTimerId);
@@ -194,7 +189,7 @@ void ApplyPasswordMask(ConfigDialogState& d, bool masked)
 void RunFixedCommand(ConfigDialogState& d, const char* command)
 {
     SendMessageW(DialogItem(d, IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
-    SendShellCommand(d.session.client, command);
+    SendShellCommand(d.session, command);
     EchoCommand(d, command);
 }
 
@@ -206,7 +201,7 @@ void RunTypedCommand(ConfigDialogState& d)
     SendMessageW(DialogItem(d, IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
     char command[SentCommandSize];
     CompleteCommand(text, command, sizeof command);
-    SendShellCommand(d.session.client, command);
+    SendShellCommand(d.session, command);
     EchoCommand(d, command);
 }
 
@@ -222,7 +217,7 @@ void OnDhcpBoxChanged(ConfigDialogState& d)
 void SendNetworkSettings(ConfigDialogState& d)
 {
     if (SendMessageW(DialogItem(d, IDC_DHCP), BM_GETCHECK, 0, 0) != 0) {
-        SendSetNetConfig(d.session.client, true, 0, 0, 0);
+        SendSetNetConfig(d.session, true, 0, 0, 0);
         return;
     }
     DWORD addresses[3] = {};
@@ -230,7 +225,7 @@ void SendNetworkSettings(ConfigDialogState& d)
     for (int i = 0; i < 3; ++i) {
         SendMessageW(DialogItem(d, ids[i]), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&addresses[i]));
     }
-    SendSetNetConfig(d.session.client, false, addresses[0], addresses[1], addresses[2]);
+    SendSetNetConfig(d.session, false, addresses[0], addresses[1], addresses[2]);
 }
 
 void SendNewPassword(ConfigDialogState& d)
@@ -238,7 +233,7 @@ void SendNewPassword(ConfigDialogState& d)
     char text[GbkCapacity(PasswordReadSize)] = {};
     if (!ReadTypedText(d, IDC_PASSWORD, PasswordReadSize, text, sizeof text, CheckPassword, PasswordRefusals))
         return;
-    SendSetAdminPassword(d.session.client, text);
+    SendSetAdminPassword(d.session, text);
 }
 
 // Every line, in order, as one Unicode text with CRLF between the lines.

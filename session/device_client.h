@@ -32,12 +32,14 @@ struct ReplyHandler {
 };
 
 // Frame observation for a front end that keeps a protocol trace: every
-// request just before it is written, and every frame handed to
-// HandleReplyFrame before anything is checked. Either call may be null.
+// request just before it is written, every frame handed to
+// HandleReplyFrame before anything is checked, and each opening of the port
+// before any request follows it. Any call may be null.
 struct FrameTap {
     void* context;
     void (*request)(void* context, const uint8_t* frame, uint32_t total);
     void (*reply)(void* context, const uint8_t* frame, uint32_t total);
+    void (*opened)(void* context);
 };
 
 // One port's client: where requests go and replies are handed. Set when

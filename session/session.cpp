@@ -89,4 +89,39 @@ void EndSession(Session& s)
     liveSessions.fetch_sub(1);
 }
 
+Result OpenSessionPort(Session& s, const char* path)
+{
+    const Result opened = OpenPort(s.port, path);
+    const FrameTap& tap = s.client.tap;
+    if (PortOpened(opened) && tap.opened)
+        tap.opened(tap.context);
+    return opened;
+}
+
+Result OpenDevice(Session& s, const char* path)
+{
+    const Result opened = OpenSessionPort(s, path);
+    if (!PortOpened(opened))
+        return opened;
+    StartSupervision(s.supervision);
+    SendGetNetConfig(s.client);
+    SendGetAdminPassword(s.client);
+    return opened;
+}
+
+void CloseSessionPort(Session& s) { ClosePort(s.port); }
+
+void TickSession(Session& s) { OnSupervisionTick(s.supervision); }
+
+Result SendGetNetConfig(Session& s) { return SendGetNetConfig(s.client); }
+
+Result SendSetNetConfig(Session& s, bool dhcp, uint32_t ipAddress, uint32_t subnetMask, uint32_t gateway)
+{
+    return SendSetNetConfig(s.client, dhcp, ipAddress, subnetMask, gateway);
+}
+
+Result SendShellCommand(Session& s, const char* text) { return SendShellCommand(s.client, text); }
+Result SendGetAdminPassword(Session& s) { return SendGetAdminPassword(s.client); }
+Result SendSetAdminPassword(Session& s, const char* text) { return SendSetAdminPassword(s.client, text); }
+
 int LiveSessions() { return liveSessions.load(); }

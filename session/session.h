@@ -10,8 +10,10 @@
 //
 // Its threads start with StartSession and are joined by EndSession, which
 // leaves no thread, handle or descriptor behind. The port is opened and
-// closed within a session as often as its owner likes (OpenPort and
-// ClosePort on session.port); requests go through session.client. Fixed in size: nothing on the receive path
+// closed within a session as often as its owner likes (OpenDevice or
+// OpenSessionPort, and CloseSessionPort); requests go out through the
+// session's Send calls. A front end uses a session through these calls
+// only, never its members. Fixed in size: nothing on the receive path
 // allocates or throws.
 //
 // Threads: the owner's thread opens, writes, closes and ticks; the reader
@@ -60,6 +62,30 @@ void HandleSessionFrame(Session& session, const uint8_t* frame, uint32_t total);
 
 // Closes the port, stops and joins the threads and releases everything.
 void EndSession(Session& session);
+
+// Opens the port by its path ("\\.\COM7", "/dev/ttyUSB0") and nothing more:
+// a one-shot command writes its own requests next.
+Result OpenSessionPort(Session& session, const char* path);
+
+// Opens the port as the dialog and watch do: the supervision is armed
+// before the first request goes out (its reply may clear the first-contact
+// countdown at once), then the settings and the password are asked for. A
+// request that cannot be written is missed like a lost reply: the
+// supervision notices the silence. Returns the opening's result; a port
+// whose line settings the system refused (LineRefused) counts as open.
+Result OpenDevice(Session& session, const char* path);
+
+void CloseSessionPort(Session& session);
+
+// The supervision's one-second tick, on the owner's thread.
+void TickSession(Session& session);
+
+// The requests, written on the owner's thread (see device_client.h).
+Result SendGetNetConfig(Session& session);
+Result SendSetNetConfig(Session& session, bool dhcp, uint32_t ipAddress, uint32_t subnetMask, uint32_t gateway);
+Result SendShellCommand(Session& session, const char* text);
+Result SendGetAdminPassword(Session& session);
+Result SendSetAdminPassword(Session& session, const char* text);
 
 // Sessions started and not yet ended, in the whole process: a program about
 // to end checks that it left none, with its port and threads, behind.
