@@ -1,9 +1,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
-#include <ctime>
 
 #include "cli/text.h"
 

@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 #include "cli/device_steps.h"
 #include "cli/text.h"
+#include "wire/frame_text.h"
 
 Outcome RunShow(const CliOptions& o)
 {
@@ -20,7 +21,7 @@ Outcome RunShow(const CliOptions& o)
             !Await(link, GetAdminPassword, o, out, "reading the password"))
             return;
         const NetConfig config = ReceivedNetConfig(link);
-        const std::string shown = o.showPassword ? GbkToUtf8(ReceivedPassword(link)) : "********";
+        const std::string shown = o.showPassword ? GbkToUtf8(ReceivedPassword(link)) : std::string(MaskedPassword);
         out.doc.update(SettingsJson(config));
         out.doc["password"] = shown;
         out.text.push_back("port      " + o.port);

@@ -161,7 +161,7 @@ bool ApplyPassword(DeviceLink& link, const CliOptions& o, const std::string& gbk
                                "reads back another");
         return false;
     }
-    out.text.push_back("password set:  " + (o.showPassword ? GbkToUtf8(gbkPassword) : "********") +
+    out.text.push_back("password set:  " + (o.showPassword ? GbkToUtf8(gbkPassword) : std::string(MaskedPassword)) +
                        "  (read back and verified)");
     return true;
 }

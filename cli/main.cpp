@@ -56,7 +56,7 @@ void Print(const Outcome& out, const CliOptions& o)
         PrintText(stderr, "quorvane-cli: " + out.message + "\n");
 }
 
-Outcome Refused(const char* command, const std::string& message)
+Outcome UsageRefused(const char* command, const std::string& message)
 {
     Outcome out;
     out.doc["command"] = command;
@@ -177,12 +177,12 @@ Outcome SetCommand(const CommandLine& c, const char* name)
     const bool fixed = c.setArgs.size() == 4 && c.setArgs[0] == "static";
     r.dhcp = c.setArgs.size() == 1 && c.setArgs[0] == "dhcp";
     if (!r.dhcp && !fixed)
-        return Refused(name, "use: set dhcp | set static IP MASK GATEWAY");
+        return UsageRefused(name, "use: set dhcp | set static IP MASK GATEWAY");
     const char* fields[3] = {"IP", "MASK", "GATEWAY"};
     uint32_t* targets[3] = {&r.ipAddress, &r.subnetMask, &r.gateway};
     for (int i = 0; fixed && i < 3; ++i)
         if (!ParseDotted(c.setArgs[1 + i].c_str(), targets[i]))
-            return Refused(name, std::string(fields[i]) + " \"" + c.setArgs[1 + i] + "\" is not an address A.B.C.D (0-255)");
+            return UsageRefused(name, std::string(fields[i]) + " \"" + c.setArgs[1 + i] + "\" is not an address A.B.C.D (0-255)");
     return RunSet(c.o, r);
 }
 
@@ -192,7 +192,7 @@ Outcome PasswdCommand(const CommandLine& c, const char* name)
     std::string problem = NewPassword(c.newPassword, c.passwd->count("new") != 0, c.provisioning.encoding, utf8);
     if (problem.empty())
         problem = CheckPasswordText(utf8, gbk);
-    return problem.empty() ? RunPasswd(c.o, gbk) : Refused(name, "the password: " + problem);
+    return problem.empty() ? RunPasswd(c.o, gbk) : UsageRefused(name, "the password: " + problem);
 }
 
 Outcome ExecCommand(const CommandLine& c, const char* name)
@@ -201,7 +201,7 @@ Outcome ExecCommand(const CommandLine& c, const char* name)
     for (const std::string& w : c.commandWords)
         joined += (joined.empty() ? "" : " ") + w;
     const std::string problem = CheckCommandText(joined, gbk);
-    return problem.empty() ? RunExec(c.o, gbk) : Refused(name, problem);
+    return problem.empty() ? RunExec(c.o, gbk) : UsageRefused(name, problem);
 }
 
 // The commands that work one port, named with -p: by its name, or by its
@@ -209,11 +209,11 @@ Outcome ExecCommand(const CommandLine& c, const char* name)
 Outcome DeviceCommand(CommandLine& c, const char* name)
 {
     if (c.portsNamed.size() != 1)
-        return Refused(name, c.portsNamed.empty() ? "no port given (-p PORT)" : "one port only (-p PORT)");
+        return UsageRefused(name, c.portsNamed.empty() ? "no port given (-p PORT)" : "one port only (-p PORT)");
     const std::string& named = c.portsNamed[0];
     const PortChoice choice = IsAdapterSelector(named) ? ChoosePort(named, ListPorts()) : ChoosePort(named, {});
     if (choice.code != ExitDone) {
-        Outcome out = Refused(name, choice.problem);
+        Outcome out = UsageRefused(name, choice.problem);
         out.doc["selector"] = named;
         return SetFailure(out, choice.code, choice.problem);
     }

@@ -8,23 +8,12 @@ std::string GbkToUtf8(const std::string& gbk)
 {
     std::string out;
     out.reserve(gbk.size() * 3 / 2);
-    for (size_t i = 0; i < gbk.size();) {
-        const uint8_t b = static_cast<uint8_t>(gbk[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-            continue;
-        }
-        char utf8[8];
-        if (i + 1 < gbk.size() && DecodeGbkPair(b, static_cast<uint8_t>(gbk[i + 1]), utf8)) {
-            out += utf8;
-            i += 2;
-            continue;
-        }
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
-        out += escaped;
-        ++i;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(gbk.data());
+    const auto count = static_cast<uint32_t>(gbk.size());
+    char utf8[8];
+    for (uint32_t i = 0; i < count;) {
+        i += NextGbkCharacter(bytes + i, count - i, utf8);
+        out += utf8;
     }
     return out;
 }

@@ -23,7 +23,7 @@ struct Watch {
     bool released = false;   // main thread only
 };
 
-void Report(Watch& w, LinkState state, const std::string& why)
+void PrintLinkState(Watch& w, LinkState state, const std::string& why)
 {
     if (w.shown.exchange(static_cast<int>(state)) == static_cast<int>(state))
         return;
@@ -49,16 +49,16 @@ void Release(Watch& w)
     w.released = true;
 }
 
-void LinkUp(void* context) { Report(*static_cast<Watch*>(context), LinkState::Connected, ""); }
+void LinkUp(void* context) { PrintLinkState(*static_cast<Watch*>(context), LinkState::Connected, ""); }
 
 void LinkLost(void* context)
 {
     Watch& w = *static_cast<Watch*>(context);
-    Report(w, LinkState::NotConnected, "the device stopped answering");
+    PrintLinkState(w, LinkState::NotConnected, "the device stopped answering");
     Release(w);
 }
 
-void NoFirstAnswer(void* context) { Report(*static_cast<Watch*>(context), LinkState::NotConnected, "no answer"); }
+void NoFirstAnswer(void* context) { PrintLinkState(*static_cast<Watch*>(context), LinkState::NotConnected, "no answer"); }
 
 void ReleasePort(void* context) { Release(*static_cast<Watch*>(context)); }
 
@@ -101,7 +101,7 @@ Outcome RunWatch(const CliOptions& o)
             if (w.released) {
                 const Result opened = OpenAndGreet(w);
                 if (!PortOpened(opened))
-                    Report(w, LinkState::NotConnected, "the port cannot be opened: " + OpenFailureText(opened));
+                    PrintLinkState(w, LinkState::NotConnected, "the port cannot be opened: " + OpenFailureText(opened));
                 continue;
             }
             TickSession(link.session);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -56,10 +57,42 @@ void OnReceived(void* context, RxKind kind, const uint8_t* bytes, uint32_t count
         Trace(rt, "--", UnansweredReason(why));
 }
 
-bool AnyFault(const DeviceOptions& o, bool statusForced)
+struct FaultMode {
+    const char* name;
+    bool on;
+};
+
+// Every fault mode once, with whether it is on: the start line names those
+// that are.
+std::array<FaultMode, 10> FaultModes(const DeviceOptions& o)
 {
-    return statusForced || o.faults.silent || o.faults.onlyNetConfig || o.faults.ignoreChanges ||
-           o.faults.heartbeatStopMs >= 0 || o.delayMs || o.corruptEvery || o.noise || o.fragment || o.hangupMs >= 0;
+    bool statusForced = false;
+    for (int16_t v : o.faults.status)
+        statusForced = statusForced || v != NoStatusOverride;
+    return {{{"silent", o.faults.silent},
+             {"only-netconfig", o.faults.onlyNetConfig},
+             {"ignore-changes", o.faults.ignoreChanges},
+             {"heartbeat-stop", o.faults.heartbeatStopMs >= 0},
+             {"delay", o.delayMs != 0},
+             {"corrupt", o.corruptEvery != 0},
+             {"noise", o.noise},
+             {"fragment", o.fragment},
+             {"hangup", o.hangupMs >= 0},
+             {"status", statusForced}}};
+}
+
+void TraceFaults(Runtime& rt)
+{
+    std::string text = "faults:";
+    bool any = false;
+    for (const FaultMode& mode : FaultModes(rt.options)) {
+        if (mode.on)
+            text += std::string(" ") + mode.name;
+        any = any || mode.on;
+    }
+    text += " (seed " + std::to_string(rt.options.seed) + ")";
+    if (any)
+        Trace(rt, "--", text.c_str());
 }
 
 void TraceStart(Runtime& rt)
@@ -74,19 +107,7 @@ void TraceStart(Runtime& rt)
     std::snprintf(text, sizeof text, "serving %s  dhcp %s  ip %s  mask %s  gateway %s  password %s",
                   rt.line.clientPath, s.dhcp ? "on" : "off", ip, mask, gw, pw);
     Trace(rt, "--", text);
-    const DeviceOptions& o = rt.options;
-    bool statusForced = false;
-    for (int16_t v : o.faults.status)
-        statusForced = statusForced || v != NoStatusOverride;
-    std::snprintf(text, sizeof text, "faults:%s%s%s%s%s%s%s%s%s%s (seed %u)",
-                  o.faults.silent ? " silent" : "", o.faults.onlyNetConfig ? " only-netconfig" : "",
-                  o.faults.ignoreChanges ? " ignore-changes" : "",
-                  o.faults.heartbeatStopMs >= 0 ? " heartbeat-stop" : "",
-                  o.delayMs ? " delay" : "", o.corruptEvery ? " corrupt" : "",
-                  o.noise ? " noise" : "", o.fragment ? " fragment" : "",
-                  o.hangupMs >= 0 ? " hangup" : "", statusForced ? " status" : "", o.seed);
-    if (AnyFault(o, statusForced))
-        Trace(rt, "--", text);
+    TraceFaults(rt);
 }
 
 // A client opening and closing the line, as the device at the end of a real

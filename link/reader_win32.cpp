@@ -17,8 +17,8 @@
 // 400 bytes of every comm-event wait that ends in failure on a
 // pseudo-terminal and never frees them (measured with Wine 8.0: a program
 // doing nothing but these waits grew by 12 MiB in 33,000 of them); with a
-// wait per arriving piece that was megabytes an hour. There the read does the waiting, as said above. On
-// Windows, where waits work, a failed wait is rare, and a read without one
+// wait per arriving piece that was megabytes an hour. There the read does
+// the waiting, as said above. On Windows, where waits work, a failed wait is rare, and a read without one
 // that finds nothing brings the wait back at once, so no pass runs without
 // either a wait or bytes.
 #include <windows.h>

@@ -96,7 +96,7 @@ Status ClassifyOpenError(DWORD error)
     }
 }
 
-Result Refused(DWORD error, const char* what)
+Result SystemCallFailed(DWORD error, const char* what)
 {
     return Failure(Status::Failed, what, static_cast<int32_t>(error));
 }
@@ -146,7 +146,7 @@ Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
 
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (done == nullptr)   // no way to wait for the write: better not to start it
-        return Refused(GetLastError(), "CreateEventW");
+        return SystemCallFailed(GetLastError(), "CreateEventW");
     OVERLAPPED ov{};
     ov.hEvent = done;
 
@@ -159,14 +159,14 @@ Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
     if (!WriteFile(h, data, length, &written, &ov)) {
         const DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING) {
-            result = Refused(error, "WriteFile");
+            result = SystemCallFailed(error, "WriteFile");
         } else {
             if (WaitForSingleObject(done, WriteWaitMs) != WAIT_OBJECT_0) {
                 CancelIoEx(h, &ov);
                 result = Failure(Status::TimedOut, "WriteFile");
             }
             if (!GetOverlappedResult(h, &ov, &written, TRUE) && Succeeded(result))
-                result = Refused(GetLastError(), "WriteFile");
+                result = SystemCallFailed(GetLastError(), "WriteFile");
         }
     }
     if (Succeeded(result) && written < length)

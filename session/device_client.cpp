@@ -77,7 +77,7 @@ Result SendSetNetConfig(DeviceClient& client, bool dhcp, uint32_t ipAddress, uin
 Result SendShellCommand(DeviceClient& client, const char* text)
 {
     if (text == nullptr)
-        return Failure(Status::TooLong, "no command");
+        return Failure(Status::NoText, "no command");
     // Count no further than one byte past the limit.
     uint32_t count = 0;
     while (count <= MaxShellCommandBytes && text[count] != '\0')
@@ -104,7 +104,7 @@ Result SendGetAdminPassword(DeviceClient& client)
 Result SendSetAdminPassword(DeviceClient& client, const char* text)
 {
     if (text == nullptr)
-        return Failure(Status::TooLong, "no password");
+        return Failure(Status::NoText, "no password");
     // strncpy semantics with a count of 16: zero padding behind a short
     // password, no terminator behind a 16-byte one, nothing past the 16th.
     // Written out because compilers rightly warn about a strncpy whose bound

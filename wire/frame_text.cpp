@@ -171,19 +171,19 @@ void FormatText(const uint8_t* bytes, uint32_t count, char* out, size_t capacity
     uint32_t i = 0;
     while (i < shown) {
         const uint8_t b = bytes[i];
-        if (b >= 0x20 && b < 0x7F) {
-            o.Add(b == '"' || b == '\\' ? "\\%c" : "%c", b);
+        if (b < 0x20 || b == 0x7F) {
+            o.Add("\\x%02X", b);
+            ++i;
+            continue;
+        }
+        if (b == '"' || b == '\\') {
+            o.Add("\\%c", b);
             ++i;
             continue;
         }
         char utf8[8];
-        if (b >= 0x81 && b <= 0xFE && i + 1 < count && DecodeGbkPair(b, bytes[i + 1], utf8)) {
-            o.Add("%s", utf8);
-            i += 2;
-            continue;
-        }
-        o.Add("\\x%02X", b);
-        ++i;
+        i += NextGbkCharacter(bytes + i, count - i, utf8);
+        o.Add("%s", utf8);
     }
     o.Add("\"");
     if (shown < count)

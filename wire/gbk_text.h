@@ -14,6 +14,12 @@ constexpr unsigned GbkCodePage = 936;
 // at least 8 bytes). False when the pair is not a GBK character.
 bool DecodeGbkPair(uint8_t lead, uint8_t trail, char* out);
 
+// The next character of GBK text as UTF-8 with a terminating 0 (`out`
+// holds at least 8 bytes): ASCII as itself, a GBK pair decoded, and a byte
+// that starts no GBK character as "\xNN". Returns how many of the `count`
+// bytes (at least one) it took.
+uint32_t NextGbkCharacter(const uint8_t* bytes, uint32_t count, char* out);
+
 // The UTF-8 text of `length` bytes as GBK into `out`; `*written` gets the
 // byte count. False when the text is not UTF-8, holds a character GBK does
 // not have, or does not fit.

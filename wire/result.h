@@ -14,6 +14,7 @@ enum class Status : uint8_t {
     NotOpen,        // no port open: nothing was done
     TimedOut,       // not finished within its time; what was left is dropped
     TooLong,        // more than the wire or a buffer can carry: nothing was done
+    NoText,         // no text at all was given (a null pointer): nothing was done
     BadText,        // a text with a character that GBK, and so the device, cannot carry
     LineRefused,    // the port opened but the system refused its line settings; it stays open
     Failed,         // anything else: `what` and `osError` say more

@@ -69,12 +69,18 @@ TEST(Requests, EachIsOneExactFrame)
 TEST(Requests, TooLongOrNullTextsSendNothingAndSaySo)
 {
     const std::string x1016(1016, 'x'), x5000(5000, 'x');
-    for (const char* text : {x1016.c_str(), x5000.c_str(), static_cast<const char*>(nullptr)}) {
+    const struct {
+        const char* text;
+        Status status;
+    } cases[] = {{x1016.c_str(), Status::TooLong}, {x5000.c_str(), Status::TooLong}, {nullptr, Status::NoText}};
+    for (const auto& c : cases) {
         Result result{};
-        EXPECT_TRUE(Writes([&] { result = SendShellCommand(client, text); }).empty());
-        EXPECT_EQ(result.status, Status::TooLong);
+        EXPECT_TRUE(Writes([&] { result = SendShellCommand(client, c.text); }).empty());
+        EXPECT_EQ(result.status, c.status);
     }
-    EXPECT_TRUE(Writes([] { SendSetAdminPassword(client, nullptr); }).empty());
+    Result password{};
+    EXPECT_TRUE(Writes([&] { password = SendSetAdminPassword(client, nullptr); }).empty());
+    EXPECT_EQ(password.status, Status::NoText);
     EXPECT_EQ(SendHeartbeat(client).status, Status::NotOpen) << "no port: the caller is told";
 }
 
