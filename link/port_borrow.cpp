@@ -34,4 +34,10 @@ bool IsCurrentPort(const SerialPort& port, intptr_t handle)
     return handle != NoPort && port.handle.load() == handle;
 }
 
-void ReturnPort(SerialPort& port) { port.users.fetch_sub(1); }
+// The last borrow back while the port is taken away wakes ClosePort's wait.
+// An idle reader's borrow of no port wakes it too; ClosePort counts again.
+void ReturnPort(SerialPort& port)
+{
+    if (port.users.fetch_sub(1) == 1 && port.handle.load() == NoPort)
+        SignalWakeup(port.returned);
+}

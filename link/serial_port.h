@@ -34,6 +34,7 @@ struct SerialPort {
     std::atomic<uint32_t> users{0};         // borrows out
     std::atomic<uint32_t> openings{0};      // raised by each opening, read by the reader
     Wakeup opened;                          // an opening -> a reader idle for want of a port
+    Wakeup returned;                        // the last borrow back after ClosePort took the port
     // POSIX: a pipe made readable while ClosePort takes the port away, so a
     // reader polling the port wakes at once. Unused on Win32.
     intptr_t closing[2] = {-1, -1};

@@ -15,9 +15,9 @@
 //     driver sending them; what is left after it is flushed and forgotten.
 //
 // Closing while the reader waits: the descriptor is an atomic value that
-// ClosePort swaps to -1 before anything else, then wakes the reader's poll
-// through the port's closing pipe and waits until no borrow is outstanding
-// before it calls close(). The reader never starts a poll or a read on a
+// ClosePort (serial_port.cpp) swaps to -1 before anything else, then wakes
+// the reader's poll through the port's closing pipe and waits until no
+// borrow is outstanding before it calls close(). The reader never starts a poll or a read on a
 // descriptor that is no longer current, and a descriptor number is never
 // recycled while the reader may still use it.
 #include "link/port_internal.h"
@@ -49,41 +49,25 @@ int64_t NowMs() { return MonotonicMicroseconds() / 1000; }
 
 }  // namespace
 
-Result MakeSerialPort(SerialPort& port)
+Result MakePlatformPort(SerialPort& port)
 {
     int fds[2] = {-1, -1};
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
         return Failure(Status::Failed, "pipe2", errno);
-    const Result made = MakeWakeup(port.opened);
-    if (!Succeeded(made)) {
-        close(fds[0]);
-        close(fds[1]);
-        return made;
-    }
     port.closing[0] = fds[0];
     port.closing[1] = fds[1];
-    port.made = true;
     return Success;
 }
 
-void DestroySerialPort(SerialPort& port)
+void DestroyPlatformPort(SerialPort& port)
 {
-    if (!port.made)
-        return;
-    ClosePort(port);
     close(static_cast<int>(port.closing[0]));
     close(static_cast<int>(port.closing[1]));
     port.closing[0] = port.closing[1] = -1;
-    DestroyWakeup(port.opened);
-    port.made = false;
 }
 
-Result OpenPort(SerialPort& port, const char* path)
+Result OpenPlatformPort(SerialPort& port, const char* path)
 {
-    if (path == nullptr)
-        return Failure(Status::Failed, "no port named");
-    ClosePort(port);
-
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     int error = fd < 0 ? errno : 0;
     const char* what = "open";
@@ -153,23 +137,21 @@ Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
     return Success;
 }
 
-void ClosePort(SerialPort& port)
-{
-    const intptr_t fd = TakePort(port);
-    if (fd == NoPort)
-        return;
-    const int descriptor = static_cast<int>(fd);
-    tcflush(descriptor, TCIOFLUSH);
+void QuietPlatformPort(intptr_t handle) { tcflush(static_cast<int>(handle), TCIOFLUSH); }
 
+// A reader inside its pass is woken by the pipe and returns the borrow
+// within a poll and a read; it starts nothing new on the taken descriptor.
+void NudgeReader(SerialPort& port, intptr_t)
+{
     const char wake = 1;
     ssize_t ignored = write(static_cast<int>(port.closing[1]), &wake, 1);
     (void)ignored;
-    // A reader inside its pass has been woken and returns the borrow within
-    // a poll and a read; it starts nothing new on the taken descriptor.
-    while (PortStillBorrowed(port))
-        SleepMilliseconds(1);
+}
+
+void ReleasePlatformPort(SerialPort& port, intptr_t handle)
+{
     char drain[16];
     while (read(static_cast<int>(port.closing[0]), drain, sizeof drain) > 0) {
     }
-    close(descriptor);
+    close(static_cast<int>(handle));
 }

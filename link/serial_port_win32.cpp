@@ -18,7 +18,8 @@
 //   - ClosePort first swaps the handle to INVALID_HANDLE_VALUE, so no new
 //     borrow can yield it; then clears the event mask and purges, which ends
 //     the wait and the read on real Windows; then, until the count of users
-//     is 0, it cancels all I/O on the handle and sleeps 1 ms, which also ends
+//     is 0, it cancels all I/O on the handle and waits for the last borrow
+//     back (at most 10 ms a round, serial_port.cpp), which also ends
 //     a wait or read the reader started just after the swap, and a read that
 //     the purge does not end (Wine keeps a read on a pty pending until bytes
 //     come); only then does it close the handle;
@@ -103,28 +104,12 @@ Result SystemCallFailed(DWORD error, const char* what)
 
 }  // namespace
 
-Result MakeSerialPort(SerialPort& port)
-{
-    const Result made = MakeWakeup(port.opened);
-    port.made = Succeeded(made);
-    return made;
-}
+Result MakePlatformPort(SerialPort&) { return Success; }
 
-void DestroySerialPort(SerialPort& port)
-{
-    if (!port.made)
-        return;
-    ClosePort(port);
-    DestroyWakeup(port.opened);
-    port.made = false;
-}
+void DestroyPlatformPort(SerialPort&) {}
 
-Result OpenPort(SerialPort& port, const char* path)
+Result OpenPlatformPort(SerialPort& port, const char* path)
 {
-    if (path == nullptr)
-        return Failure(Status::Failed, "no port named");
-    ClosePort(port);
-
     HANDLE h = CreateFileA(path, OpenAccess, 0, nullptr, OPEN_EXISTING, OpenFlags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -175,23 +160,14 @@ Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
     return result;
 }
 
-void ClosePort(SerialPort& port)
+void QuietPlatformPort(intptr_t handle)
 {
-    const intptr_t value = TakePort(port);
-    if (value == NoPort)
-        return;
-    HANDLE h = AsHandle(value);
-
-    SetCommMask(h, 0);
-    PurgeComm(h, PurgeOnClose);
-    // CancelIoEx again each round: a wait or read the reader started just
-    // before the swap may begin after a cancel, and under Wine a read on a
-    // pty stays pending until bytes come.
-    for (;;) {
-        CancelIoEx(h, nullptr);
-        if (!PortStillBorrowed(port))
-            break;
-        SleepMilliseconds(1);
-    }
-    CloseHandle(h);
+    SetCommMask(AsHandle(handle), 0);
+    PurgeComm(AsHandle(handle), PurgeOnClose);
 }
+
+// Each round of the close wait: under Wine a read on a pty stays pending
+// until bytes come, whatever the purge did.
+void NudgeReader(SerialPort&, intptr_t handle) { CancelIoEx(AsHandle(handle), nullptr); }
+
+void ReleasePlatformPort(SerialPort&, intptr_t handle) { CloseHandle(AsHandle(handle)); }
