@@ -65,7 +65,7 @@ void StartDialogSession(ConfigDialogState& d)
     const SessionCallbacks callbacks{
         ReplyHandler{&d, OnReply},
         SupervisionHost{&d, ShowLinkUp, DropLostLink, TellNoFirstAnswer, ReleaseSilentPort},
-        FrameTap{nullptr, nullptr, nullptr},
+        FrameTap{nullptr, nullptr, nullptr, nullptr},
     };
     const Result started = StartSession(d.session, callbacks);
     if (Succeeded(started))

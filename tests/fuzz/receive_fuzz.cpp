@@ -126,7 +126,7 @@ void Begin()
 {
     if (!receiver.made) {
         BindSession(session, SessionCallbacks{ReplyHandler{nullptr, CheckReply}, SupervisionHost{},
-                                              FrameTap{nullptr, NoWrite, nullptr}});
+                                              FrameTap{nullptr, NoWrite, nullptr, nullptr}});
         MakeReceiver(receiver, FrameSink{nullptr, CheckFrameHandedOver}, PlatformCalls{nullptr, FakeNow, FakeWait});
     }
     // Nothing held from the last input: it starts as a new opening would.

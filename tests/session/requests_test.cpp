@@ -26,7 +26,7 @@ Bytes Cat(Bytes a, const Bytes& b)
 // What one call wrote; nothing at all is an empty list.
 std::vector<Bytes> Writes(const std::function<void()>& send)
 {
-    client.tap = FrameTap{nullptr, Tapped, nullptr};
+    client.tap = FrameTap{nullptr, Tapped, nullptr, nullptr};
     writes.clear();
     send();
     return writes;

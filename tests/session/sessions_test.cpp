@@ -152,8 +152,9 @@ TEST(Sessions, EndingLeavesNoThreadOrDescriptor)
         auto s = std::make_unique<Session>();
         ASSERT_TRUE(Succeeded(StartSession(*s, SessionCallbacks{})));
         // An open port too, once in a while: it is closed by the end.
-        if (i % 10 == 0)
+        if (i % 10 == 0) {
             EXPECT_TRUE(PortOpened(OpenPort(s->port, "/dev/null")));
+        }
         EndSession(*s);
     }
     EXPECT_EQ(Entries("/proc/self/task"), threads);

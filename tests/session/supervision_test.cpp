@@ -58,7 +58,7 @@ const SessionCallbacks Recording{
                         Record('d');
                     },
                     [](void*) { Record('r'); }},
-    FrameTap{nullptr, [](void*, const uint8_t* frame, uint32_t) { Record(frame[2] == 0x07 ? 'h' : '?'); }, nullptr},
+    FrameTap{nullptr, [](void*, const uint8_t* frame, uint32_t) { Record(frame[2] == 0x07 ? 'h' : '?'); }, nullptr, nullptr},
 };
 
 LinkSupervisor& Counters() { return session.supervision; }
