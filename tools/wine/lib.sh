@@ -1,6 +1,6 @@
 # Small helpers for the Wine scripts, tests and tools alike (source it; bash only).
 #
-#   qv_on_exit CMD...            run CMD when the script ends, however it ends;
+#   qv_on_exit CMD [ARG...]      run CMD when the script ends, however it ends;
 #                                commands run last-registered first
 #   qv_wait_for PATH SEC [-s]    wait until PATH exists (file, link, pty),
 #                                with -s until it is also not empty
@@ -27,8 +27,15 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
+# One argument is a command line, run as written ("kill $pid 2>/dev/null");
+# several are one command and its words, each kept whole: a device id holds
+# '&', which eval would otherwise take for "run in the background".
 qv_on_exit() {
-  QV_EXIT_HOOKS+=("$*")
+  if (($# == 1)); then
+    QV_EXIT_HOOKS+=("$1")
+  else
+    QV_EXIT_HOOKS+=("$(printf '%q ' "$@")")
+  fi
 }
 
 qv_wait_for() {
