@@ -87,6 +87,8 @@ void TraceStart(Runtime& rt)
                   o.hangupMs >= 0 ? " hangup" : "", statusForced ? " status" : "", o.seed);
     if (AnyFault(o, statusForced))
         Trace(rt, "--", text);
+    if (o.lineSpeed)
+        Trace(rt, "--", "at the line's speed: 115200 8N1, 86.8 µs a byte each way");
 }
 
 // A client opening and closing the line, as the device at the end of a real
@@ -132,6 +134,8 @@ bool ServeOnce(Runtime& rt, int clients, int& code)
     if (ready > 0 && (p[0].revents & POLLIN)) {
         const ssize_t n = read(rt.line.fd, chunk, RxSpace(rt.rx));
         if (n > 0) {
+            if (rt.options.lineSpeed)
+                ReceiveAtLineSpeed(rt.pace, static_cast<uint32_t>(n));
             RxFeed(rt.rx, chunk, static_cast<uint32_t>(n), ElapsedMs(rt), OnReceived, &rt);
             return true;
         }
@@ -221,6 +225,8 @@ int main(int argc, char** argv)
     rt.random.seed(rt.options.seed);
     rt.colour = isatty(2) && std::getenv("NO_COLOR") == nullptr;
     RxReset(rt.rx);
+    if (rt.options.lineSpeed)
+        StartLinePace(rt.pace);
     InstallSignals();
     bool linked = false;
     if (!MakeLine(rt, linked))

@@ -2,13 +2,16 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
+#include "link/platform.h"
 #include "link/raw_line_posix.h"
 
 namespace {
@@ -16,6 +19,17 @@ namespace {
 Result Failed(const char* what)
 {
     return Failure(Status::Failed, what, errno);
+}
+
+int64_t PaceNow(void*) { return MonotonicMicroseconds(); }
+
+// MonotonicMicroseconds reads CLOCK_MONOTONIC: the same clock, slept on
+// until an absolute moment so that the time spent writing is not added.
+void PaceSleepUntil(void*, int64_t microseconds)
+{
+    const timespec until{static_cast<time_t>(microseconds / 1000000), static_cast<long>(microseconds % 1000000) * 1000};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
 }
 
 }  // namespace
@@ -79,4 +93,15 @@ uint32_t WriteLine(DeviceLine& line, const uint8_t* bytes, uint32_t count)
             break;
     }
     return done;
+}
+
+void StartLinePace(LinePace& pace)
+{
+    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
+    pace = LinePace{PaceClock{nullptr, PaceNow, PaceSleepUntil}, 0};
+}
+
+uint32_t WriteToLine(void* line, const uint8_t* bytes, uint32_t count)
+{
+    return WriteLine(*static_cast<DeviceLine*>(line), bytes, count);
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/line_speed.h"
 #include "wire/result.h"
 
 constexpr int LineWriteWaitMs = 1000;   // a client that reads nothing cannot stall the device longer
@@ -26,3 +27,12 @@ void CloseLine(DeviceLine& line);
 // Writes all `count` bytes unless the line stays full for LineWriteWaitMs.
 // Returns how many were written.
 uint32_t WriteLine(DeviceLine& line, const uint8_t* bytes, uint32_t count);
+
+// Keeps `pace` on the product's monotonic clock (link/platform.h), with
+// sleeps until a moment on it. The thread's timer slack (50 µs by default)
+// is cut to 1 µs, so a byte leaves at its moment rather than up to half a
+// byte time after it.
+void StartLinePace(LinePace& pace);
+
+// LineWrite for SendAtLineSpeed: WriteLine on the DeviceLine `line`.
+uint32_t WriteToLine(void* line, const uint8_t* bytes, uint32_t count);

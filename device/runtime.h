@@ -7,6 +7,7 @@
 #include <random>
 
 #include "device/line_posix.h"
+#include "device/line_speed.h"
 #include "device/options.h"
 #include "device/rx_stream.h"
 
@@ -19,6 +20,7 @@ struct Runtime {
     uint32_t repliesSent;
     int64_t startMs;
     RxStream rx;
+    LinePace pace;   // with --line-speed
 };
 
 // Milliseconds on the product's monotonic clock (link/platform.h).

@@ -22,7 +22,8 @@ uint32_t Pick(Runtime& rt, uint32_t low, uint32_t high)
 
 void Write(Runtime& rt, const uint8_t* bytes, uint32_t count)
 {
-    const uint32_t written = WriteLine(rt.line, bytes, count);
+    const uint32_t written = rt.options.lineSpeed ? SendAtLineSpeed(rt.pace, bytes, count, WriteToLine, &rt.line)
+                                                  : WriteLine(rt.line, bytes, count);
     if (written < count) {
         char note[128];
         std::snprintf(note, sizeof note, "line full, nobody reading: %u of %u bytes dropped",
