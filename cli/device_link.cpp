@@ -110,6 +110,7 @@ void EndLink(DeviceLink& link)
     LeaveLock(link.lock);
     SignalWakeup(link.lineTaken);
     StopWakingOnInterrupt(link.replyArrived);
+    CloseLink(link);
     EndSession(link.session);
     DestroyWakeup(link.lineTaken);
     DestroyWakeup(link.replyArrived);
@@ -120,12 +121,19 @@ void EndLink(DeviceLink& link)
 Result OpenLink(DeviceLink& link, const std::string& port, const std::string& selector)
 {
     const Result result = OpenPort(link.session.port, DevicePathOf(port).c_str());
-    if (PortOpened(result))
+    link.portOpen = PortOpened(result);
+    if (link.portOpen)
         TraceNote(link.trace, ("opened " + PortAndSelector(port, selector)).c_str());
     return result;
 }
 
-void CloseLink(DeviceLink& link) { ClosePort(link.session.port); }
+void CloseLink(DeviceLink& link)
+{
+    ClosePort(link.session.port);
+    if (link.portOpen)
+        TraceNote(link.trace, "closed");
+    link.portOpen = false;
+}
 
 void ExpectReply(DeviceLink& link, uint8_t request)
 {

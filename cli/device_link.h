@@ -41,6 +41,7 @@ struct DeviceLink {
     size_t lineCount = 0;
     bool ending = false;   // EndLink: a full line queue no longer holds the assembler
     bool made = false;
+    bool portOpen = false;   // OpenLink opened it and CloseLink has not yet let it go
 };
 
 // Starts the link's session, with `supervision` as the host of its link
@@ -50,7 +51,8 @@ Result StartLink(DeviceLink& link, const SupervisionHost& supervision);
 void EndLink(DeviceLink& link);
 
 // Opens PORT ("COM3", a device path) in the link's session; the trace
-// notes the selector it was named by, if any.
+// notes the opening (with the selector it was named by, if any) and the
+// closing, which EndLink does too.
 Result OpenLink(DeviceLink& link, const std::string& port, const std::string& selector = "");
 void CloseLink(DeviceLink& link);
 

@@ -1,0 +1,118 @@
+#!/usr/bin/python3
+"""The line-speed figures of `make bench`, from the files of its runs:
+quorvane-cli's traces (--trace, one file a row: "opened" and "closed" notes
+and a line per frame) and the devices' frames logs (the bytes of each frame).
+
+    line_figures.py one DEVICE_FRAMES_LOG TRACE...
+        one device's row, one trace a run: the bytes of every frame the row
+        exchanged, both ways, times 86.8 µs against the time from the port's
+        opening to its closing, and the ratio
+    line_figures.py rack ONE_ROW_MS RUN_DIR...
+        each RUN_DIR holds the traces of one provision of a rack: the time
+        from the first port's opening to the last one's closing, against
+        one device's row
+
+A figure that cannot be (a row faster than its bytes on the wire, frames
+that do not add up) is a fault of the bench, not a result: it is reported
+and the exit code is 1."""
+import glob, os, statistics, sys
+
+BYTE_MS = 10 / 115.2           # 115200 baud, 8N1: ten bits a byte
+GOAL_ONE, GOAL_RACK = 1.15, 1.3
+
+
+def fault(text):
+    print(f"line_figures.py: bench fault: {text}", file=sys.stderr)
+    sys.exit(1)
+
+
+def ms_of(stamp):
+    h, m, s = stamp.split(":")
+    return (int(h) * 3600 + int(m) * 60) * 1000 + round(float(s) * 1000)
+
+
+def read_trace(path):
+    """(opened ms, closed ms, frames sent, frames received)."""
+    opened = closed = None
+    sent = received = 0
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            stamp, tag, text = line[:12], line[14:17].strip(), line[19:]
+            if tag == "--" and text.startswith("opened "):
+                opened = ms_of(stamp)
+            elif tag == "--" and text.startswith("closed"):
+                closed = ms_of(stamp)
+            sent += tag == "TX"
+            received += tag in ("RX", "RX!")
+    if opened is None or closed is None:
+        fault(f"{path} has no opening or no closing")
+    if closed < opened:   # past midnight
+        closed += 86400 * 1000
+    return opened, closed, sent, received
+
+
+def device_runs(path):
+    """The frames log cut at each OPEN: per run, the requests' and the
+    replies' sizes in bytes, in order."""
+    runs = []
+    with open(path) as f:
+        for line in f:
+            fields = line.split()
+            if fields[1] == "OPEN":
+                runs.append(([], []))
+            elif runs and fields[1] in ("RX", "TX"):
+                runs[-1][fields[1] == "TX"].append(len(fields) - 2)
+    return runs
+
+
+def one(log, traces):
+    runs = device_runs(log)
+    if len(runs) != len(traces):
+        fault(f"{log} shows {len(runs)} openings for {len(traces)} runs")
+    rows = []
+    for (requests, replies), trace in zip(runs, traces):
+        opened, closed, sent, received = read_trace(trace)
+        if sent != len(requests) or received > len(replies):
+            fault(f"{trace}: {sent} requests and {received} replies, the device took {len(requests)} "
+                  f"and sent {len(replies)}")
+        wire_bytes = sum(requests) + sum(replies[:received])
+        rows.append((closed - opened, wire_bytes))
+    if len({b for _, b in rows}) != 1:
+        fault(f"the runs exchanged different bytes: {sorted({b for _, b in rows})}")
+    wire_bytes = rows[0][1]
+    wire = wire_bytes * BYTE_MS
+    times = [t for t, _ in rows]
+    row = statistics.median(times)
+    ratio = row / wire
+    if ratio < 1 or min(times) < wire - 1:   # the traces count whole milliseconds
+        fault(f"a row took {min(times)} ms, less than its {wire:.1f} ms on the wire: the device is not "
+              f"at line speed, or frames were missed")
+    print(f"  one device: {wire_bytes} bytes on the wire both ways, {wire:.1f} ms; the row, port opened "
+          f"to closed, {row:.0f} ms (median of {len(times)}, {min(times)}-{max(times)} ms): {ratio:.2f}x "
+          f"the wire time (goal {GOAL_ONE}x)")
+    print(f"ONE_ROW_MS={row:.1f}")
+
+
+def rack(one_row_ms, run_dirs):
+    times = []
+    for d in run_dirs:
+        spans = [read_trace(t)[:2] for t in sorted(glob.glob(os.path.join(d, "trace.line*")))]
+        if not spans:
+            fault(f"no traces in {d}")
+        times.append(max(c for _, c in spans) - min(o for o, _ in spans))
+    rows = len(spans)
+    whole = statistics.median(times)
+    if whole < one_row_ms * 0.9 - 1:
+        fault(f"{rows} devices took {whole} ms, well under one device's {one_row_ms} ms")
+    print(f"  {rows} devices at once: first port opened to last closed {whole:.0f} ms (median of "
+          f"{len(times)}, {min(times)}-{max(times)} ms): {whole / one_row_ms:.2f}x one device's row "
+          f"(goal {GOAL_RACK}x)")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) >= 4 and sys.argv[1] == "one":
+        one(sys.argv[2], sys.argv[3:])
+    elif len(sys.argv) >= 4 and sys.argv[1] == "rack":
+        rack(float(sys.argv[2]), sys.argv[3:])
+    else:
+        sys.exit(__doc__)
