@@ -34,4 +34,8 @@ bool IsCurrentPort(const SerialPort& port, intptr_t handle)
     return handle != NoPort && port.handle.load() == handle;
 }
 
-void ReturnPort(SerialPort& port) { port.users.fetch_sub(1); }
+void ReturnPort(SerialPort& port)
+{
+    if (port.users.fetch_sub(1) == 1)
+        SignalWakeup(port.returned);
+}

@@ -34,6 +34,7 @@ struct SerialPort {
     std::atomic<uint32_t> users{0};         // borrows out
     std::atomic<uint32_t> openings{0};      // raised by each opening, read by the reader
     Wakeup opened;                          // an opening -> a reader idle for want of a port
+    Wakeup returned;                        // the last borrow came back -> ClosePort waiting for it
     // POSIX: a pipe made readable while ClosePort takes the port away, so a
     // reader polling the port wakes at once. Unused on Win32.
     intptr_t closing[2] = {-1, -1};
@@ -76,7 +77,8 @@ intptr_t BorrowPort(SerialPort& port);
 // False once the port the borrow yielded has been taken away by ClosePort
 // (or replaced by another opening): no new operation may start on it then.
 bool IsCurrentPort(const SerialPort& port, intptr_t handle);
-// Ends the borrow; ClosePort waits for this before releasing the handle.
+// Ends the borrow; ClosePort waits for this (the `returned` wake-up) before
+// releasing the handle.
 void ReturnPort(SerialPort& port);
 // Counts the openings of the port, so that the bytes read under one borrow
 // can be told from those of an earlier opening.

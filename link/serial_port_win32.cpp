@@ -105,7 +105,11 @@ Result Refused(DWORD error, const char* what)
 
 Result MakeSerialPort(SerialPort& port)
 {
-    const Result made = MakeWakeup(port.opened);
+    Result made = MakeWakeup(port.opened);
+    if (Succeeded(made))
+        made = MakeWakeup(port.returned);
+    if (!Succeeded(made))
+        DestroyWakeup(port.opened);
     port.made = Succeeded(made);
     return made;
 }
@@ -115,6 +119,7 @@ void DestroySerialPort(SerialPort& port)
     if (!port.made)
         return;
     ClosePort(port);
+    DestroyWakeup(port.returned);
     DestroyWakeup(port.opened);
     port.made = false;
 }
@@ -191,7 +196,7 @@ void ClosePort(SerialPort& port)
         CancelIoEx(h, nullptr);
         if (!PortStillBorrowed(port))
             break;
-        SleepMilliseconds(1);
+        WaitWakeup(port.returned, 1);   // the borrow's return ends it at once
     }
     CloseHandle(h);
 }
