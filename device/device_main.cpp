@@ -105,6 +105,8 @@ int WatchClients(const char* path)
     return fd;
 }
 
+}  // namespace
+
 void NoteClients(Runtime& rt, int fd)
 {
     alignas(inotify_event) char events[1024];
@@ -113,12 +115,15 @@ void NoteClients(Runtime& rt, int fd)
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const inotify_event*>(events + at);
             const bool opened = (e->mask & IN_OPEN) != 0;
+            rt.clientsOpen += opened ? 1 : -1;
             LogFrame(rt, opened ? "OPEN" : "CLOSE", nullptr, 0);
             Trace(rt, "--", opened ? "a client opened the line" : "a client closed the line");
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
         }
     }
 }
+
+namespace {
 
 // One wait for the line or a client: false when the line is gone (the
 // exit code is then in `code`).
@@ -157,7 +162,7 @@ bool ServeOnce(Runtime& rt, int clients, int& code)
 // exit code.
 int Serve(Runtime& rt)
 {
-    const int clients = rt.line.slaveFd >= 0 ? WatchClients(rt.line.clientPath) : -1;
+    const int clients = rt.clients;
     int code = 0;
     while (stopSignal == 0) {
         if (rt.options.hangupMs >= 0 && ElapsedMs(rt) >= rt.options.hangupMs) {
@@ -167,8 +172,6 @@ int Serve(Runtime& rt)
         if (!ServeOnce(rt, clients, code))
             break;
     }
-    if (clients >= 0)
-        close(clients);
     return code;
 }
 
@@ -231,6 +234,8 @@ int main(int argc, char** argv)
     bool linked = false;
     if (!MakeLine(rt, linked))
         return 1;
+    // Watched before the path is given, so no client's opening is missed.
+    rt.clients = rt.line.slaveFd >= 0 ? WatchClients(rt.line.clientPath) : -1;
     std::printf("%s\n", rt.line.clientPath);
     std::fflush(stdout);
     TraceStart(rt);
@@ -238,6 +243,8 @@ int main(int argc, char** argv)
     const int code = Serve(rt);
     if (stopSignal != 0)
         Trace(rt, "--", "stopped by signal");
+    if (rt.clients >= 0)
+        close(rt.clients);
     CloseLine(rt.line);
     if (linked)
         unlink(rt.options.link.c_str());
