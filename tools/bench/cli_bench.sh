@@ -109,19 +109,22 @@ echo "  32 ports: ${probe} ms (goal 1300 ms)"
 echo "quorvane-cli provision at the line's speed (115200 8N1, 86.8 µs a byte each way), process start left out:"
 start_devices line 32 --line-speed
 head -n 2 "$work/line.csv" >"$work/line-one.csv"
-# Each run starts once the devices have sent the rest of the last run's
-# ifconfig answer (some 70 ms at this speed).
+line_run() {   # line_run SHEET TRACE: one provision; line_figures.py reads its report and leaves out a run that failed
+  "$cli" provision "$1" --trace "$2" --report "$2.json" >/dev/null || true
+}
+# Each run starts with the devices quiet: the rest of the last run's
+# ifconfig answer sent, the machine's time theirs no longer.
 for run in 1 2 3 4 5 6 7; do
   sleep 0.3
-  "$cli" provision "$work/line-one.csv" --trace "$work/one.$run" >/dev/null
+  line_run "$work/line-one.csv" "$work/one.$run"
 done
 python3 "$HERE/line_figures.py" one "$work/line1.frames" "$work"/one.*.line2 | tee "$work/one.txt" | grep -v '^ONE_ROW_MS='
 for run in 1 2 3 4 5; do
   sleep 0.5
-  mkdir "$work/rack.$run"
-  "$cli" provision "$work/line.csv" --trace "$work/rack.$run/trace" >/dev/null
+  mkdir "$work/line-rack.$run"
+  line_run "$work/line.csv" "$work/line-rack.$run/trace"
 done
-python3 "$HERE/line_figures.py" rack "$(sed -n 's/^ONE_ROW_MS=//p' "$work/one.txt")" "$work"/rack.*
+python3 "$HERE/line_figures.py" rack "$(sed -n 's/^ONE_ROW_MS=//p' "$work/one.txt")" "$work"/line-rack.*
 
 echo "one device, two requests, process start included (median of 30 runs):"
 cli_ms=$(median_of 30 "$cli" -p "$work/fast1" show)

@@ -12,10 +12,12 @@ and a line per frame) and the devices' frames logs (the bytes of each frame).
         from the first port's opening to the last one's closing, against
         one device's row
 
-A figure that cannot be (a row faster than its bytes on the wire, frames
-that do not add up) is a fault of the bench, not a result: it is reported
-and the exit code is 1."""
-import glob, os, statistics, sys
+Each trace TRACE.lineN has its run's report beside it, TRACE.json: a run
+with a row that failed is named, with the row's reason, and left out of the
+figures. A figure that cannot be (a row faster than its bytes on the wire,
+frames that do not add up, fewer than three runs that worked) is a fault of
+the bench, not a result: it is reported and the exit code is 1."""
+import glob, json, os, re, statistics, sys
 
 BYTE_MS = 10 / 115.2           # 115200 baud, 8N1: ten bits a byte
 GOAL_ONE, GOAL_RACK = 1.15, 1.3
@@ -51,6 +53,20 @@ def read_trace(path):
     return opened, closed, sent, received
 
 
+def failed(trace):
+    """Whether the run of `trace` had a row that failed; each such row is named."""
+    report = re.sub(r"\.line\d+$", "", trace) + ".json"
+    bad = [r for r in json.load(open(report, encoding="utf-8"))["rows"] if r["result"] != "ok"]
+    for r in bad:
+        print(f"  {os.sep.join(report.split(os.sep)[-2:])}: line {r['line']}: {r['result']}: {r['error']} (run left out)")
+    return bool(bad)
+
+
+def enough(runs, what):
+    if len(runs) < 3:
+        fault(f"only {len(runs)} runs of {what} worked")
+
+
 def device_runs(path):
     """The frames log cut at each OPEN: per run, the requests' and the
     replies' sizes in bytes, in order."""
@@ -72,11 +88,13 @@ def one(log, traces):
     rows = []
     for (requests, replies), trace in zip(runs, traces):
         opened, closed, sent, received = read_trace(trace)
+        if failed(trace):
+            continue
         if sent != len(requests) or received > len(replies):
             fault(f"{trace}: {sent} requests and {received} replies, the device took {len(requests)} "
                   f"and sent {len(replies)}")
-        wire_bytes = sum(requests) + sum(replies[:received])
-        rows.append((closed - opened, wire_bytes))
+        rows.append((closed - opened, sum(requests) + sum(replies[:received])))
+    enough(rows, "one device")
     if len({b for _, b in rows}) != 1:
         fault(f"the runs exchanged different bytes: {sorted({b for _, b in rows})}")
     wire_bytes = rows[0][1]
@@ -96,10 +114,13 @@ def one(log, traces):
 def rack(one_row_ms, run_dirs):
     times = []
     for d in run_dirs:
-        spans = [read_trace(t)[:2] for t in sorted(glob.glob(os.path.join(d, "trace.line*")))]
-        if not spans:
+        traces = sorted(glob.glob(os.path.join(d, "trace.line*")))
+        if not traces:
             fault(f"no traces in {d}")
-        times.append(max(c for _, c in spans) - min(o for o, _ in spans))
+        spans = [read_trace(t)[:2] for t in traces]
+        if not failed(traces[0]):
+            times.append(max(c for _, c in spans) - min(o for o, _ in spans))
+    enough(times, "the rack")
     rows = len(spans)
     whole = statistics.median(times)
     if whole < one_row_ms * 0.9 - 1:
