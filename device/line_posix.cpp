@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -97,7 +96,6 @@ uint32_t WriteLine(DeviceLine& line, const uint8_t* bytes, uint32_t count)
 
 void StartLinePace(LinePace& pace)
 {
-    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
     pace = LinePace{PaceClock{nullptr, PaceNow, PaceSleepUntil}, 0};
 }
 

@@ -29,9 +29,9 @@ void CloseLine(DeviceLine& line);
 uint32_t WriteLine(DeviceLine& line, const uint8_t* bytes, uint32_t count);
 
 // Keeps `pace` on the product's monotonic clock (link/platform.h), with
-// sleeps until a moment on it. The thread's timer slack (50 µs by default)
-// is cut to 1 µs, so a byte leaves at its moment rather than up to half a
-// byte time after it.
+// sleeps until a moment on it. The thread's timer slack stays the system's
+// (50 µs): a byte may leave up to that late, never early, and the wake-ups
+// of many devices at once can share a timer interrupt.
 void StartLinePace(LinePace& pace);
 
 // LineWrite for SendAtLineSpeed: WriteLine on the DeviceLine `line`.
