@@ -115,7 +115,7 @@ void NoteClients(Runtime& rt, int fd)
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const inotify_event*>(events + at);
             const bool opened = (e->mask & IN_OPEN) != 0;
-            rt.clientsOpen += opened ? 1 : -1;
+            rt.clientsOpen = opened ? rt.clientsOpen + 1 : rt.clientsOpen > 0 ? rt.clientsOpen - 1 : 0;
             LogFrame(rt, opened ? "OPEN" : "CLOSE", nullptr, 0);
             Trace(rt, "--", opened ? "a client opened the line" : "a client closed the line");
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
@@ -193,6 +193,9 @@ bool MakeLine(Runtime& rt, bool& linked)
         CloseLine(rt.line);
         return Refuse(o.framesLog.c_str(), Failure(Status::Failed, "fopen", errno));
     }
+    // Watched before the link or the path is given, so that no client's
+    // opening is missed.
+    rt.clients = rt.line.slaveFd >= 0 ? WatchClients(rt.line.clientPath) : -1;
     if (!o.link.empty() && o.port.empty()) {
         // A stale link from an earlier run is replaced; anything else at that
         // path is the user's and is left alone (symlink then fails).
@@ -234,8 +237,6 @@ int main(int argc, char** argv)
     bool linked = false;
     if (!MakeLine(rt, linked))
         return 1;
-    // Watched before the path is given, so no client's opening is missed.
-    rt.clients = rt.line.slaveFd >= 0 ? WatchClients(rt.line.clientPath) : -1;
     std::printf("%s\n", rt.line.clientPath);
     std::fflush(stdout);
     TraceStart(rt);
