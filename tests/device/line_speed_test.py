@@ -74,27 +74,30 @@ class LineSpeed(unittest.TestCase):
         last = reads[-1][0]
         self.assertGreaterEqual(last, wire - 0.0002)
         self.assertLess(last, 2 * wire + 0.1, f"{last * 1e3:.1f} ms for {wire * 1e3:.1f} ms on the wire")
-        # Evenly: the bytes come one or a few at a time, not a frame at once.
+        # Evenly: the bytes come one or a few at a time, not a frame (most
+        # are of 40 to 85 bytes) at once; a loaded machine reads late, and
+        # then several together.
         sizes = sorted(b - a for (_, a), (_, b) in zip([(0, 0)] + reads, reads))
-        self.assertLessEqual(sizes[len(sizes) // 2], 8, f"median read {sizes[len(sizes) // 2]} bytes")
+        self.assertLess(sizes[len(sizes) // 2], 32, f"median read {sizes[len(sizes) // 2]} bytes")
 
     def test_not_paced_once_the_client_has_gone(self):
         """The rest of an answer whose client closed the line reaches nobody:
         it goes at once instead of taking the machine's time for 70 ms."""
         d = Device(self, "--line-speed")
         os.write(d.fd, IFCONFIG)
-        got = b""
-        while len(got) < 65 and select.select([d.fd], [], [], QUIET_S)[0]:   # the first line, with the MAC
-            got += os.read(d.fd, 4096)
-        d.close()
+        d.close()   # as a client that has what it wanted, well before the answer's end
         for _ in range(100):
             log = d.log_lines()
             if sum(tag == "TX" for _, tag, _ in log) == 19 and any(tag == "CLOSE" for _, tag, _ in log):
                 break
             time.sleep(0.02)
-        closed = next(ms for ms, tag, _ in log if tag == "CLOSE")
-        last = max(ms for ms, tag, _ in log if tag == "TX")
-        self.assertLess(last - closed, 30, log)
+        at = next(i for i, (_, tag, _) in enumerate(log) if tag == "CLOSE")
+        after = [(ms, n) for ms, tag, n in log[at:] if tag == "TX"]
+        # The frames are logged as each starts: paced, the last would start
+        # the wire time of the ones before it after the closing, or later.
+        paced_ms = sum(n for _, n in after[:-1]) * BYTE_S * 1000
+        self.assertGreater(paced_ms, 40)
+        self.assertLess(after[-1][0] - log[at][0], 0.75 * paced_ms, log)
 
     def test_memory_speed_by_default(self):
         d = Device(self)
