@@ -100,21 +100,23 @@ def one(log, traces):
                   f"and sent {len(replies)}")
         rows.append((closed - opened, sum(requests) + sum(replies[:received])))
     enough(rows, "one device")
-    if len({b for _, b in rows}) != 1:
-        fault(f"the runs exchanged different bytes: {sorted({b for _, b in rows})}")
-    wire_bytes = rows[0][1]
-    wire = wire_bytes * BYTE_MS
-    times = [t for t, _ in rows]
-    best, median = min(times), statistics.median(times)
     # The traces count whole milliseconds: a row may read up to 1 ms short,
-    # and is then taken as its wire time; any shorter is a fault.
-    if best < wire - 1:
-        fault(f"a row took {best} ms, less than its {wire:.1f} ms on the wire: the device is not at "
-              f"line speed, or frames were missed")
-    print(f"  one device: {wire_bytes} bytes on the wire both ways, {wire:.1f} ms; the row, port opened "
-          f"to closed: best {best} ms, median {median:.0f} ms of {len(times)} runs: {max(best, wire) / wire:.2f}x "
-          f"the wire time (median {median / wire:.2f}x; goal {GOAL_ONE}x)")
-    print(f"ONE_ROW_MS={max(best, wire):.1f},{median:.1f}")
+    # and is then taken as its wire time; any shorter is a fault. A row whose
+    # closing came late may have taken in a further line of ifconfig: each
+    # run is set against its own bytes.
+    ratios = []
+    for took, wire_bytes in rows:
+        wire = wire_bytes * BYTE_MS
+        if took < wire - 1:
+            fault(f"a row took {took} ms, less than its {wire:.1f} ms on the wire: the device is not at "
+                  f"line speed, or frames were missed")
+        ratios.append((max(took, wire) / wire, took, wire_bytes))
+    best, median = min(ratios), statistics.median(r for r, _, _ in ratios)
+    times = [t for t, _ in rows]
+    print(f"  one device: the row, port opened to closed, at best {best[1]} ms for {best[2]} bytes on the wire "
+          f"both ways ({best[2] * BYTE_MS:.1f} ms): {best[0]:.2f}x the wire time; median of {len(ratios)} runs "
+          f"{median:.2f}x, {statistics.median(times):.0f} ms (goal {GOAL_ONE}x)")
+    print(f"ONE_ROW_MS={min(max(t, b * BYTE_MS) for t, b in rows):.1f},{statistics.median(times):.1f}")
 
 
 def rack(one_row, run_dirs):
