@@ -116,6 +116,7 @@ void EndLink(DeviceLink& link)
     LeaveLock(link.lock);
     SignalWakeup(link.lineTaken);
     StopWakingOnInterrupt(link.replyArrived);
+    CloseLink(link);
     EndSession(link.session);
     DestroyWakeup(link.lineTaken);
     DestroyWakeup(link.replyArrived);
@@ -127,11 +128,19 @@ Result OpenLink(DeviceLink& link, const std::string& port, const std::string& se
 {
     link.openedAs = PortAndSelector(port, selector);
     const std::string path = DevicePathOf(port);
-    return how == LinkOpening::Supervised ? OpenDevice(link.session, path.c_str())
-                                          : OpenSessionPort(link.session, path.c_str());
+    const Result result = how == LinkOpening::Supervised ? OpenDevice(link.session, path.c_str())
+                                                         : OpenSessionPort(link.session, path.c_str());
+    link.portOpen = PortOpened(result);
+    return result;
 }
 
-void CloseLink(DeviceLink& link) { CloseSessionPort(link.session); }
+void CloseLink(DeviceLink& link)
+{
+    CloseSessionPort(link.session);
+    if (link.portOpen)
+        TraceNote(link.trace, "closed");
+    link.portOpen = false;
+}
 
 void ExpectReply(DeviceLink& link, uint8_t request)
 {

@@ -42,6 +42,7 @@ struct DeviceLink {
     std::string openedAs;  // the trace's note of the opening: the port and its selector (command's thread)
     bool ending = false;   // EndLink: a full line queue no longer holds the assembler
     bool made = false;
+    bool portOpen = false;   // OpenLink opened it and CloseLink has not yet let it go
 };
 
 // Starts the link's session, with `supervision` as the host of its link
@@ -55,7 +56,8 @@ void EndLink(DeviceLink& link);
 enum class LinkOpening { Plain, Supervised };
 
 // Opens PORT ("COM3", a device path) in the link's session; the trace
-// notes the selector it was named by, if any.
+// notes the opening (with the selector it was named by, if any) and the
+// closing, which EndLink does too.
 Result OpenLink(DeviceLink& link, const std::string& port, const std::string& selector = "",
                 LinkOpening how = LinkOpening::Plain);
 void CloseLink(DeviceLink& link);

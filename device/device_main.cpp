@@ -108,6 +108,8 @@ void TraceStart(Runtime& rt)
                   rt.line.clientPath, s.dhcp ? "on" : "off", ip, mask, gw, pw);
     Trace(rt, "--", text);
     TraceFaults(rt);
+    if (rt.options.lineSpeed)
+        Trace(rt, "--", "at the line's speed: 115200 8N1, 86.8 µs a byte each way");
 }
 
 // A client opening and closing the line, as the device at the end of a real
@@ -124,6 +126,8 @@ int WatchClients(const char* path)
     return fd;
 }
 
+}  // namespace
+
 void NoteClients(Runtime& rt, int fd)
 {
     alignas(inotify_event) char events[1024];
@@ -132,12 +136,15 @@ void NoteClients(Runtime& rt, int fd)
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const inotify_event*>(events + at);
             const bool opened = (e->mask & IN_OPEN) != 0;
+            rt.clientsOpen = opened ? rt.clientsOpen + 1 : rt.clientsOpen > 0 ? rt.clientsOpen - 1 : 0;
             LogFrame(rt, opened ? "OPEN" : "CLOSE", nullptr, 0);
             Trace(rt, "--", opened ? "a client opened the line" : "a client closed the line");
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
         }
     }
 }
+
+namespace {
 
 // One wait for the line or a client: false when the line is gone (the
 // exit code is then in `code`).
@@ -153,6 +160,8 @@ bool ServeOnce(Runtime& rt, int clients, int& code)
     if (ready > 0 && (p[0].revents & POLLIN)) {
         const ssize_t n = read(rt.line.fd, chunk, RxSpace(rt.rx));
         if (n > 0) {
+            if (rt.options.lineSpeed)
+                ReceiveAtLineSpeed(rt.pace, static_cast<uint32_t>(n));
             RxFeed(rt.rx, chunk, static_cast<uint32_t>(n), ElapsedMs(rt), OnReceived, &rt);
             return true;
         }
@@ -174,7 +183,7 @@ bool ServeOnce(Runtime& rt, int clients, int& code)
 // exit code.
 int Serve(Runtime& rt)
 {
-    const int clients = rt.line.slaveFd >= 0 ? WatchClients(rt.line.clientPath) : -1;
+    const int clients = rt.clients;
     int code = 0;
     while (stopSignal == 0) {
         if (rt.options.hangupMs >= 0 && ElapsedMs(rt) >= rt.options.hangupMs) {
@@ -184,8 +193,6 @@ int Serve(Runtime& rt)
         if (!ServeOnce(rt, clients, code))
             break;
     }
-    if (clients >= 0)
-        close(clients);
     return code;
 }
 
@@ -207,6 +214,9 @@ bool MakeLine(Runtime& rt, bool& linked)
         CloseLine(rt.line);
         return Refuse(o.framesLog.c_str(), Failure(Status::Failed, "fopen", errno));
     }
+    // Watched before the link or the path is given, so that no client's
+    // opening is missed.
+    rt.clients = rt.line.slaveFd >= 0 ? WatchClients(rt.line.clientPath) : -1;
     if (!o.link.empty() && o.port.empty()) {
         // A stale link from an earlier run is replaced; anything else at that
         // path is the user's and is left alone (symlink then fails).
@@ -242,6 +252,8 @@ int main(int argc, char** argv)
     rt.random.seed(rt.options.seed);
     rt.colour = isatty(2) && std::getenv("NO_COLOR") == nullptr;
     RxReset(rt.rx);
+    if (rt.options.lineSpeed)
+        StartLinePace(rt.pace);
     InstallSignals();
     bool linked = false;
     if (!MakeLine(rt, linked))
@@ -253,6 +265,8 @@ int main(int argc, char** argv)
     const int code = Serve(rt);
     if (stopSignal != 0)
         Trace(rt, "--", "stopped by signal");
+    if (rt.clients >= 0)
+        close(rt.clients);
     CloseLine(rt.line);
     if (linked)
         unlink(rt.options.link.c_str());

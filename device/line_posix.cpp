@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
+#include "link/platform.h"
 #include "link/raw_line_posix.h"
 
 namespace {
@@ -16,6 +18,17 @@ namespace {
 Result Failed(const char* what)
 {
     return Failure(Status::Failed, what, errno);
+}
+
+int64_t PaceNow(void*) { return MonotonicMicroseconds(); }
+
+// MonotonicMicroseconds reads CLOCK_MONOTONIC: the same clock, slept on
+// until an absolute moment so that the time spent writing is not added.
+void PaceSleepUntil(void*, int64_t microseconds)
+{
+    const timespec until{static_cast<time_t>(microseconds / 1000000), static_cast<long>(microseconds % 1000000) * 1000};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
 }
 
 }  // namespace
@@ -79,4 +92,14 @@ uint32_t WriteLine(DeviceLine& line, const uint8_t* bytes, uint32_t count)
             break;
     }
     return done;
+}
+
+void StartLinePace(LinePace& pace)
+{
+    pace = LinePace{PaceClock{nullptr, PaceNow, PaceSleepUntil}, 0};
+}
+
+uint32_t WriteToLine(void* line, const uint8_t* bytes, uint32_t count)
+{
+    return WriteLine(*static_cast<DeviceLine*>(line), bytes, count);
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/line_speed.h"
 #include "wire/result.h"
 
 constexpr int LineWriteWaitMs = 1000;   // a client that reads nothing cannot stall the device longer
@@ -26,3 +27,12 @@ void CloseLine(DeviceLine& line);
 // Writes all `count` bytes unless the line stays full for LineWriteWaitMs.
 // Returns how many were written.
 uint32_t WriteLine(DeviceLine& line, const uint8_t* bytes, uint32_t count);
+
+// Keeps `pace` on the product's monotonic clock (link/platform.h), with
+// sleeps until a moment on it. The thread's timer slack stays the system's
+// (50 µs): a byte may leave up to that late, never early, and the wake-ups
+// of many devices at once can share a timer interrupt.
+void StartLinePace(LinePace& pace);
+
+// LineWrite for SendAtLineSpeed: WriteLine on the DeviceLine `line`.
+uint32_t WriteToLine(void* line, const uint8_t* bytes, uint32_t count);

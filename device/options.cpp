@@ -85,6 +85,7 @@ void AddStateOptions(CLI::App& app, DeviceOptions& o)
 {
     app.add_option("--port", o.port, "serve an existing serial device (115200 8N1 raw)")->type_name("PATH");
     app.add_option("--link", o.link, "also create the symlink PATH -> the pty's slave")->type_name("PATH");
+    app.add_flag("--line-speed", o.lineSpeed, "send and take bytes at 115200 8N1's pace, 86.8 µs a byte");
     app.add_option_function<std::string>("--dhcp", [&o](const std::string& v) { o.state.dhcp = v == "on"; },
                                          "DHCP (default off)")
         ->type_name("on|off")

@@ -12,6 +12,7 @@ struct DeviceOptions {
     std::string link;        // symlink to the pty's slave, removed on exit ("": none)
     std::string framesLog;   // machine-readable frame log ("": none)
     bool wallClock;          // frames log times from 1970 instead of from the start
+    bool lineSpeed;          // send and take bytes at 115200 8N1's pace, not at memory speed
     DeviceState state;
     AnswerFaults faults;
     uint32_t delayMs;

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "device/line_posix.h"
+#include "device/line_speed.h"
 #include "device/options.h"
 #include "device/rx_stream.h"
 
@@ -19,6 +20,9 @@ struct Runtime {
     uint32_t repliesSent;
     int64_t startMs;
     RxStream rx;
+    LinePace pace;   // with --line-speed
+    int clients;     // inotify descriptor of the pty's openings and closings; -1: none (a serial device)
+    int clientsOpen; // openings less closings seen on it
 };
 
 // Milliseconds on the product's monotonic clock (link/platform.h).
@@ -31,6 +35,10 @@ void Trace(Runtime& rt, const char* tag, const char* text);
 // One frames-log line: "<ms> TAG <hex>", <ms> from the start or, with
 // --wall-clock, from 1970.
 void LogFrame(Runtime& rt, const char* tag, const uint8_t* bytes, uint32_t count);
+
+// Logs and traces the openings and closings of the pty's client that the
+// inotify descriptor `fd` holds, and counts them in rt.clientsOpen.
+void NoteClients(Runtime& rt, int fd);
 
 // A ReplySink: sends one reply frame with the configured transmit faults
 // (delay, noise, corruption, pieces), logging and tracing it.

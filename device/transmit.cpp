@@ -20,9 +20,24 @@ uint32_t Pick(Runtime& rt, uint32_t low, uint32_t high)
     return std::uniform_int_distribution<uint32_t>(low, high)(rt.random);
 }
 
+// At line speed while a client holds the line. What goes out after it has
+// closed the pty reaches nobody (the next opening flushes it), and sent byte
+// by byte, the rest of a long answer (ifconfig's after the MAC) would only
+// take the machine's time from the devices still talking to their clients.
+bool Paced(Runtime& rt)
+{
+    if (!rt.options.lineSpeed)
+        return false;
+    if (rt.clients < 0)
+        return true;
+    NoteClients(rt, rt.clients);
+    return rt.clientsOpen > 0;
+}
+
 void Write(Runtime& rt, const uint8_t* bytes, uint32_t count)
 {
-    const uint32_t written = WriteLine(rt.line, bytes, count);
+    const uint32_t written = Paced(rt) ? SendAtLineSpeed(rt.pace, bytes, count, WriteToLine, &rt.line)
+                                       : WriteLine(rt.line, bytes, count);
     if (written < count) {
         char note[128];
         std::snprintf(note, sizeof note, "line full, nobody reading: %u of %u bytes dropped",

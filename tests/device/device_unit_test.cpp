@@ -1,5 +1,6 @@
 // The virtual device's parts one by one: its answers and answering faults,
-// its shell, its receive side, its trace and its command line.
+// its shell, its receive side, its pace at line speed, its trace and its
+// command line.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "tests/support/frames.h"
 #include "device/answer.h"
+#include "device/line_speed.h"
 #include "device/options.h"
 #include "device/rx_stream.h"
 #include "device/shell.h"
@@ -194,6 +196,85 @@ TEST(DeviceReceive, FramesGarbageAndStalls)
 
 // The trace decodes fields and shows GBK as UTF-8 with controls and quotes
 // escaped (what the device program's trace holds is checked end to end).
+// The pace on a fake clock: a sleep moves the time to its moment, plus
+// whatever lateness the test gives the next wake-up; each write is noted
+// with the moment it happened.
+struct FakeLine {
+    int64_t now = 5000;
+    int64_t lateBy = 0;   // the next wake-up only
+    uint32_t takes = 0xFFFFFFFFu;   // bytes the line takes before it is full
+    std::vector<std::pair<int64_t, uint32_t>> writes;
+    LinePace pace{PaceClock{this, [](void* cx) { return static_cast<FakeLine*>(cx)->now; },
+                            [](void* cx, int64_t until) {
+                                auto& f = *static_cast<FakeLine*>(cx);
+                                f.now = std::max(f.now, until) + f.lateBy;
+                                f.lateBy = 0;
+                            }},
+                  0};
+    uint32_t Send(uint32_t count)
+    {
+        const std::vector<uint8_t> bytes(count, 0x41);
+        return SendAtLineSpeed(pace, bytes.data(), count, [](void* cx, const uint8_t*, uint32_t n) {
+            auto& f = *static_cast<FakeLine*>(cx);
+            n = std::min(n, f.takes);
+            f.takes -= n;
+            if (n != 0)
+                f.writes.emplace_back(f.now, n);
+            return n;
+        }, this);
+    }
+};
+
+TEST(DeviceLineSpeed, ByteTimes)
+{
+    EXPECT_EQ(WireMicroseconds(0), 0);
+    EXPECT_EQ(WireMicroseconds(1), 87);          // 86.8 µs, rounded up
+    EXPECT_EQ(WireMicroseconds(100), 8681);
+    EXPECT_EQ(WireMicroseconds(11520), 1000000);  // a second carries 11,520 bytes
+}
+
+TEST(DeviceLineSpeed, SendsEachByteAtItsMomentWithoutDrift)
+{
+    FakeLine line;
+    ASSERT_EQ(line.Send(1000), 1000u);
+    ASSERT_EQ(line.writes.size(), 1000u);   // one byte a write: evenly, never a burst
+    for (uint32_t i = 0; i < 1000; ++i)
+        ASSERT_EQ(line.writes[i].first, 5000 + WireMicroseconds(i + 1)) << "byte " << i;
+    EXPECT_EQ(line.now, 5000 + 86806);
+
+    // A wake-up 300 µs late hands over the bytes it covers at once; the ones
+    // after keep their moments.
+    FakeLine late;
+    late.now = 0;
+    late.lateBy = 300;
+    ASSERT_EQ(late.Send(10), 10u);
+    EXPECT_EQ(late.writes.front(), std::make_pair(int64_t{387}, 4u));   // 87, 174, 261, 348 are past
+    EXPECT_EQ(late.writes[1], std::make_pair(WireMicroseconds(5), 1u));
+    EXPECT_EQ(late.writes.back().first, WireMicroseconds(10));
+
+    // The next frame follows from the moment the last byte went.
+    late.writes.clear();
+    ASSERT_EQ(late.Send(2), 2u);
+    EXPECT_EQ(late.writes.front().first, WireMicroseconds(10) + WireMicroseconds(1));
+
+    // A full line stops the frame; the line is free after what went.
+    FakeLine full;
+    full.now = 0;
+    full.takes = 4;
+    EXPECT_EQ(full.Send(9), 4u);
+}
+
+TEST(DeviceLineSpeed, TakesARequestOnceItsLastByteIsThrough)
+{
+    FakeLine line;
+    ReceiveAtLineSpeed(line.pace, 24);   // SetAdminPassword: 24 bytes
+    EXPECT_EQ(line.now, 5000 + WireMicroseconds(24));
+    // Bytes read while a request would still be arriving queue behind it.
+    line.now -= 1000;
+    ReceiveAtLineSpeed(line.pace, 8);
+    EXPECT_EQ(line.now, 5000 + WireMicroseconds(24) + WireMicroseconds(8));
+}
+
 TEST(DeviceTrace, FramesAreDecoded)
 {
     auto describe = [](const Bytes& f) {
@@ -217,7 +298,8 @@ TEST(DeviceOptions, CommandLine)
     };
     DeviceOptions o{};
     ASSERT_TRUE(parse({}, o));
-    EXPECT_FALSE(o.noise || o.fragment || o.quiet || o.seedGiven || o.help || o.wallClock || o.state.dhcp);
+    EXPECT_FALSE(o.noise || o.fragment || o.quiet || o.seedGiven || o.help || o.wallClock || o.lineSpeed ||
+                 o.state.dhcp);
     EXPECT_EQ(o.state.gateway, 0xC0A80101u);
     EXPECT_STREQ(o.state.password, "admin");
     EXPECT_EQ(o.faults.heartbeatStopMs, -1);
@@ -228,8 +310,8 @@ TEST(DeviceOptions, CommandLine)
 
     ASSERT_TRUE(parse({"--dhcp", "on", "--ip", "10.0.0.2", "--password", "pw", "--status", "0x07=2", "--status",
                        "11=4", "--heartbeat-stop-after", "3", "--delay", "250", "--corrupt-every", "5", "--noise",
-                       "--fragment", "--hangup-after", "9", "--seed", "42", "--quiet"}, o)) << message;
-    EXPECT_TRUE(o.state.dhcp && o.noise && o.fragment && o.quiet && o.seedGiven);
+                       "--fragment", "--hangup-after", "9", "--seed", "42", "--quiet", "--line-speed"}, o)) << message;
+    EXPECT_TRUE(o.state.dhcp && o.noise && o.fragment && o.quiet && o.seedGiven && o.lineSpeed);
     EXPECT_EQ(o.state.ipAddress, 0x0A000002u);
     EXPECT_STREQ(o.state.password, "pw");
     EXPECT_EQ(o.faults.status[7], 2);

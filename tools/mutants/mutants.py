@@ -35,6 +35,7 @@ NEEDS = {
     "port_identity_wine_test": [("win64", ["port_identity_wine_test"])],
     "gui": [("win64", ["gui_test", "quorvane"]), ("native", ["quorvane-device"])],
     "cli_test": [("native", ["quorvane-cli", "quorvane-device"])],
+    "device_line_speed_test": [("native", ["quorvane-device"])],
     "cli_wine_test": [("win64", ["quorvane-cli", "qv-install-ports"]), ("native", ["quorvane-device"])],
     "sessions_test": [("native", ["sessions_test", "quorvane-device"])],
     "release_identity": [("win64", ["quorvane", "quorvane-cli"]), ("native", ["quorvane-cli"])],
@@ -43,6 +44,7 @@ NEEDS = {
 }
 # Rough cost, so the cheap tests run first.
 COST = {"gui": 100, "serial_wine_test": 50, "port_identity_wine_test": 30, "cli_wine_test": 40, "cli_test": 20,
+        "device_line_speed_test": 2,
         "receive_fuzz_short": 5, "sheet_fuzz_short": 5}
 
 
