@@ -30,7 +30,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
+#include "link/line_loss_posix.h"
 #include "link/raw_line_posix.h"
 
 namespace {
@@ -46,6 +48,17 @@ Status ClassifyOpenError(int error)
 }
 
 int64_t NowMs() { return MonotonicMicroseconds() / 1000; }
+
+// Kept for LineLoss; a path too long to keep is not kept at all, so that a
+// cut one never names some other node.
+void KeepPath(SerialPort& port, const char* path)
+{
+    const size_t length = std::strlen(path);
+    if (length < sizeof port.path)
+        std::memcpy(port.path, path, length + 1);
+    else
+        port.path[0] = '\0';
+}
 
 }  // namespace
 
@@ -105,6 +118,7 @@ Result OpenPort(SerialPort& port, const char* path)
 
     const Result line = MakeRawLine(fd, FlowControl::Kept, 0);
     tcflush(fd, TCIOFLUSH);
+    KeepPath(port, path);
     PublishPort(port, fd);
     return Succeeded(line) ? Success : Failure(Status::LineRefused, line.what, line.osError);
 }
@@ -127,9 +141,9 @@ Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return Failure(Status::Failed, "write", errno);
+            return LineLoss(fd, port.path, "write", errno);
         if (hungUp)   // the next write did not say why: the line's own word is all there is
-            return Failure(Status::Failed, "the line hung up");
+            return LineLoss(fd, port.path, "the line hung up", 0);
         const int64_t left = deadline - NowMs();
         if (left <= 0)
             break;

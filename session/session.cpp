@@ -55,6 +55,7 @@ Result StartSession(Session& s, const SessionCallbacks& callbacks, const Platfor
         made = Named(MakeReceiver(s.receiver, FrameSink{&s, TakeFrame}, platform), "the receiver's lock and wake-up");
     if (Succeeded(made))
         made = Named(MakeReader(s.reader, s.port, ByteSink{&s, TakeBytes}), "the reader's event");
+    s.reader.removal = callbacks.removal;
     if (Succeeded(made))
         made = Named(StartThread(s.readerThread, ReaderEntry, &s), "the reader thread");
     if (!Succeeded(made)) {

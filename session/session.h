@@ -31,6 +31,7 @@ struct SessionCallbacks {
     ReplyHandler replies;
     SupervisionHost supervision;
     FrameTap tap;
+    RemovalSink removal{};   // the open port's adapter went away (reader thread); none: not told
 };
 
 struct Session {
