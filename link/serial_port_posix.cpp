@@ -6,8 +6,9 @@
 //   - exclusive open: TIOCEXCL, and an advisory lock so that a second user
 //     that honours locks (another copy of this program, the tests) is refused
 //     even when running as root, which TIOCEXCL lets through;
-//   - line settings: raw 115200 8N1 (raw_line_posix.h); flow control and the
-//     special characters are kept as the driver reports them;
+//   - line settings: raw 115200 8N1 (raw_line_posix.h); hardware flow control
+//     and the special characters are kept as the driver reports them, XON/XOFF
+//     is turned off (a Linux tty starts with it on);
 //   - reads return at once with what has arrived (non-blocking descriptor,
 //     VMIN 0 / VTIME 0); the reader thread polls for readiness;
 //   - purges: both queues are flushed after configuring and before closing;

@@ -40,6 +40,10 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 ADAPTERS = {"a": ("FT9QX2LC", 1), "b": ("FT7RM4KD", 2)}
 UART = "c"   # the third device, on the 16550
 MODULES = ["xhci_pci", "ftdi_sio"]
+# The CLI converts texts to and from GBK with iconv, which loads glibc's
+# converter at run time: ldd does not see it.
+GCONV = "/usr/lib/x86_64-linux-gnu/gconv"
+GCONV_FILES = ["GBK.so", "gconv-modules", "gconv-modules.cache"]
 
 
 class GuestError(Exception):
@@ -112,6 +116,9 @@ def build_initramfs(cli, kernel_dir, out_path):
     entries.append(("bin/quorvane-cli", 0o100755, read(cli)))
     for guest_path, host_file in _shared_libraries(cli):
         entries.append((guest_path.lstrip("/"), 0o100755, read(host_file)))
+    entries.append((GCONV.lstrip("/"), 0o40755, b""))
+    for name in GCONV_FILES:
+        entries.append((GCONV.lstrip("/") + "/" + name, 0o100755, read(os.path.join(GCONV, name))))
     for m in modules:
         entries.append(("modules/" + os.path.basename(m), 0o100644, read(os.path.join(base, m))))
     order = "".join(os.path.basename(m) + "\n" for m in modules).encode()
@@ -306,8 +313,17 @@ class Guest:
         self.qmp("device_del", id="usb-" + name)
         return pulled
 
-    def plug(self, name):
-        self.qmp("device_add", **self.adapter_args(name))
+    def plug(self, name, limit_s=5):
+        """Plugs adapter `name` back. QEMU finishes a device_del only once the
+        guest has let the device go; until then its line is "in use"."""
+        until = time.monotonic() + self.left(limit_s)
+        while True:
+            try:
+                return self.qmp("device_add", **self.adapter_args(name))
+            except GuestError as e:
+                if "in use" not in str(e) or time.monotonic() > until:
+                    raise
+                time.sleep(0.05)
 
     # ---- the far end of a line ----
     def line_settings(self, name):
@@ -320,12 +336,16 @@ class Guest:
 
     def spoil_line_settings(self, name):
         """Puts 2400 7E2 with flow control on line `name`, so that what the
-        guest's next opening sets is seen, not what was there."""
+        guest's next opening sets is seen, not what was there. QEMU's tty
+        backend clears CRTSCTS and IXON itself whenever the guest sets the
+        line (it carries no flow control), so those two show only that the
+        guest's setting arrived at all; speed, size, parity and stop bits
+        are the guest's own."""
         fd = os.open(self.link(name), os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
         try:
             attrs = termios.tcgetattr(fd)
             attrs[2] = (attrs[2] & ~termios.CSIZE) | termios.CS7 | termios.PARENB | termios.CSTOPB | termios.CRTSCTS
-            attrs[0] |= termios.IXON | termios.IXOFF
+            attrs[0] |= termios.IXON
             attrs[4] = attrs[5] = termios.B2400
             termios.tcsetattr(fd, termios.TCSANOW, attrs)
         finally:
