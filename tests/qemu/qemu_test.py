@@ -257,10 +257,9 @@ def pulled_probe(g):
     pulled = g.unplug("b") if wait_request(g, "b", mark, GET_NET) else None
     g.stop(cid, "none", 10)
     ended = time.monotonic()
-    docs = [l for l in g.live_lines(cid) if l.startswith("{")]
-    doc = json.loads(docs[-1]) if docs else {"ports": []}
-    if not docs:
-        print("      the probe printed: %s" % g.live_lines(cid))
+    # The guest's relay of the output may still be writing when the probe has ended.
+    _, _, last = g.live(cid, lambda l: l.startswith('{"command"'), 5, m, "the probe's document")
+    doc = json.loads(last)
     results = {p["port"]: (p["result"], p.get("reason", "")) for p in doc["ports"]}
     gone = [r for r in results.values() if "removed" in r[1]]
     figures.append(("ports --probe: pull to the command's end", ended - pulled))
