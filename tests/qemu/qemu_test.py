@@ -7,8 +7,10 @@ CLI did is read from outside: the devices' frames logs, the line settings
 of the ptys QEMU holds, and the guest's output. Adapters are pulled and
 plugged through QMP while commands run.
 
-Usage: qemu_test.py QUORVANE-CLI QUORVANE-DEVICE
+Usage: qemu_test.py QUORVANE-CLI QUORVANE-DEVICE [--no-boot]
 Prints each scenario's figures; exits non-zero naming what failed.
+--no-boot: a kernel that cannot boot must fail the run quickly, with the
+reason, and leave no process behind.
 """
 import os
 import shutil
@@ -288,7 +290,38 @@ SCENARIOS = [identities, line_settings, commands, long_answer, provision, probe,
              lambda g: (g.plug("b"), wait_adapters(g)), pulled_exec]
 
 
+def no_boot(cli, device, work):
+    """A guest whose kernel image is not one (its modules are the real
+    kernel's): the run fails, says why, and stops everything."""
+    real = os.environ.get("QV_KERNEL_DIR") or os.path.join(qemu.ROOT, "build/kernel")
+    release = open(os.path.join(real, "release")).read().strip()
+    kernel = os.path.join(work, "kernel")
+    os.makedirs(os.path.join(kernel, "root/boot"))
+    os.symlink(os.path.join(real, "root/lib"), os.path.join(kernel, "root/lib"))
+    shutil.copy(os.path.join(real, "release"), kernel)
+    with open(os.path.join(kernel, "root/boot/vmlinuz-" + release), "wb") as f:
+        f.write(b"not a kernel" * 100)
+    g = qemu.Guest(cli, device, work, 30, kernel_dir=kernel)
+    started = time.monotonic()
+    try:
+        g.boot(boot_limit_s=20)
+        failures.append("a guest without a kernel booted")
+    except (qemu.GuestError, OSError) as e:
+        print("the run failed as it must, after %.1f s: %s" % (time.monotonic() - started, str(e).splitlines()[0]))
+    finally:
+        g.close()
+    left = [p.args[0] for p in ([g.qemu] if g.qemu else []) + list(g.devices.values()) if p.poll() is None]
+    check(not left and time.monotonic() - started < 25, "nothing left running (%s)" % left)
+
+
 def main():
+    if len(sys.argv) == 4 and sys.argv[3] == "--no-boot":
+        work = tempfile.mkdtemp(prefix="qv-qemu-no-boot-")
+        try:
+            no_boot(sys.argv[1], sys.argv[2], work)
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+        sys.exit("%d failed" % len(failures) if failures else 0)
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     work = tempfile.mkdtemp(prefix="qv-qemu-test-")
