@@ -167,6 +167,7 @@ Outcome RunWatch(const CliOptions& o)
         CloseLink(link);
         OpenAndGreet(w);
         WatchLoop(w);
+        out.doc["port"] = w.port;   // where a selector's adapter was last
         out.doc["stopped"] = "interrupted";
     }, host);
     EndInterruptWatch(stop);
