@@ -12,6 +12,7 @@ Prints each scenario's figures; exits non-zero naming what failed.
 --no-boot: a kernel that cannot boot must fail the run quickly, with the
 reason, and leave no process behind.
 """
+import json
 import os
 import shutil
 import signal
@@ -40,6 +41,7 @@ A_DELAY_MS = 3
 
 A, B = qemu.ADAPTERS["a"][0], qemu.ADAPTERS["b"][0]
 GET_NET, SET_NET, SHELL, GET_PW, SET_PW = 0x01, 0x03, 0x05, 0x09, 0x0B
+EXIT_PORT = 4   # cli/exit_codes.h: ExitPort, a removal's exit code
 
 # ---- the expectations --------------------------------------------------------
 
@@ -121,7 +123,6 @@ def wait_request(g, name, since, code, limit_s=10):
 
 def identities(g):
     code, out = g.run(["quorvane-cli", "--json", "ports"])
-    import json
     ports = {p["port"]: p for p in json.loads(out[0])["ports"]} if code == 0 else {}
     for port, transport, vid, pid, serial, location, maker in IDENTITIES:
         p = ports.get(port, {})
@@ -185,7 +186,6 @@ def provision(g):
     marks = {n: len(frames(g, n)) for n in ("a", "b")}
     code, out = g.run(["quorvane-cli", "provision", "/tmp/sheet.csv", "--log", "/tmp/p.log", "--no-mac"], 30)
     _, log = g.run(["cat", "/tmp/p.log"])
-    import json
     rows = [json.loads(l) for l in log]
     check(code == 0 and len(rows) == 2 and all(r["result"] == "ok" for r in rows),
           "provision by serial= and location=: exit %d, %d log lines %s" % (code, len(rows), [r["result"] for r in rows]))
@@ -197,7 +197,6 @@ def provision(g):
 
 
 def probe(g):
-    import json
     code, out = g.run(["quorvane-cli", "--json", "ports", "--probe", "--exclude", "/dev/ttyS0"], 20)
     results = {p["port"]: p["result"] for p in json.loads(out[-1]).get("ports", [])} if out else {}
     want = {"/dev/ttyUSB0": "answering", "/dev/ttyUSB1": "answering", "/dev/ttyS1": "answering",
@@ -240,25 +239,25 @@ def pulled_provision(g):
     g.run(["sh", "-c", "rm -f /tmp/p.log"])
     mark = len(frames(g, "b"))
     cid, _ = g.start(["quorvane-cli", "provision", "/tmp/sheet.csv", "--log", "/tmp/p.log", "--no-mac"])
-    pulled = g.unplug("b") if wait_request(g, "b", mark, SET_NET) else None
+    wait_request(g, "b", mark, SET_NET)   # the row has started; its reply is 200 ms away
+    pulled = g.unplug("b")
     code = g.stop(cid, "none", 10)
     ended = time.monotonic()
-    import json
     _, log = g.run(["cat", "/tmp/p.log"])
     rows = {r["adapter"]["serial"] if r.get("adapter") else r["selector"]: r for r in map(json.loads, log)}
     b, a = rows.get(B, rows.get("location=1-2", {})), rows.get(A, {})
     figures.append(("provision: pull to the command's end", ended - pulled))
-    check(code == qemu_exit_port() and b.get("result") == "port_error" and "removed" in b.get("reason", "")
+    check(code == EXIT_PORT and b.get("result") == "port_error" and "removed" in b.get("reason", "")
           and a.get("result") == "ok" and ended - pulled < REMOVAL_LIMIT_S + 0.5,
           "provision with b pulled: exit %d in %.3f s; b %s (%s); a %s"
           % (code, ended - pulled, b.get("result"), b.get("reason"), a.get("result")))
 
 
 def pulled_probe(g):
-    import json
     mark = len(frames(g, "b"))
     cid, m = g.start(["quorvane-cli", "--json", "ports", "--probe", "--exclude", "/dev/ttyS0"])
-    pulled = g.unplug("b") if wait_request(g, "b", mark, GET_NET) else None
+    wait_request(g, "b", mark, GET_NET)
+    pulled = g.unplug("b")
     g.stop(cid, "none", 10)
     ended = time.monotonic()
     # The guest's relay of the output may still be writing when the probe has ended.
@@ -279,17 +278,19 @@ def pulled_exec(g):
     i, seen, line = g.live(cid, lambda l: "removed" in l, 5, i + 1, "exec to name the removal")
     code = g.stop(cid, "none", 5)
     figures.append(("exec: pulled adapter named after", seen - pulled))
-    check(code == qemu_exit_port() and seen - pulled < REMOVAL_LIMIT_S,
+    check(code == EXIT_PORT and seen - pulled < REMOVAL_LIMIT_S,
           "exec with a long answer, b pulled: exit %d, named in %.3f s: %s" % (code, seen - pulled, line))
 
 
-def qemu_exit_port():
-    return 4   # cli/exit_codes.h: ExitPort
+def plug_b_back(g):
+    g.plug("b")
+    wait_adapters(g)
 
 
+# In this order: the path scenarios come before watch moves the adapters'
+# names, and each pull but the last is followed by the adapter's return.
 SCENARIOS = [identities, line_settings, commands, long_answer, provision, probe, watch,
-             pulled_provision, lambda g: (g.plug("b"), wait_adapters(g)), pulled_probe,
-             lambda g: (g.plug("b"), wait_adapters(g)), pulled_exec]
+             pulled_provision, plug_b_back, pulled_probe, plug_b_back, pulled_exec]
 
 
 def no_boot(cli, device, work):
