@@ -21,6 +21,7 @@ close() stops every process this started, also after a failure.
 As a program: boots the guest and gives its shell on this terminal's lines
 (each line a command), for trying things by hand.
 """
+import ctypes
 import json
 import os
 import shutil
@@ -48,6 +49,13 @@ GCONV_FILES = ["GBK.so", "gconv-modules", "gconv-modules.cache"]
 
 class GuestError(Exception):
     pass
+
+
+def _die_with_parent():
+    """In each child: SIGTERM when this process ends, however it ends (even
+    by SIGKILL, when close() cannot run), so no QEMU or device outlives it."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
 
 
 def _newc(entries):
@@ -158,7 +166,8 @@ class Guest:
             args = [self.device, "--link", self.link(name), "--frames-log", self.frames(name),
                     "--wall-clock", "--quiet"] + self.device_args.get(name, [])
             with open(os.path.join(self.work, name + ".out"), "wb") as out:   # the pty's name
-                self.devices[name] = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=out)
+                self.devices[name] = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=out,
+                                                      preexec_fn=_die_with_parent)
         until = time.monotonic() + self.left(5)
         while not all(os.path.exists(self.link(n)) for n in self.devices):
             if time.monotonic() > until:
@@ -231,7 +240,8 @@ class Guest:
         self._start_devices()
         started = time.monotonic()
         self.qemu = subprocess.Popen(self._qemu_command(initrd, release), stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                     preexec_fn=_die_with_parent)
         threading.Thread(target=self._read_console, daemon=True).start()
         # The firmware's screen escapes may share the first line with the marker.
         _, _, line = self.wait_line(lambda l: "@@READY" in l or l.startswith("@@FAIL"),
