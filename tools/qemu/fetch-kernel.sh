@@ -13,8 +13,16 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 dest=${QV_KERNEL_DIR:-$root/build/kernel}
 
 # "linux-image-6.1.0-57-amd64": the first dependency of the meta package.
-image=$(apt-cache depends linux-image-amd64 2>/dev/null |
-        sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -n 1)
+current_image() {
+  apt-cache depends linux-image-amd64 2>/dev/null |
+    sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -n 1
+}
+image=$(current_image)
+# A machine that had every package already may never have read the lists.
+if [ -z "$image" ] && [ "$(id -u)" -eq 0 ]; then
+  apt-get update -qq
+  image=$(current_image)
+fi
 if [ -z "$image" ]; then
   echo "fetch-kernel: apt knows no linux-image-amd64 (run apt-get update)" >&2
   exit 1
