@@ -45,7 +45,11 @@ trap 'rm -rf "$work"' EXIT
 # apt's sandbox user (_apt) must be able to write where it downloads, or
 # apt warns and downloads as root.
 chmod 777 "$work"
-(cd "$work" && apt-get download -qq "$package")
+# Stale lists name a package the mirror no longer has: read them again once.
+if ! (cd "$work" && apt-get download -qq "$package"); then
+  apt-get update -qq
+  (cd "$work" && apt-get download -qq "$package")
+fi
 rm -rf "$dest"
 mkdir -p "$dest"
 dpkg-deb -x "$work"/"$package"_*.deb "$dest/root"
