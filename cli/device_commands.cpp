@@ -72,6 +72,8 @@ Outcome RunExec(const CliOptions& o, const std::string& gbkCommand)
             }
         }
         out.doc["lines"] = lines;
+        // The output ends early when the adapter is pulled: that is no quiet end.
+        StillPresent(link, o, out, "running the command");
     });
     return out;
 }

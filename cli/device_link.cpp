@@ -47,6 +47,20 @@ void TakeReply(void* context, const Reply& reply)
     SignalWakeup(link.replyArrived);
 }
 
+// The reader's word that the port's adapter is gone (reader thread). A word
+// about an opening before the last one comes too late to count.
+void TakeRemoval(void* context, const Result& why, uint32_t opening)
+{
+    DeviceLink& link = *static_cast<DeviceLink*>(context);
+    EnterLock(link.lock);
+    if (opening == link.opening) {
+        link.removed = true;
+        link.removal = why;
+    }
+    LeaveLock(link.lock);
+    SignalWakeup(link.replyArrived);
+}
+
 void TraceRequest(void* context, const uint8_t* frame, uint32_t total)
 {
     TraceFrame(static_cast<DeviceLink*>(context)->trace, "TX", frame, total);
@@ -63,8 +77,8 @@ void TraceOpened(void* context)
     TraceNote(link.trace, ("opened " + link.openedAs).c_str());
 }
 
-// Waits until `done` holds (checked under the lock), `timeoutMs` ran out or
-// Ctrl+C was pressed.
+// Waits until `done` holds (checked under the lock), `timeoutMs` ran out,
+// Ctrl+C was pressed or the adapter went away.
 template <typename Done>
 bool WaitUntil(DeviceLink& link, int timeoutMs, Done done)
 {
@@ -72,9 +86,10 @@ bool WaitUntil(DeviceLink& link, int timeoutMs, Done done)
     for (;;) {
         EnterLock(link.lock);
         const bool held = done();
+        const bool removed = link.removed;
         LeaveLock(link.lock);
         const int64_t left = deadline - MonotonicMicroseconds();
-        if (held || left <= 0 || Interrupted())
+        if (held || removed || left <= 0 || Interrupted())
             return held;
         WaitWakeup(link.replyArrived, static_cast<uint32_t>((left + 999) / 1000));
     }
@@ -91,7 +106,8 @@ Result StartLink(DeviceLink& link, const SupervisionHost& supervision)
         made = MakeWakeup(link.lineTaken);
     if (Succeeded(made)) {
         const SessionCallbacks callbacks{ReplyHandler{&link, TakeReply}, supervision,
-                                         FrameTap{&link, TraceRequest, TraceReply, TraceOpened}};
+                                         FrameTap{&link, TraceRequest, TraceReply, TraceOpened},
+                                         RemovalSink{&link, TakeRemoval}};
         made = StartSession(link.session, callbacks);
     } else {
         made = Named(made, "the reply lock and wake-ups");
@@ -130,6 +146,10 @@ Result OpenLink(DeviceLink& link, const std::string& port, const std::string& se
     const std::string path = DevicePathOf(port);
     const Result result = how == LinkOpening::Supervised ? OpenDevice(link.session, path.c_str())
                                                          : OpenSessionPort(link.session, path.c_str());
+    EnterLock(link.lock);
+    link.opening = SessionPortOpenings(link.session);
+    link.removed = false;
+    LeaveLock(link.lock);
     link.portOpen = PortOpened(result);
     return result;
 }
@@ -165,7 +185,19 @@ Answer AwaitReply(DeviceLink& link, uint8_t request, int timeoutMs, uint8_t* sta
         return Answer::Accepted;
     if (seen.refused)
         return Answer::Refused;
+    if (LinkRemoved(link))
+        return Answer::Removed;
     return Interrupted() ? Answer::Interrupted : Answer::None;
+}
+
+bool LinkRemoved(DeviceLink& link, Result* why)
+{
+    EnterLock(link.lock);
+    const bool removed = link.removed;
+    if (why != nullptr)
+        *why = link.removal;
+    LeaveLock(link.lock);
+    return removed;
 }
 
 NetConfig ReceivedNetConfig(DeviceLink& link)

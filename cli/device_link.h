@@ -4,7 +4,8 @@
 // assembler thread allocates nothing.
 //
 // Threads and ownership: everything under `lock` is written by the
-// assembler thread (replies) and read and reset by the command's thread;
+// assembler thread (replies) or the reader thread (a removal) and read and
+// reset by the command's thread;
 // replyArrived wakes the command's thread, lineTaken the assembler thread
 // when it waits for room in a full line queue.
 #pragma once
@@ -16,7 +17,8 @@
 #include "cli/trace_file.h"
 #include "session/session.h"
 
-enum class Answer { Accepted, Refused, None, Interrupted };
+// Removed: the port's adapter went away while the answer was awaited.
+enum class Answer { Accepted, Refused, None, Interrupted, Removed };
 
 constexpr size_t LineSlots = 32;
 constexpr size_t RequestSlots = SetAdminPassword + 1;
@@ -41,10 +43,16 @@ struct DeviceLink {
     size_t lineCount = 0;
     std::string openedAs;  // the trace's note of the opening: the port and its selector (command's thread)
     bool ending = false;   // EndLink: a full line queue no longer holds the assembler
+    uint32_t opening = 0;  // the port's opening this link opened last (OpenLink)
+    bool removed = false;  // that opening's adapter went away (reader thread), with `removal` why
+    Result removal{};
     bool made = false;
     bool portOpen = false;   // OpenLink opened it and CloseLink has not yet let it go
 };
 
+// A removal wakes whoever waits on replyArrived at once (AwaitReply, watch's
+// tick): the adapter is named gone within the second.
+//
 // Starts the link's session, with `supervision` as the host of its link
 // supervision (watch) or none; the trace, if any, must already be open.
 // Fails with the reason, and nothing left behind.
@@ -69,9 +77,12 @@ void ExpectReply(DeviceLink& link, uint8_t request);
 // and not past Ctrl+C; `status` gets the status of a refusal.
 Answer AwaitReply(DeviceLink& link, uint8_t request, int timeoutMs, uint8_t* status = nullptr);
 
+// Whether the adapter of the port opened last went away, and why.
+bool LinkRemoved(DeviceLink& link, Result* why = nullptr);
+
 NetConfig ReceivedNetConfig(DeviceLink& link);
 std::string ReceivedPassword(DeviceLink& link);   // GBK
 
 // The next output line of a shell command (GBK), waiting at most `waitMs`
-// and not past Ctrl+C.
+// and not past Ctrl+C or the adapter's removal.
 bool NextOutputLine(DeviceLink& link, std::string& line, int waitMs);

@@ -75,13 +75,32 @@ bool Written(const Result& result, const CliOptions& o, Outcome& out, const char
 {
     if (Succeeded(result))
         return true;
+    if (result.status == Status::Removed)
+        out.doc["reason"] = OpenFailureWord(Status::Removed);
     SetFailure(out, ExitPort, std::string(what) + ": " + WriteFailureText(result, o.port));
+    return false;
+}
+
+std::string RemovalText(const Result& why, const std::string& port)
+{
+    return "the adapter of " + port + " was removed (" + ResultText(why) + ")";
+}
+
+bool StillPresent(DeviceLink& link, const CliOptions& o, Outcome& out, const char* what)
+{
+    Result why;
+    if (!LinkRemoved(link, &why))
+        return true;
+    out.doc["reason"] = OpenFailureWord(Status::Removed);
+    SetFailure(out, ExitPort, std::string(what) + ": " + RemovalText(why, o.port));
     return false;
 }
 
 std::string WriteFailureText(const Result& result, const std::string& port)
 {
     switch (result.status) {
+    case Status::Removed:
+        return RemovalText(result, port);
     case Status::TimedOut:
         return "writing to " + port + " did not finish within " + std::to_string(WriteWaitMs) + " ms";
     case Status::Failed:
@@ -105,6 +124,8 @@ bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out,
     case Answer::Interrupted:
         SetFailure(out, ExitInterrupted, std::string(what) + ": interrupted");
         return false;
+    case Answer::Removed:
+        return StillPresent(link, o, out, what);
     case Answer::None:
         break;
     }
@@ -180,6 +201,8 @@ bool ReadMac(DeviceLink& link, const CliOptions& o, Outcome& out)
         if (!NextOutputLine(link, line, static_cast<int>(left)) || FeedIfconfigReply(reader, line))
             break;
     }
+    if (!StillPresent(link, o, out, "reading the MAC"))
+        return false;
     if (reader.state == MacSearch::Found) {
         out.doc["mac"] = reader.mac;
         return true;

@@ -25,8 +25,13 @@ bool OpenDevicePort(DeviceLink& link, const CliOptions& o, Outcome& out);
 bool Written(const Result& result, const CliOptions& o, Outcome& out, const char* what);
 // Why a write failed, in words.
 std::string WriteFailureText(const Result& result, const std::string& port);
+// "the adapter of PORT was removed (the system's reason)".
+std::string RemovalText(const Result& why, const std::string& port);
+// Exit 4 naming the removal, when the link's adapter went away; false then.
+bool StillPresent(DeviceLink& link, const CliOptions& o, Outcome& out, const char* what);
 
-// Waits for the reply to `request`: exit 1 when refused, 3 when none came.
+// Waits for the reply to `request`: exit 1 when refused, 3 when none came,
+// 4 when the adapter went away meanwhile.
 bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out, const char* what);
 
 // Sets the network settings, reads them back and compares: exit 1 when the

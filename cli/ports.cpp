@@ -7,6 +7,7 @@ const char* OpenFailureWord(Status status)
     case Status::Missing: return "missing";
     case Status::Busy: return "busy";
     case Status::AccessDenied: return "access denied";
+    case Status::Removed: return "removed";
     default: return "failed";
     }
 }

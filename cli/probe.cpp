@@ -59,6 +59,10 @@ void Ask(const CliOptions& o, DeviceLink& link, Probed& p)
         Settle(p, "refused", "answers, but refused the request (status " + std::to_string(status) + ")");
     } else if (answer == Answer::Interrupted) {
         Settle(p, "interrupted", "interrupted");
+    } else if (answer == Answer::Removed) {
+        Result why;
+        LinkRemoved(link, &why);
+        Settle(p, "failed", RemovalText(why, p.entry.port));
     } else {
         Settle(p, "silent", "no answer within " + std::to_string(o.timeoutMs) + " ms");
     }

@@ -145,6 +145,16 @@ void Echo(const Words& w, ShellLineSink sink, void* cx)
     sink(cx, line);
 }
 
+// seq [FIRST] LAST, as busybox's: one number a line. Not in help's list:
+// it is there for tests that need an answer of many kilobytes.
+void Seq(const Words& w, ShellLineSink sink, void* cx)
+{
+    const long first = w.count > 2 ? std::atol(w.word[1]) : 1;
+    const long last = w.count > 1 ? std::atol(w.word[w.count > 2 ? 2 : 1]) : 0;
+    for (long n = first; n <= last && n - first < static_cast<long>(SeqMaxLines); ++n)
+        Line(sink, cx, "%ld", n);
+}
+
 // 可用命令: ifconfig route ping echo help  /  ping 命令示例: ping 192.168.1.1 -c 4
 constexpr char HelpLine1[] = "\xBF\xC9\xD3\xC3\xC3\xFC\xC1\xEE: ifconfig route ping echo help";
 constexpr char HelpLine2[] = "ping \xC3\xFC\xC1\xEE\xCA\xBE\xC0\xFD: ping 192.168.1.1 -c 4";
@@ -167,6 +177,8 @@ void RunShell(const DeviceState& state, const char* command, uint32_t length,
         Ping(w, sink, context);
     else if (std::strcmp(name, "echo") == 0)
         Echo(w, sink, context);
+    else if (std::strcmp(name, "seq") == 0)
+        Seq(w, sink, context);
     else if (std::strcmp(name, "help") == 0) {
         sink(context, HelpLine1);
         sink(context, HelpLine2);

@@ -9,10 +9,9 @@ Result MakeRawLine(int fd, FlowControl flow, unsigned char minBytes)
     termios t{};
     if (tcgetattr(fd, &t) != 0)
         return Failure(Status::Failed, "tcgetattr", errno);
-    const tcflag_t keptInput = flow == FlowControl::Kept ? t.c_iflag & (IXON | IXOFF | IXANY) : 0;
     const tcflag_t keptControl = flow == FlowControl::Kept ? t.c_cflag & CRTSCTS : 0;
     cfmakeraw(&t);
-    t.c_iflag = (t.c_iflag & ~static_cast<tcflag_t>(IXON | IXOFF | IXANY)) | keptInput;
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
     t.c_cflag |= CS8 | CREAD | CLOCAL | keptControl;
     t.c_cc[VMIN] = minBytes;

@@ -4,8 +4,11 @@
 
 #include "wire/result.h"
 
+// Software flow control (XON/XOFF) is never left on: the frames are binary
+// and carry 0x11 and 0x13 as data, and a Linux tty starts with IXON set (a
+// real USB adapter's does; a Windows COM port's DCB does not).
 enum class FlowControl {
-    Kept,   // as the driver reports it (the port: Windows leaves it too)
+    Kept,   // hardware flow control (RTS/CTS) as the driver reports it (the port: Windows leaves it too)
     Off,    // none (the virtual device's end)
 };
 

@@ -2,6 +2,21 @@
 
 #include "link/reader_pass.h"
 
+namespace {
+
+// Once per opening: a wake-up left from an earlier opening may bring the
+// reader back to the same dead port for one more pass.
+void TellRemoval(Reader& reader, uint32_t opening)
+{
+    if (reader.toldOpening == opening)
+        return;
+    reader.toldOpening = opening;
+    if (reader.removal.removed != nullptr)
+        reader.removal.removed(reader.removal.context, reader.lost, opening);
+}
+
+}  // namespace
+
 // The loop both platforms share; the wait and read of one pass are theirs.
 void RunReader(Reader& reader)
 {
@@ -15,6 +30,11 @@ void RunReader(Reader& reader)
         const ReadPass pass = WaitAndRead(reader, handle, &count);
         ReturnPort(port);
         if (pass == ReadPass::Idle) {
+            WaitWakeup(port.opened, WaitForever);
+            continue;
+        }
+        if (pass == ReadPass::Removed) {
+            TellRemoval(reader, opening);
             WaitWakeup(port.opened, WaitForever);
             continue;
         }

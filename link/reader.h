@@ -4,7 +4,7 @@
 // one is open it waits in the port's own wait for bytes.
 //
 // Threads and ownership:
-//   staging, readEvent, readWaits   the reader thread only
+//   staging, readEvent, readWaits, lost, toldOpening   the reader thread only
 //   stopping             set by the owner (StopReader), read by the reader
 //   commWaits            written by the reader, read by anyone
 #pragma once
@@ -24,9 +24,20 @@ struct ByteSink {
     void (*bytes)(void* context, const uint8_t* bytes, uint32_t count, uint32_t opening);
 };
 
+// Told once per opening when the open port's adapter is gone (Status::Removed,
+// with the system's reason), on the reader thread; the reader then waits for
+// the next opening. The owner closes the port.
+struct RemovalSink {
+    void* context;
+    void (*removed)(void* context, const Result& why, uint32_t opening);
+};
+
 struct Reader {
     SerialPort* port = nullptr;
     ByteSink sink{};
+    RemovalSink removal{};   // set before the thread starts; none: the removal is only waited out
+    Result lost{};           // the reason of a ReadPass::Removed (reader thread)
+    uint32_t toldOpening = 0;   // the opening whose removal was told (reader thread)
     std::atomic<bool> stopping{false};
     std::array<uint8_t, MaxReadSize> staging{};
     intptr_t readEvent = 0;   // Win32: the overlapped record's event

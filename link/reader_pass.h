@@ -7,6 +7,7 @@
 enum class ReadPass {
     Idle,     // no port: wait for an opening
     Failed,   // the wait or the read failed: pause, then try again
+    Removed,  // the adapter is gone (reader.lost says why): tell it, wait for another opening
     Done,     // `count` bytes are in the staging buffer (possibly none)
 };
 

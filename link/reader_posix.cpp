@@ -6,7 +6,19 @@
 
 #include <cerrno>
 
+#include "link/line_loss_posix.h"
 #include "link/reader_pass.h"
+
+namespace {
+
+// A failed or hung-up line: gone (its adapter pulled) or merely failing.
+ReadPass Lost(Reader& reader, int fd, int error)
+{
+    reader.lost = LineLoss(fd, reader.port->path, "read", error);
+    return reader.lost.status == Status::Removed ? ReadPass::Removed : ReadPass::Failed;
+}
+
+}  // namespace
 
 Result MakeReader(Reader& reader, SerialPort& port, ByteSink sink)
 {
@@ -34,12 +46,13 @@ ReadPass WaitAndRead(Reader& reader, intptr_t handle, uint32_t* count)
     if (waits[0].revents & POLLNVAL)
         return ReadPass::Failed;
     // POLLHUP or POLLERR alone still goes on to the read, which reports the
-    // condition; a hung-up line is then tried again after a pause.
+    // condition: a pulled adapter's tty reads 0 with POLLHUP, then EIO. A
+    // hung-up line that is still there is tried again after a pause.
     const ssize_t n = read(fd, reader.staging.data(), MaxReadSize);
     if (n < 0)
-        return (errno == EAGAIN || errno == EINTR) ? ReadPass::Done : ReadPass::Failed;
+        return (errno == EAGAIN || errno == EINTR) ? ReadPass::Done : Lost(reader, fd, errno);
     if (n == 0 && (waits[0].revents & (POLLHUP | POLLERR)))
-        return ReadPass::Failed;
+        return Lost(reader, fd, 0);
     *count = static_cast<uint32_t>(n);
     return ReadPass::Done;
 }

@@ -23,11 +23,23 @@
 // either a wait or bytes.
 #include <windows.h>
 
+#include "link/line_loss_win32.h"
 #include "link/reader_pass.h"
 
 namespace {
 
 HANDLE EventOf(const Reader& reader) { return reinterpret_cast<HANDLE>(reader.readEvent); }
+
+// A failed wait or read on the port that is still current: gone (its
+// adapter pulled, line_loss_win32.h) or merely failing. One the port's own
+// closing ended is neither.
+ReadPass Lost(Reader& reader, intptr_t value, DWORD error, const char* what)
+{
+    if (!IsCurrentPort(*reader.port, value))
+        return ReadPass::Done;
+    reader.lost = LineLoss(error, what);
+    return reader.lost.status == Status::Removed ? ReadPass::Removed : ReadPass::Failed;
+}
 
 }  // namespace
 
@@ -65,8 +77,9 @@ ReadPass WaitAndRead(Reader& reader, intptr_t value, uint32_t* count)
     if (waited)
         reader.commWaits.fetch_add(1, std::memory_order_relaxed);
     if (waited && !WaitCommEvent(port, &events, &record)) {
-        if (GetLastError() != ERROR_IO_PENDING)
-            return ReadPass::Failed;
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING)
+            return Lost(reader, value, error, "WaitCommEvent");
         DWORD ignored = 0;
         if (!GetOverlappedResult(port, &record, &ignored, TRUE)) {
             waitFailed = true;
@@ -80,11 +93,15 @@ ReadPass WaitAndRead(Reader& reader, intptr_t value, uint32_t* count)
     record.hEvent = EventOf(reader);
     DWORD bytesRead = 0;
     if (!ReadFile(port, reader.staging.data(), MaxReadSize, &bytesRead, &record)) {
-        if (GetLastError() != ERROR_IO_PENDING) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
             reader.readWaits = false;
-            return ReadPass::Failed;
+            return Lost(reader, value, error, "ReadFile");
         }
-        GetOverlappedResult(port, &record, &bytesRead, TRUE);
+        if (!GetOverlappedResult(port, &record, &bytesRead, TRUE)) {
+            reader.readWaits = false;
+            return Lost(reader, value, GetLastError(), "ReadFile");
+        }
     }
     *count = bytesRead;
     reader.readWaits = bytesRead != 0 && (waitFailed || !waited);

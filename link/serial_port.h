@@ -28,6 +28,8 @@ constexpr uint32_t FailedPassPauseMs = 10;
 // A Win32 HANDLE or a POSIX descriptor, carried as intptr_t; -1 means no
 // port in both worlds.
 constexpr intptr_t NoPort = -1;
+// The longest port path kept to tell later whether its node is still there.
+constexpr uint32_t PortPathBytes = 256;
 
 struct SerialPort {
     std::atomic<intptr_t> handle{NoPort};   // swapped by the owner, borrowed by the reader
@@ -38,6 +40,10 @@ struct SerialPort {
     // POSIX: a pipe made readable while ClosePort takes the port away, so a
     // reader polling the port wakes at once. Unused on Win32.
     intptr_t closing[2] = {-1, -1};
+    // POSIX: the path the open port was opened by ("" when longer than kept),
+    // so that a hung-up line can be told gone (line_loss_posix.h). Written by
+    // OpenPort while no port is published, read under a borrow.
+    char path[PortPathBytes] = {};
     bool made = false;
 };
 
@@ -54,6 +60,7 @@ void DestroySerialPort(SerialPort& port);
 // EPERM), Failed (anything else, also a null path). LineRefused: the port
 // opened, but the system refused its line settings (SetCommState,
 // tcsetattr); it is open all the same, with whatever settings took effect.
+// Removed never comes from an opening: a port that is not there is Missing.
 Result OpenPort(SerialPort& port, const char* path);
 
 // Whether an opening left the port open (its line settings refused or not).
@@ -63,8 +70,8 @@ inline bool PortOpened(const Result& opened)
 }
 
 // Writes `length` bytes, waiting at most WriteWaitMs: NotOpen (nothing
-// written), TimedOut (the rest is dropped), Failed (the system refused the
-// write), or TooLong from the senders above.
+// written), TimedOut (the rest is dropped), Removed (the adapter is gone),
+// Failed (the system refused the write), or TooLong from the senders above.
 Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length);
 
 // Closes the open port, if any.

@@ -6,8 +6,9 @@
 //   - exclusive open: TIOCEXCL, and an advisory lock so that a second user
 //     that honours locks (another copy of this program, the tests) is refused
 //     even when running as root, which TIOCEXCL lets through;
-//   - line settings: raw 115200 8N1 (raw_line_posix.h); flow control and the
-//     special characters are kept as the driver reports them;
+//   - line settings: raw 115200 8N1 (raw_line_posix.h); hardware flow control
+//     and the special characters are kept as the driver reports them, XON/XOFF
+//     is turned off (a Linux tty starts with it on);
 //   - reads return at once with what has arrived (non-blocking descriptor,
 //     VMIN 0 / VTIME 0); the reader thread polls for readiness;
 //   - purges: both queues are flushed after configuring and before closing;
@@ -30,7 +31,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
+#include "link/line_loss_posix.h"
 #include "link/raw_line_posix.h"
 
 namespace {
@@ -46,6 +49,17 @@ Status ClassifyOpenError(int error)
 }
 
 int64_t NowMs() { return MonotonicMicroseconds() / 1000; }
+
+// Kept for LineLoss; a path too long to keep is not kept at all, so that a
+// cut one never names some other node.
+void KeepPath(SerialPort& port, const char* path)
+{
+    const size_t length = std::strlen(path);
+    if (length < sizeof port.path)
+        std::memcpy(port.path, path, length + 1);
+    else
+        port.path[0] = '\0';
+}
 
 }  // namespace
 
@@ -89,6 +103,7 @@ Result OpenPlatformPort(SerialPort& port, const char* path)
 
     const Result line = MakeRawLine(fd, FlowControl::Kept, 0);
     tcflush(fd, TCIOFLUSH);
+    KeepPath(port, path);
     PublishPort(port, fd);
     return Succeeded(line) ? Success : Failure(Status::LineRefused, line.what, line.osError);
 }
@@ -111,9 +126,9 @@ Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return Failure(Status::Failed, "write", errno);
+            return LineLoss(fd, port.path, "write", errno);
         if (hungUp)   // the next write did not say why: the line's own word is all there is
-            return Failure(Status::Failed, "the line hung up");
+            return LineLoss(fd, port.path, "the line hung up", 0);
         const int64_t left = deadline - NowMs();
         if (left <= 0)
             break;

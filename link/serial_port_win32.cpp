@@ -39,6 +39,8 @@
 
 #include <windows.h>
 
+#include "link/line_loss_win32.h"
+
 namespace {
 
 constexpr DWORD OpenAccess = GENERIC_READ | GENERIC_WRITE;
@@ -102,6 +104,13 @@ Result SystemCallFailed(DWORD error, const char* what)
     return Failure(Status::Failed, what, static_cast<int32_t>(error));
 }
 
+// A write on the handle that was opened and configured: a pulled adapter
+// tells itself here too.
+Result WriteRefused(DWORD error)
+{
+    return LineLoss(error, "WriteFile");
+}
+
 }  // namespace
 
 Result MakePlatformPort(SerialPort&) { return Success; }
@@ -144,14 +153,14 @@ Result WritePort(SerialPort& port, const uint8_t* data, uint32_t length)
     if (!WriteFile(h, data, length, &written, &ov)) {
         const DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING) {
-            result = SystemCallFailed(error, "WriteFile");
+            result = WriteRefused(error);
         } else {
             if (WaitForSingleObject(done, WriteWaitMs) != WAIT_OBJECT_0) {
                 CancelIoEx(h, &ov);
                 result = Failure(Status::TimedOut, "WriteFile");
             }
             if (!GetOverlappedResult(h, &ov, &written, TRUE) && Succeeded(result))
-                result = SystemCallFailed(GetLastError(), "WriteFile");
+                result = WriteRefused(GetLastError());
         }
     }
     if (Succeeded(result) && written < length)

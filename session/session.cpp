@@ -55,6 +55,7 @@ Result StartSession(Session& s, const SessionCallbacks& callbacks, const Platfor
         made = Named(MakeReceiver(s.receiver, FrameSink{&s, TakeFrame}, platform), "the receiver's lock and wake-up");
     if (Succeeded(made))
         made = Named(MakeReader(s.reader, s.port, ByteSink{&s, TakeBytes}), "the reader's event");
+    s.reader.removal = callbacks.removal;
     if (Succeeded(made))
         made = Named(StartThread(s.readerThread, ReaderEntry, &s), "the reader thread");
     if (!Succeeded(made)) {
@@ -110,6 +111,8 @@ Result OpenDevice(Session& s, const char* path)
 }
 
 void CloseSessionPort(Session& s) { ClosePort(s.port); }
+
+uint32_t SessionPortOpenings(const Session& s) { return PortOpenings(s.port); }
 
 void TickSession(Session& s) { OnSupervisionTick(s.supervision); }
 

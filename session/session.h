@@ -33,6 +33,7 @@ struct SessionCallbacks {
     ReplyHandler replies;
     SupervisionHost supervision;
     FrameTap tap;
+    RemovalSink removal{};   // the open port's adapter went away (reader thread); none: not told
 };
 
 struct Session {
@@ -76,6 +77,10 @@ Result OpenSessionPort(Session& session, const char* path);
 Result OpenDevice(Session& session, const char* path);
 
 void CloseSessionPort(Session& session);
+
+// How often the port was opened: a removal the reader tells of names the
+// opening it concerns, so a front end can drop one about an earlier opening.
+uint32_t SessionPortOpenings(const Session& session);
 
 // The supervision's one-second tick, on the owner's thread.
 void TickSession(Session& session);

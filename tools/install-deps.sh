@@ -14,6 +14,7 @@ PACKAGES=(
   python3 python3-serial                        # the latency peer of make bench
   strace                                        # the CLI test sees how the audit log is written
   libcli11-dev nlohmann-json3-dev               # command line and JSON of quorvane-cli
+  qemu-system-x86 busybox-static kmod           # the real-kernel test (tools/qemu); depmod
 )
 
 missing=()
@@ -41,3 +42,7 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen >/dev/null
 fi
+
+# The real-kernel test boots Debian's current kernel image, unpacked into
+# build/kernel (downloaded once; never installed on this machine).
+bash "$(dirname "$0")/qemu/fetch-kernel.sh"

@@ -17,6 +17,8 @@ enum class Status : uint8_t {
     NoText,         // no text at all was given (a null pointer): nothing was done
     BadText,        // a text with a character that GBK, and so the device, cannot carry
     LineRefused,    // the port opened but the system refused its line settings; it stays open
+    Removed,        // the open port's adapter went away: a hung-up line whose device node is gone,
+                    // ENODEV; ERROR_DEVICE_REMOVED, ERROR_BAD_COMMAND, ... on a handle that worked
     Failed,         // anything else: `what` and `osError` say more
 };
 

@@ -60,6 +60,16 @@ bool WaitForReceived(size_t want, int ms)
     return true;
 }
 
+std::vector<Result> Removals;   // under RecordLock
+std::vector<uint32_t> RemovedOpenings;
+
+void RecordRemoval(void*, const Result& why, uint32_t opening)
+{
+    std::lock_guard<std::mutex> hold(RecordLock);
+    Removals.push_back(why);
+    RemovedOpenings.push_back(opening);
+}
+
 SerialPort port;
 clockid_t ReaderClock;
 
@@ -81,6 +91,12 @@ protected:
     {
         ASSERT_TRUE(Succeeded(MakeSerialPort(port)));
         ASSERT_TRUE(Succeeded(MakeReader(reader, port, ByteSink{nullptr, Record})));
+        reader.removal = RemovalSink{nullptr, RecordRemoval};
+        {
+            std::lock_guard<std::mutex> hold(RecordLock);
+            Removals.clear();
+            RemovedOpenings.clear();
+        }
         thread = std::thread([this] { RunReader(reader); });
         pthread_getcpuclockid(thread.native_handle(), &ReaderClock);
         TakeReceived();
@@ -223,4 +239,38 @@ TEST_F(ReaderThread, IdlesWithoutEatingTheProcessorClosedQuietOrHungUp)
     ClosePort(port);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
                   std::chrono::steady_clock::now() - start).count(), 200);
+}
+
+// A pseudo-terminal whose far end closes goes as a pulled adapter does: the
+// line hangs up and the kernel removes its node. The reader tells it once,
+// at once, with the system's reason, and then waits without spinning; a
+// line that is only quiet is never told removed.
+TEST_F(ReaderThread, TellsAVanishedLineOnceAtOnce)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    ASSERT_TRUE(Opened(port, pty.path.c_str()));
+    usleep(200 * 1000);
+    {
+        std::lock_guard<std::mutex> hold(RecordLock);
+        EXPECT_TRUE(Removals.empty()) << "a quiet line is not a removed one";
+    }
+    const auto closed = std::chrono::steady_clock::now();
+    close(pty.master);
+    pty.master = -1;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> hold(RecordLock);
+            if (!Removals.empty())
+                break;
+        }
+        ASSERT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(1)) << "not told within 1 s";
+        usleep(1000);
+    }
+    EXPECT_LT(ReaderCpuMsOver(300), 3) << "a removed line is not tried again and again";
+    std::lock_guard<std::mutex> hold(RecordLock);
+    ASSERT_EQ(Removals.size(), 1u) << "told once";
+    EXPECT_EQ(Removals[0].status, Status::Removed);
+    EXPECT_EQ(Removals[0].osError, ENOENT) << Removals[0].what;
+    EXPECT_EQ(RemovedOpenings[0], PortOpenings(port));
 }

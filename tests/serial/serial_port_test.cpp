@@ -8,6 +8,7 @@
 #include <chrono>
 #include <numeric>
 
+#include "link/line_loss_posix.h"
 #include "link/serial_port.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/port_state.h"
@@ -38,7 +39,7 @@ bool OthersMayLock(const std::string& path, int kind)
 
 }  // namespace
 
-TEST_F(SerialPortTest, OpenSetsRaw115200EightNoneOneAndKeepsFlowControl)
+TEST_F(SerialPortTest, OpenSetsRaw115200EightNoneOneKeepsHardwareFlowControlDropsXonXoff)
 {
     for (bool flow : {true, false}) {
         PtyPair pty;
@@ -62,12 +63,12 @@ TEST_F(SerialPortTest, OpenSetsRaw115200EightNoneOneAndKeepsFlowControl)
         EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u) << "line must be raw";
         EXPECT_EQ(t.c_oflag & OPOST, 0u);
         EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, flow);
-        EXPECT_EQ(t.c_iflag & (IXON | IXOFF), flow ? static_cast<tcflag_t>(IXON | IXOFF) : 0u);
+        EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), 0u) << "XON/XOFF would eat frame bytes";
 
         // What came before the open was purged; what comes after arrives,
-        // and every byte value goes out unchanged.
-        ASSERT_TRUE(WriteAll(pty.master, {'o', 'k'}));
-        EXPECT_EQ(ReadFor(pty.slave, 3, 200), (std::vector<uint8_t>{'o', 'k'}));
+        // XOFF and XON bytes too, and every byte value goes out unchanged.
+        ASSERT_TRUE(WriteAll(pty.master, {'o', 0x13, 0x11, 'k'}));
+        EXPECT_EQ(ReadFor(pty.slave, 5, 200), (std::vector<uint8_t>{'o', 0x13, 0x11, 'k'}));
         ReadFor(pty.master, 1 << 16, 50);   // the cooked line's echo
         std::vector<uint8_t> bytes(512);
         std::iota(bytes.begin(), bytes.end(), 0);
@@ -144,4 +145,33 @@ TEST_F(SerialPortTest, RefusedLineSettingsAreReported)
     EXPECT_EQ(opened.status, Status::LineRefused);
     EXPECT_EQ(opened.osError, ENOTTY);
     EXPECT_TRUE(PortIsOpen(port));
+}
+
+// A line that failed or hung up is gone when the system says so, or when
+// the path it was opened by no longer names the device held open; else it
+// is only failing (a carrier lost, a passing error), and not called removed.
+TEST(LineLoss, TellsAGoneLineFromAFailingOne)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    const std::string elsewhere = "/tmp/qv-line-loss-" + std::to_string(getpid());
+    ASSERT_EQ(symlink("/dev/null", elsewhere.c_str()), 0);
+    struct Case {
+        const char* path;
+        int error;
+        Status status;
+        const char* why;
+    } cases[] = {
+        {pty.path.c_str(), ENODEV, Status::Removed, "the system says the device is gone"},
+        {pty.path.c_str(), ENXIO, Status::Removed, "the system says there is no such device"},
+        {pty.path.c_str(), EIO, Status::Failed, "an error on a line whose node is still there"},
+        {pty.path.c_str(), 0, Status::Failed, "a hang-up of a line whose node is still there"},
+        {"/dev/qv-no-such-node", 0, Status::Removed, "a hang-up, and the node is gone"},
+        {"/dev/qv-no-such-node", EIO, Status::Removed, "an error, and the node is gone"},
+        {elsewhere.c_str(), EIO, Status::Removed, "the path names another device now"},
+        {"", EIO, Status::Failed, "no path kept: nothing to tell by"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LineLoss(pty.slave, c.path, "read", c.error).status, c.status) << c.why;
+    unlink(elsewhere.c_str());
 }

@@ -36,6 +36,7 @@ NEEDS = {
     "gui": [("win64", ["gui_test", "quorvane"]), ("native", ["quorvane-device"])],
     "cli_test": [("native", ["quorvane-cli", "quorvane-device"])],
     "device_line_speed_test": [("native", ["quorvane-device"])],
+    "qemu_test": [("native", ["quorvane-cli", "quorvane-device"])],
     "cli_wine_test": [("win64", ["quorvane-cli", "qv-install-ports"]), ("native", ["quorvane-device"])],
     "sessions_test": [("native", ["sessions_test", "quorvane-device"])],
     "release_identity": [("win64", ["quorvane", "quorvane-cli"]), ("native", ["quorvane-cli"])],
@@ -43,7 +44,7 @@ NEEDS = {
     "sheet_fuzz_short": [("fuzz", ["sheet_fuzz"])],
 }
 # Rough cost, so the cheap tests run first.
-COST = {"gui": 100, "serial_wine_test": 50, "port_identity_wine_test": 30, "cli_wine_test": 40, "cli_test": 20,
+COST = {"gui": 100, "serial_wine_test": 50, "port_identity_wine_test": 30, "cli_wine_test": 40, "cli_test": 20, "qemu_test": 45,
         "device_line_speed_test": 2,
         "receive_fuzz_short": 5, "sheet_fuzz_short": 5}
 
@@ -132,7 +133,9 @@ def copy_tree():
 def configure():
     nice = ["nice", "-n", "10"]
     rc, out = run(nice + ["cmake", "-S", SRC, "-B", NATIVE, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-                          f"-DQV_WIN64_DIR={WIN64}", f"-DQV_FUZZ_DIR={FUZZ}"])
+                          f"-DQV_WIN64_DIR={WIN64}", f"-DQV_FUZZ_DIR={FUZZ}",
+                          # the real-kernel test's kernel stays in the tree's own build/
+                          f"-DQV_KERNEL_DIR={os.path.join(ROOT, 'build', 'kernel')}"])
     if rc != 0:
         sys.exit("configure native failed:\n" + out)
     rc, out = run(nice + ["cmake", "-S", SRC, "-B", WIN64, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
