@@ -174,7 +174,7 @@ class ExitCodes(unittest.TestCase):
         with open(README, encoding="utf-8") as f:
             table = f.read().split("Exit codes, as `--help` lists them")[1].split("\n\n")[1]
         self.assertEqual(re.findall(r"^\| (\d+) \| (.+) \|$", table, re.M), helped)
-        self.assertEqual([c for c, _ in helped], ["0", "1", "2", "3", "4", "70", "130"])
+        self.assertEqual([c for c, _ in helped], ["0", "0", "1", "2", "3", "4", "5", "6", "7", "70", "130"])
         self.assertEqual(cli_json("-p", "serial=QV-NONE", "show")[1]["result"], "port_error")
 
     def test_busy_port_names_the_reason(self):
@@ -225,7 +225,7 @@ class Provision(unittest.TestCase):
         rows += [f"{silent.link},dhcp,,,,", f"{refusing.link},dhcp,,,,", f"{ignoring.link},dhcp,,,,",
                  f"{untouched.link},static,10.0.0.19,255.255.255.0,10.0.0.999,pw"]
         report = os.path.join(silent.dir, "report.json")
-        p = subprocess.Popen([CLI, "--timeout", "1500", "provision", "--jobs", "8", "--report", report,
+        p = subprocess.Popen([CLI, "--timeout", "1500", "provision", "--no-mac", "--jobs", "8", "--report", report,
                               sheet(silent.dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         children, threads = set(), 0
@@ -293,7 +293,7 @@ class Provision(unittest.TestCase):
         report, log = os.path.join(quick.dir, "report.json"), os.path.join(quick.dir, "log")
         # Two at a time: the quick row ends, two slow rows are under way and
         # the last has not started when Ctrl+C comes.
-        p = subprocess.Popen([CLI, "provision", "--jobs", "2", "--report", report, "--log", log,
+        p = subprocess.Popen([CLI, "provision", "--no-mac", "--jobs", "2", "--report", report, "--log", log,
                               sheet(quick.dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
                              stdout=subprocess.PIPE)
         while not all(d.frames("RX") for d in slow[:2]):
@@ -314,20 +314,20 @@ class Provision(unittest.TestCase):
 
 
     def test_log_keeps_a_whole_line_per_row_and_no_password(self):
-        devices = [Device(self, "--delay", "30") for _ in range(5)] + [Device(self, "--no-mac")]
+        devices = [Device(self, "--delay", "30", "--mac", f"02:00:00:00:00:0{n}") for n in range(5)] + [Device(self, "--no-mac")]
         log = os.path.join(devices[0].dir, "log")
         with open(log, "w") as f:
             f.write("kept from an earlier run\n")
         runs, trace = [], os.path.join(devices[0].dir, "writes")
         for strace, half, mac in ((["strace", "-f", "-qq", "-e", "trace=write", "-s", "65536", "-o", trace], devices[:3], ["--no-mac"]),
                                   ([], devices[3:], [])):   # two runs appending to one file at once, one traced
-            rows = [f"{d.link},static,10.0.1.{n},255.255.255.0,10.0.1.254,{CN_PASSWORD}{n}" for n, d in enumerate(half)]
+            rows = [f"{d.link},static,10.0.1.{n},255.255.255.0,10.0.1.254,{CN_PASSWORD}{n}" for n, d in enumerate(half, 1 + 10 * len(runs))]
             runs.append(subprocess.Popen(strace + [CLI, "provision", "--log", log, "--operator", "王工", *mac,
                                                    sheet(half[0].dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
                                          stdout=subprocess.DEVNULL))
         self.assertEqual([r.wait(30) for r in runs], [0, 0])
         with open(trace) as f:   # each line went out in one write, its line break with it
-            writes = [l for l in f if "write(" in l and '\\"station\\"' in l]
+            writes = [l for l in f if "write(" in l and '\\"station\\"' in l and '\\"result\\"' in l]
         self.assertEqual(len(writes), 3)
         self.assertTrue(all('\\n", ' in w for w in writes), writes)
         with open(log, encoding="utf-8") as f:
@@ -335,6 +335,9 @@ class Provision(unittest.TestCase):
         lines = text.splitlines()
         self.assertEqual(lines[0], "kept from an earlier run")
         records = [json.loads(l) for l in lines[1:]]   # every line whole
+        claims = [r for r in records if "claimed_ip" in r]   # a claim before each unit was written
+        records = [r for r in records if "claimed_ip" not in r]
+        self.assertEqual(sorted(r["claimed_ip"] for r in claims), sorted(r["set"]["ip"] for r in records))
         self.assertEqual(len(records), 6)
         fields = {"time", "station", "operator", "version", "sheet", "line", "port", "selector", "adapter", "mac",
                   "set", "read_back", "password_changed", "result", "reason", "seconds", "exit_code"}
@@ -343,10 +346,10 @@ class Provision(unittest.TestCase):
             self.assertEqual((r["operator"], r["result"], r["password_changed"], r["sheet"]), ("王工", "ok", True, "rows.csv"))
             self.assertRegex(r["time"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$")
         self.assertNotIn(CN_PASSWORD, text)
-        self.assertEqual(sorted(r["read_back"]["ip"] for r in records), [f"10.0.1.{n}" for n in (0, 0, 1, 1, 2, 2)])
+        self.assertEqual(sorted(r["read_back"]["ip"] for r in records), sorted(f"10.0.1.{n}" for n in (1, 2, 3, 11, 12, 13)))
         macs = {r["read_back"]["ip"]: (r["mac"], r.get("mac_note")) for r in records if r["mac"] or "mac_note" in r}
-        self.assertEqual(macs, {"10.0.1.0": ("00:1C:27:5A:01:00", None), "10.0.1.1": ("00:1C:27:5A:01:01", None),
-                                "10.0.1.2": (None, "ifconfig shows no hardware address")})   # the second run's
+        self.assertEqual(macs, {"10.0.1.11": ("02:00:00:00:00:03", None), "10.0.1.12": ("02:00:00:00:00:04", None),
+                                "10.0.1.13": (None, "ifconfig shows no hardware address")})   # the second run's
 
 
 class Probe(unittest.TestCase):
