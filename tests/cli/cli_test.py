@@ -5,7 +5,7 @@ verification, GBK at the edges, workers). The bytes of each request are the
 client's own tests' business.
 
 usage: cli_test.py QUORVANE_CLI QUORVANE_DEVICE"""
-import json, os, pty, pwd, re, select, shutil, signal, socket, subprocess, sys, tempfile, time, unittest, fcntl
+import datetime, json, os, pty, pwd, re, select, shutil, signal, socket, subprocess, sys, tempfile, time, unittest, fcntl
 
 CLI, DEVICE = sys.argv[1], sys.argv[2]
 README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "README.md")
@@ -345,6 +345,8 @@ class Provision(unittest.TestCase):
             self.assertEqual(set(r) - {"mac_note"}, fields, r)
             self.assertEqual((r["operator"], r["result"], r["password_changed"], r["sheet"]), ("王工", "ok", True, "rows.csv"))
             self.assertRegex(r["time"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$")
+            stamped = datetime.datetime.strptime(r["time"], "%Y-%m-%dT%H:%M:%S.%fZ")
+            self.assertLess(abs(datetime.datetime.utcnow() - stamped).total_seconds(), 120)
         self.assertNotIn(CN_PASSWORD, text)
         self.assertEqual(sorted(r["read_back"]["ip"] for r in records), sorted(f"10.0.1.{n}" for n in (1, 2, 3, 11, 12, 13)))
         macs = {r["read_back"]["ip"]: (r["mac"], r.get("mac_note")) for r in records if r["mac"] or "mac_note" in r}
@@ -427,7 +429,7 @@ class History(unittest.TestCase):
         first, second = Device(self, "--mac", "02:00:00:00:0A:01"), Device(self, "--mac", "02:00:00:00:0B:02")
         macless, refusing = Device(self, "--no-mac"), Device(self, "--status", "3=5")
         log = os.path.join(first.dir, "log")
-        row = lambda d, ip: f"{d.link},static,{ip},255.255.255.0,10.1.0.1,pw"
+        row = lambda d, ip: f"{d.link},static,{ip},255.255.255.0,0.0.0.0,pw"
         cases = [  # unit, ip, options, exit code, result, written to it
             (first, "10.1.0.5", [], 0, "ok", True),
             (second, "10.1.0.5", [], 5, "conflict", False),
@@ -435,7 +437,8 @@ class History(unittest.TestCase):
             (first, "10.1.0.5", [], 5, "conflict", False),     # the address is the second unit's now
             (first, "10.1.0.6", [], 0, "ok", True),             # recorded with its former address
             (macless, "10.1.0.6", [], 5, "conflict", False),   # cannot show the address is its own
-            (macless, "10.1.0.9", [], 0, "ok", True),           # an address nobody holds
+            (macless, "10.1.9.5", [], 0, "ok", True),           # nobody holds it, whatever its last byte
+            (macless, "10.1.9.5", [], 5, "conflict", False),   # not even an address it was given
             (refusing, "10.1.0.7", [], 1, "refused", True),    # ended before its password step
         ]
         for unit, ip, options, code, result, changed in cases:
@@ -449,7 +452,7 @@ class History(unittest.TestCase):
         self.assertEqual(records[2]["reassigned_from"], {"mac": "02:00:00:00:0A:01", "time": records[0]["time"]})
         self.assertEqual((records[4]["previous_ip"], "previous_ip" in records[0]), ("10.1.0.5", False))
         self.assertIn("MAC could not be read", records[5]["reason"])
-        self.assertEqual([r["password_changed"] for r in records], [True, False, True, False, True, False, True, False])
+        self.assertEqual([r["password_changed"] for r in records], [True, False, True, False, True, False, True, False, False])
         login = pwd.getpwuid(os.geteuid()).pw_name   # no --operator: the login name, never the host
         self.assertEqual({r["operator"] for r in records}, {login})
         self.assertTrue(login != socket.gethostname())
@@ -457,14 +460,16 @@ class History(unittest.TestCase):
     def test_a_unit_that_holds_its_settings_is_unchanged_and_not_written(self):
         d = Device(self, "--mac", "02:00:00:00:0C:01")
         log = os.path.join(d.dir, "log")
-        rows = [f"{d.link},static,10.2.0.5,255.255.0.0,10.2.0.1,{CN_PASSWORD}"]
-        runs = [([], 0, "ok", 2), ([], 0, "unchanged", 0), (["--force"], 0, "ok", 2)]
-        for options, code, result, changes in runs:
+        row = f"{d.link},static,10.2.0.5,255.255.0.0,10.2.0.1,{CN_PASSWORD}"
+        runs = [(row, [], "ok", 2), (row, [], "unchanged", 0), (row, ["--force"], "ok", 2),
+                (row.replace(CN_PASSWORD, "other"), [], "ok", 2), (row.replace(CN_PASSWORD, ""), [], "unchanged", 0)]
+        for text, options, result, changes in runs:
             before = len(written(d))
-            rc, report = provision_json(d.dir, rows, "--log", log, *options)
-            self.assertEqual((rc, report[2]["result"], len(written(d)) - before), (code, result, changes), options)
-        self.assertEqual([r["result"] for r in log_records(log)], ["ok", "unchanged", "ok"])
+            rc, report = provision_json(d.dir, [text], "--log", log, *options)
+            self.assertEqual((rc, report[2]["result"], len(written(d)) - before), (0, result, changes), text)
+        self.assertEqual([r["result"] for r in log_records(log)], [r[2] for r in runs])
         self.assertEqual(report[2]["read_back"]["ip"], "10.2.0.5")
+        self.assertEqual(d.frames("RX")[0][2], 0x05, "the MAC is read before anything is written")
 
     def test_two_runs_at_once_on_one_log_never_give_one_ip_twice(self):
         units = [Device(self, "--delay", "40", "--mac", f"02:00:00:00:0D:0{n}") for n in range(4)]
