@@ -491,7 +491,7 @@ class History(unittest.TestCase):
 
 class FullDisk(unittest.TestCase):
     def test_rows_in_flight_are_not_recorded_and_no_further_row_starts(self):
-        units = [Device(self, "--delay", "300") for _ in range(4)]
+        units = [Device(self, "--delay", "500") for _ in range(4)]
         mount = tempfile.mkdtemp(prefix="qv-full-")
         self.addCleanup(os.rmdir, mount)
         subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", mount], check=True)
