@@ -89,7 +89,9 @@ logged=$(best_of 1 "$cli" provision --force "$work/slow.csv" --jobs 32 --log "$w
 python3 - "$work/rack.log" "$logged" <<'PY'
 import json, sys
 records = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
-print(f"  with --log: {sys.argv[2]} ms; {len(records)} lines, all whole, {sum(bool(r['mac']) for r in records)} with a MAC")
+claims = sum("claimed_ip" in r for r in records)   # each row claims its address before it writes
+print(f"  with --log: {sys.argv[2]} ms; {len(records)} lines, all whole ({claims} claims), "
+      f"{sum(bool(r['mac']) for r in records)} with a MAC")
 PY
 export QUIET=0
 start_devices fast 8
