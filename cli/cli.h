@@ -10,6 +10,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/text.h"
+#include "wire/codes.h"
 
 constexpr int DefaultTimeoutMs = 3000;
 // A ping answers once a second; a quiet period twice that long ends the
@@ -29,21 +30,32 @@ struct CliOptions {
     bool showPassword = false;
 };
 
+// What the device steps learn of a unit, typed. A single command's JSON is
+// made from it once the device is done with (WithDevice); provision keeps it
+// in its row's outcome for the report, the log line and the table.
+struct DeviceFacts {
+    bool readBackTaken = false;
+    NetConfig readBack{};              // the settings read back after a change
+    enum class Password { NotRead, Verified, Differs } password = Password::NotRead;
+    bool macAsked = false;
+    std::string mac;                   // "00:1C:27:5A:01:0A"; empty when not read
+    std::string macNote;               // why a unit that answered shows no MAC
+    const char* verdict = nullptr;     // "verify_failed", where the exit code's word says too little
+    const char* portProblem = nullptr; // why the port did not open, in one word ("busy")
+    int refusalStatus = -1;            // the status byte of the device's refusal
+    bool wrote = false;                // a change went out: the unit may no longer be as it was
+};
+
 struct Outcome {
     int code = ExitDone;
     std::string message;           // the error, for people; empty when done
     nlohmann::json doc;            // the command's fields (--json)
     std::vector<std::string> text; // the lines printed without --json
+    DeviceFacts device;            // what the device steps learnt
 };
 
 // Sets code, message and the document's "result" and "error" together.
 Outcome& SetFailure(Outcome& out, int code, const std::string& message);
-
-// The network settings a set or a provision row asks for.
-struct NetworkRequest {
-    bool dhcp = false;
-    uint32_t ipAddress = 0, subnetMask = 0, gateway = 0;
-};
 
 // ports: the list; with `probe` each port opened and asked, all at once.
 // `named` (-p) narrows both to those ports; `excluded` leaves ports out of
@@ -52,7 +64,7 @@ struct NetworkRequest {
 Outcome RunPorts(const CliOptions& o, bool probe, const std::vector<std::string>& named,
                  const std::vector<std::string>& excluded);
 Outcome RunShow(const CliOptions& o);
-Outcome RunSet(const CliOptions& o, const NetworkRequest& request);
+Outcome RunSet(const CliOptions& o, const NetConfig& request);
 Outcome RunPasswd(const CliOptions& o, const std::string& gbkPassword);
 // Prints the output lines itself as they arrive (without --json).
 Outcome RunExec(const CliOptions& o, const std::string& gbkCommand);
@@ -66,6 +78,9 @@ struct ProvisionOptions {
     std::string operatorName;   // --operator, else the login name
     std::string version;        // this program's, for the log
     TextEncoding encoding = TextEncoding::Guess;
-    bool mac = true;            // ask each device for its MAC once it is set up (--no-mac: not)
+    bool mac = true;            // ask each unit for its MAC before anything is written (--no-mac: not)
+    bool reassign = false;      // give an address the log gives to another unit (--reassign)
+    bool force = false;         // write even to a unit that holds the asked settings (--force)
+    bool remoteGateway = false; // accept a gateway outside the IP's subnet (--allow-remote-gateway)
 };
 Outcome RunProvision(const CliOptions& o, const ProvisionOptions& p);

@@ -32,11 +32,11 @@ Outcome RunShow(const CliOptions& o)
     return out;
 }
 
-Outcome RunSet(const CliOptions& o, const NetworkRequest& request)
+Outcome RunSet(const CliOptions& o, const NetConfig& request)
 {
     Outcome out;
     out.doc["command"] = "set";
-    out.doc["requested"] = RequestJson(request);
+    out.doc["requested"] = SettingsJson(request);
     WithDevice(o, out, [&](DeviceLink& link) { ApplyNetwork(link, o, request, out); });
     return out;
 }

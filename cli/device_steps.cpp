@@ -8,17 +8,6 @@
 #include "cli/text.h"
 #include "wire/frame_text.h"
 
-namespace {
-
-std::string Dotted(uint32_t address)
-{
-    char text[16];
-    FormatDotted(address, text, sizeof text);
-    return text;
-}
-
-}  // namespace
-
 Outcome& SetFailure(Outcome& out, int code, const std::string& message)
 {
     out.code = code;
@@ -51,6 +40,7 @@ void WithDevice(const CliOptions& o, Outcome& out, const std::function<void(Devi
         EndLink(*link);
     }
     CloseTrace(link->trace);
+    AddFactsJson(out.device, out.doc);
 }
 
 bool OpenDevicePort(DeviceLink& link, const CliOptions& o, Outcome& out)
@@ -58,13 +48,13 @@ bool OpenDevicePort(DeviceLink& link, const CliOptions& o, Outcome& out)
     const Result opened = OpenLink(link, o.port, o.selector);
     if (opened.status == Status::LineRefused) {
         CloseLink(link);
-        out.doc["reason"] = OpenFailureWord(Status::Failed);
+        out.device.portProblem = OpenFailureWord(Status::Failed);
         SetFailure(out, ExitPort, "the system refused the line settings of " + o.port + " (115200 8N1): " +
                                       SystemErrorText(opened.osError));
         return false;
     }
     if (!Succeeded(opened)) {
-        out.doc["reason"] = OpenFailureWord(opened.status);
+        out.device.portProblem = OpenFailureWord(opened.status);
         SetFailure(out, ExitPort, "cannot open " + o.port + ": " + OpenFailureText(opened));
         return false;
     }
@@ -117,7 +107,7 @@ bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out,
     case Answer::Accepted:
         return true;
     case Answer::Refused:
-        out.doc["status"] = status;
+        out.device.refusalStatus = status;
         SetFailure(out, ExitRefused, std::string(what) + ": the device refused (status " +
                                    std::to_string(status) + ")");
         return false;
@@ -134,9 +124,10 @@ bool Await(DeviceLink& link, uint8_t request, const CliOptions& o, Outcome& out,
     return false;
 }
 
-bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r, Outcome& out)
+bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetConfig& r, Outcome& out)
 {
     ExpectReply(link, SetNetConfig);
+    out.device.wrote = true;
     if (!Written(SendSetNetConfig(link.session, r.dhcp, r.ipAddress, r.subnetMask, r.gateway), o, out,
                  "setting the network") ||
         !Await(link, SetNetConfig, o, out, "setting the network"))
@@ -146,15 +137,12 @@ bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r
         !Await(link, GetNetConfig, o, out, "reading the network settings back"))
         return false;
     const NetConfig back = ReceivedNetConfig(link);
-    out.doc["read_back"] = SettingsJson(back);
-    const std::string asked = SettingsSummary(r.dhcp, r.ipAddress, r.subnetMask, r.gateway);
-    const std::string shown = SettingsSummary(back.dhcp, back.ipAddress, back.subnetMask, back.gateway);
-    // With DHCP the device keeps or leases its addresses: only the flag counts.
-    const bool same = back.dhcp == r.dhcp &&
-                      (r.dhcp || (back.ipAddress == r.ipAddress && back.subnetMask == r.subnetMask &&
-                                  back.gateway == r.gateway));
-    if (!same) {
-        out.doc["result"] = "verify_failed";
+    out.device.readBackTaken = true;
+    out.device.readBack = back;
+    const std::string asked = SettingsSummary(r);
+    const std::string shown = SettingsSummary(back);
+    if (!SameSettings(r, back)) {
+        out.device.verdict = "verify_failed";
         SetFailure(out, ExitRefused, "verification failed: the device accepted \"" + asked +
                                    "\" but reports \"" + shown + "\"");
         return false;
@@ -167,6 +155,7 @@ bool ApplyNetwork(DeviceLink& link, const CliOptions& o, const NetworkRequest& r
 bool ApplyPassword(DeviceLink& link, const CliOptions& o, const std::string& gbkPassword, Outcome& out)
 {
     ExpectReply(link, SetAdminPassword);
+    out.device.wrote = true;
     if (!Written(SendSetAdminPassword(link.session, gbkPassword.c_str()), o, out, "changing the password") ||
         !Await(link, SetAdminPassword, o, out, "changing the password"))
         return false;
@@ -175,9 +164,9 @@ bool ApplyPassword(DeviceLink& link, const CliOptions& o, const std::string& gbk
         !Await(link, GetAdminPassword, o, out, "reading the password back"))
         return false;
     const bool same = ReceivedPassword(link) == gbkPassword;
-    out.doc["password_verified"] = same;
+    out.device.password = same ? DeviceFacts::Password::Verified : DeviceFacts::Password::Differs;
     if (!same) {
-        out.doc["result"] = "verify_failed";
+        out.device.verdict = "verify_failed";
         SetFailure(out, ExitRefused, "verification failed: the device accepted the new password but "
                                "reads back another");
         return false;
@@ -189,7 +178,7 @@ bool ApplyPassword(DeviceLink& link, const CliOptions& o, const std::string& gbk
 
 bool ReadMac(DeviceLink& link, const CliOptions& o, Outcome& out)
 {
-    out.doc["mac"] = nullptr;
+    out.device.macAsked = true;
     ExpectReply(link, RunShellCommand);
     if (!Written(SendShellCommand(link.session, QueryNetworkCommand), o, out, "reading the MAC") ||
         !Await(link, RunShellCommand, o, out, "reading the MAC"))
@@ -204,13 +193,53 @@ bool ReadMac(DeviceLink& link, const CliOptions& o, Outcome& out)
     if (!StillPresent(link, o, out, "reading the MAC"))
         return false;
     if (reader.state == MacSearch::Found) {
-        out.doc["mac"] = reader.mac;
+        out.device.mac = reader.mac;
         return true;
     }
-    out.doc["mac_note"] = reader.state == MacSearch::Malformed ? "ifconfig's hardware address is not six hex pairs"
+    out.device.macNote = reader.state == MacSearch::Malformed ? "ifconfig's hardware address is not six hex pairs"
                           : reader.state == MacSearch::Absent  ? "ifconfig shows no hardware address"
                                                                : "no hardware address within " + std::to_string(o.timeoutMs) + " ms";
     return true;
+}
+
+bool ReadCurrent(DeviceLink& link, const CliOptions& o, bool password, NetConfig& config, std::string& gbkPassword,
+                 Outcome& out)
+{
+    ExpectReply(link, GetNetConfig);
+    ExpectReply(link, GetAdminPassword);
+    if (!Written(SendGetNetConfig(link.session), o, out, "reading the settings the unit holds") ||
+        (password && !Written(SendGetAdminPassword(link.session), o, out, "reading the password the unit holds")) ||
+        !Await(link, GetNetConfig, o, out, "reading the settings the unit holds") ||
+        (password && !Await(link, GetAdminPassword, o, out, "reading the password the unit holds")))
+        return false;
+    config = ReceivedNetConfig(link);
+    gbkPassword = password ? ReceivedPassword(link) : "";
+    return true;
+}
+
+bool SameSettings(const NetConfig& asked, const NetConfig& shown)
+{
+    return shown.dhcp == asked.dhcp &&
+           (asked.dhcp || (shown.ipAddress == asked.ipAddress && shown.subnetMask == asked.subnetMask &&
+                           shown.gateway == asked.gateway));
+}
+
+void AddFactsJson(const DeviceFacts& f, nlohmann::json& doc)
+{
+    if (f.readBackTaken)
+        doc["read_back"] = SettingsJson(f.readBack);
+    if (f.password != DeviceFacts::Password::NotRead)
+        doc["password_verified"] = f.password == DeviceFacts::Password::Verified;
+    if (f.macAsked)
+        doc["mac"] = f.mac.empty() ? nlohmann::json() : nlohmann::json(f.mac);
+    if (!f.macNote.empty())
+        doc["mac_note"] = f.macNote;
+    if (f.verdict != nullptr)
+        doc["result"] = f.verdict;
+    if (f.portProblem != nullptr)
+        doc["reason"] = f.portProblem;
+    if (f.refusalStatus >= 0)
+        doc["status"] = f.refusalStatus;
 }
 
 nlohmann::json SettingsJson(const NetConfig& c)
@@ -218,24 +247,19 @@ nlohmann::json SettingsJson(const NetConfig& c)
     nlohmann::json j;
     j["dhcp"] = c.dhcp;
     // With DHCP on the client does not decode the addresses.
-    j["ip"] = c.dhcp ? nlohmann::json() : nlohmann::json(Dotted(c.ipAddress));
-    j["mask"] = c.dhcp ? nlohmann::json() : nlohmann::json(Dotted(c.subnetMask));
-    j["gateway"] = c.dhcp ? nlohmann::json() : nlohmann::json(Dotted(c.gateway));
+    j["ip"] = c.dhcp ? nlohmann::json() : nlohmann::json(DottedText(c.ipAddress));
+    j["mask"] = c.dhcp ? nlohmann::json() : nlohmann::json(DottedText(c.subnetMask));
+    j["gateway"] = c.dhcp ? nlohmann::json() : nlohmann::json(DottedText(c.gateway));
     return j;
-}
-
-nlohmann::json RequestJson(const NetworkRequest& r)
-{
-    return SettingsJson(NetConfig{r.dhcp, r.ipAddress, r.subnetMask, r.gateway});
 }
 
 std::vector<std::string> SettingsLines(const NetConfig& c)
 {
     std::vector<std::string> lines{std::string("dhcp      ") + (c.dhcp ? "on" : "off")};
     if (!c.dhcp) {
-        lines.push_back("ip        " + Dotted(c.ipAddress));
-        lines.push_back("mask      " + Dotted(c.subnetMask));
-        lines.push_back("gateway   " + Dotted(c.gateway));
+        lines.push_back("ip        " + DottedText(c.ipAddress));
+        lines.push_back("mask      " + DottedText(c.subnetMask));
+        lines.push_back("gateway   " + DottedText(c.gateway));
     }
     return lines;
 }
@@ -244,5 +268,10 @@ std::string SettingsSummary(bool dhcp, uint32_t ip, uint32_t mask, uint32_t gate
 {
     if (dhcp)
         return "dhcp";
-    return "static " + Dotted(ip) + " " + Dotted(mask) + " " + Dotted(gateway);
+    return "static " + DottedText(ip) + " " + DottedText(mask) + " " + DottedText(gateway);
+}
+
+std::string SettingsSummary(const NetConfig& c)
+{
+    return SettingsSummary(c.dhcp, c.ipAddress, c.subnetMask, c.gateway);
 }

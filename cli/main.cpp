@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "cli/address_rules.h"
 #include "cli/cli.h"
 #include "cli/input_checks.h"
 #include "cli/port_selector.h"
@@ -23,6 +24,7 @@ struct CommandLine {
     CliOptions o;
     std::vector<std::string> portsNamed, excluded, setArgs, commandWords;
     bool probe = false;
+    bool remoteGateway = false;   // --allow-remote-gateway, for set and provision
     std::string newPassword;
     ProvisionOptions provisioning;
     CLI::App *ports, *show, *set, *passwd, *exec, *watch, *provision;
@@ -128,11 +130,22 @@ void AddEncoding(CLI::App* command, TextEncoding& encoding, const char* what)
         ->type_name("ENCODING");
 }
 
+// The address rules refuse a gateway outside the IP's subnet unless told.
+void AddRemoteGateway(CLI::App* command, bool& allowed)
+{
+    command->add_flag("--allow-remote-gateway", allowed,
+                      "accept a gateway outside the IP's subnet, for a network that routes it that way "
+                      "(a static IP must otherwise be usable: a mask of ones then zeros, an IP that is no "
+                      "loopback, multicast, broadcast, network or subnet broadcast address, a gateway "
+                      "0.0.0.0 or inside the subnet and not the IP)");
+}
+
 void DefineDeviceCommands(CLI::App& app, CommandLine& c)
 {
     c.show = app.add_subcommand("show", "read the network settings and the password");
     c.set = app.add_subcommand("set", "set the network settings and verify them: set dhcp | set static IP MASK GATEWAY");
     c.set->add_option("settings", c.setArgs, "dhcp, or static IP MASK GATEWAY")->required();
+    AddRemoteGateway(c.set, c.remoteGateway);
     c.passwd = app.add_subcommand("passwd", "change the password (1 to 16 bytes in GBK) and verify it; "
                                             "without NEW it is asked for, or read from standard input");
     c.passwd->add_option("new", c.newPassword, "the new password (better left out: it shows in the process list)");
@@ -168,12 +181,17 @@ void DefineRackCommands(CLI::App& app, CommandLine& c)
     c.provision->add_option("--operator", p.operatorName, "who works the rack, for the log (default: the login name)")
         ->type_name("NAME");
     c.provision->add_flag("--no-mac", [&p](int64_t) { p.mac = false; },
-                          "do not ask each device for its MAC (ifconfig) once it is set up");
+                          "do not ask each device for its MAC (ifconfig) before it is set up");
+    c.provision->add_flag("--reassign", p.reassign,
+                          "with --log: give a unit an IP the log gives to another unit (its line names the "
+                          "former owner)");
+    c.provision->add_flag("--force", p.force, "write even to a unit that already holds the asked settings");
+    AddRemoteGateway(c.provision, p.remoteGateway);
 }
 
 Outcome SetCommand(const CommandLine& c, const char* name)
 {
-    NetworkRequest r;
+    NetConfig r{};
     const bool fixed = c.setArgs.size() == 4 && c.setArgs[0] == "static";
     r.dhcp = c.setArgs.size() == 1 && c.setArgs[0] == "dhcp";
     if (!r.dhcp && !fixed)
@@ -183,6 +201,9 @@ Outcome SetCommand(const CommandLine& c, const char* name)
     for (int i = 0; fixed && i < 3; ++i)
         if (!ParseDotted(c.setArgs[1 + i].c_str(), targets[i]))
             return UsageRefused(name, std::string(fields[i]) + " \"" + c.setArgs[1 + i] + "\" is not an address A.B.C.D (0-255)");
+    const AddressProblem problem = fixed ? CheckStaticAddresses(r, c.remoteGateway) : AddressProblem{};
+    if (problem.field != nullptr)
+        return UsageRefused(name, std::string("field ") + problem.field + ": " + problem.rule);
     return RunSet(c.o, r);
 }
 

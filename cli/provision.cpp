@@ -3,8 +3,11 @@
 // a line of the audit log as each row ends, and at the end a table and, if
 // asked, a report file. Ctrl+C ends every session (so every port is closed)
 // and reports the rows that finished; the others are marked as interrupted.
+// Once a line of the log cannot be written, no further row starts: no unit
+// is changed without its record.
 #include <algorithm>
 
+#include "cli/address_history.h"
 #include "cli/audit_log.h"
 #include "cli/cli.h"
 #include "cli/device_steps.h"
@@ -12,43 +15,63 @@
 #include "cli/live_view.h"
 #include "cli/port_selector.h"
 #include "cli/ports.h"
+#include "cli/provision_checks.h"
 #include "cli/provision_file.h"
 #include "cli/provision_report.h"
 #include "cli/worker_pool.h"
 
 namespace {
 
-// The rows' results, shared by the workers and the calling thread under
-// the pool's lock (each row's by its own worker); `view` and `noted` are
-// the calling thread's; the rest is set before the workers start, then
-// only read (the log is written by any thread, a whole line at a time).
+// The rows' outcomes, shared by the workers and the calling thread under
+// the pool's lock (each row's by its own worker), and so is `logBroken`;
+// `view` and `noted` are the calling thread's; the rest is set before the
+// workers start, then only read (the log is written by any thread, a whole
+// line at a time).
 struct Run {
-    const CliOptions* options;
-    const std::vector<ProvisionRow>* rows;
-    std::vector<RowResult> results;
+    const CliOptions* options = nullptr;
+    const ProvisionOptions* provisioning = nullptr;
+    const std::vector<ProvisionRow>* rows = nullptr;
+    std::vector<RowOutcome> results;
     LiveView view;
     std::vector<std::string> noted;
-    std::vector<PortIdentity> adapters;   // each row's port's, as the system describes it
-    AuditLog log;                         // -1: no --log
+    AuditLog log;   // not open without --log
     RunStamp stamp;
-    bool readMac;
+    bool logBroken = false;   // a line could not be written: no further row starts
 };
 
 // The row's line in the audit log, on the disk before the row is shown as
-// done. A line that cannot be written fails the row: the record is what a
-// production line trusts.
-void LogRow(Run& run, size_t i, RowResult& settled)
+// done. A unit changed without its line is not_recorded; a row that wrote
+// nothing to its unit is at least log_failed. False when the line failed.
+bool LogRow(Run& run, RowOutcome& settled)
 {
-    if (run.log.file == -1)
-        return;
-    const Result written = AppendAuditLine(run.log, AuditRecord(settled, run.adapters[i], run.stamp).dump(
-                                                        -1, ' ', false, nlohmann::json::error_handler_t::replace));
-    if (!Succeeded(written))
-        SettleRow(settled, std::max(settled.code, static_cast<int>(ExitUsage)),
-                  "the audit log could not be written: " + ResultText(written));
+    if (!AuditLogIsOpen(run.log))
+        return true;
+    const Result written = AppendAuditLine(
+        run.log, AuditRecord(settled, run.stamp).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    if (Succeeded(written))
+        return true;
+    const std::string why = "its line could not be written to the log: " + ResultText(written);
+    const std::string before = settled.reason.empty() ? "" : " (the row: " + settled.reason + ")";
+    if (settled.device.wrote)
+        SettleRow(settled, ExitNotRecorded, "the unit was changed, but " + why + before);
+    else
+        SettleRow(settled, std::max(settled.code, static_cast<int>(ExitLogFailed)),
+                  "nothing was written to the unit, but " + why + before);
+    return false;
 }
 
-void Update(WorkerPool& pool, RowResult& result, const char* stage)
+// Logs a finished row and hands it to the calling thread.
+void Store(Run& run, WorkerPool& pool, size_t i, RowOutcome& settled)
+{
+    const bool logged = LogRow(run, settled);
+    EnterLock(pool.lock);
+    run.logBroken = run.logBroken || !logged;
+    run.results[i] = settled;
+    LeaveLock(pool.lock);
+    PoolChanged(pool);
+}
+
+void Update(WorkerPool& pool, RowOutcome& result, const char* stage)
 {
     EnterLock(pool.lock);
     result.stage = stage;
@@ -56,24 +79,98 @@ void Update(WorkerPool& pool, RowResult& result, const char* stage)
     PoolChanged(pool);
 }
 
-// Sets up one device: the network, then the password if the row asks, and
-// once both are verified reads its MAC unless told not to.
-void Provision(WorkerPool& pool, RowResult& result, const ProvisionRow& row, const CliOptions& o, bool mac,
-               Outcome& out)
+std::string ConflictText(const std::string& ip, const std::string& mac, const AddressVerdict& v)
 {
+    const std::string owner = v.ownerMac.empty() ? "a unit whose MAC was not read" : v.ownerMac;
+    const std::string unit = mac.empty() ? "this unit's MAC could not be read to show the address is its own"
+                                         : "this unit is " + mac;
+    return "conflict: the log gives " + ip + " to " + owner + " (recorded " + v.ownerTime + "), and " + unit +
+           "; nothing was written to it (--reassign gives it the address)";
+}
+
+// The short line that holds an address for a unit from the moment it is
+// checked until the row's own line comes.
+std::string ClaimLine(const Run& run, const ProvisionRow& row, const std::string& ip, const std::string& mac)
+{
+    nlohmann::json j;
+    j["claimed_ip"] = ip;
+    j["mac"] = mac.empty() ? nlohmann::json() : nlohmann::json(mac);
+    j["time"] = UtcTimestamp();
+    j["station"] = run.stamp.station;
+    j["operator"] = run.stamp.operatorName;
+    j["sheet"] = run.stamp.sheet;
+    j["line"] = row.line;
+    j["port"] = row.port;
+    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// Just before the row writes to its unit, under one lock of the log: its
+// word on the row's address, then a claim. False with `out` failed when the
+// log gives the address to another unit (conflict) or cannot be consulted.
+bool ClaimAddress(Run& run, const ProvisionRow& row, Outcome& out, RowHistory& history)
+{
+    if (!AuditLogIsOpen(run.log) || row.network.dhcp)
+        return true;
+    const std::string ip = DottedText(row.network.ipAddress);
+    const std::string mac = out.device.mac;
+    AddressVerdict verdict;
+    const Result consulted = ConsultAuditLog(run.log, [&](const std::string& text) {
+        verdict = JudgeAddress(text, ip, mac);
+        return MayTake(verdict, mac) || run.provisioning->reassign ? ClaimLine(run, row, ip, mac) : std::string();
+    });
+    if (!Succeeded(consulted)) {
+        SetFailure(out, ExitLogFailed, "the log could not be consulted before writing: " + ResultText(consulted));
+        return false;
+    }
+    if (!MayTake(verdict, mac) && !run.provisioning->reassign) {
+        SetFailure(out, ExitConflict, ConflictText(ip, mac, verdict));
+        return false;
+    }
+    history.previousIp = verdict.previousIp;
+    if (!MayTake(verdict, mac)) {
+        history.formerOwner = verdict.ownerMac;
+        history.formerTime = verdict.ownerTime;
+    }
+    return true;
+}
+
+// Whether the unit already holds everything the row asks.
+bool HoldsAlready(const ProvisionRow& row, const NetConfig& held, const std::string& password)
+{
+    return SameSettings(row.network, held) && (!row.changePassword || password == row.gbkPassword);
+}
+
+// Sets up one unit: its MAC first, then what it holds now, then the log's
+// word on its address and a claim; then, unless it already holds all that
+// is asked, the network and the password, each verified.
+void Provision(WorkerPool& pool, Run& run, size_t i, const CliOptions& o, Outcome& out, RowHistory& history)
+{
+    const ProvisionRow& row = (*run.rows)[i];
+    RowOutcome& result = run.results[i];
     Update(pool, result, "opening");
     WithDevice(o, out, [&](DeviceLink& link) {
+        if (run.provisioning->mac) {
+            Update(pool, result, "mac");
+            if (!ReadMac(link, o, out))
+                return;
+        }
+        Update(pool, result, "reading");
+        NetConfig held{};
+        std::string password;
+        if (!ReadCurrent(link, o, row.changePassword, held, password, out) || !ClaimAddress(run, row, out, history))
+            return;
+        if (!run.provisioning->force && HoldsAlready(row, held, password)) {
+            out.device.readBackTaken = true;
+            out.device.readBack = held;
+            out.device.verdict = UnchangedWord;
+            return;
+        }
         Update(pool, result, "network");
         if (!ApplyNetwork(link, o, row.network, out))
             return;
         if (row.changePassword) {
             Update(pool, result, "password");
-            if (!ApplyPassword(link, o, row.gbkPassword, out))
-                return;
-        }
-        if (mac) {
-            Update(pool, result, "mac");
-            ReadMac(link, o, out);
+            ApplyPassword(link, o, row.gbkPassword, out);
         }
     });
 }
@@ -82,34 +179,41 @@ void WorkRow(void* context, WorkerPool& pool, size_t i)
 {
     Run& run = *static_cast<Run*>(context);
     const ProvisionRow& row = (*run.rows)[i];
-    RowResult& result = run.results[i];
     if (!row.error.empty())
         return;   // a bad row: nothing is sent
+    EnterLock(pool.lock);
+    RowOutcome settled = run.results[i];
+    const bool stopped = run.logBroken;
+    LeaveLock(pool.lock);
+    if (stopped) {
+        SettleRow(settled, ExitLogFailed, "not started: a line of the log could not be written, and no unit is "
+                                          "changed without its line");
+        Store(run, pool, i, settled);
+        return;
+    }
     CliOptions o = *run.options;
     o.port = row.port;
     o.selector = row.selector;
     if (!o.traceFile.empty())
         o.traceFile += ".line" + std::to_string(row.line);
     Outcome out;
+    RowHistory history;
     const int64_t started = MonotonicMicroseconds();
-    Provision(pool, result, row, o, run.readMac, out);
+    Provision(pool, run, i, o, out, history);
     EnterLock(pool.lock);
-    RowResult settled = result;
+    settled = run.results[i];
     LeaveLock(pool.lock);
-    settled.doc = out.doc;
+    settled.device = out.device;
+    settled.history = history;
     settled.seconds = static_cast<double>(MonotonicMicroseconds() - started) / 1e6;
-    SettleRow(settled, out.code, out.message);
-    LogRow(run, i, settled);
-    EnterLock(pool.lock);
-    result = settled;
-    LeaveLock(pool.lock);
-    PoolChanged(pool);
+    SettleRow(settled, out.code, out.message, out.device.verdict);
+    Store(run, pool, i, settled);
 }
 
-std::vector<std::string> Lines(const std::vector<RowResult>& results)
+std::vector<std::string> Lines(const std::vector<RowOutcome>& results)
 {
     std::vector<std::string> lines;
-    for (const RowResult& r : results)
+    for (const RowOutcome& r : results)
         lines.push_back(ProgressLine(r));
     return lines;
 }
@@ -120,7 +224,7 @@ bool ShowRows(void* context)
     Redraw(run.view, Lines(run.results));
     bool all = true;
     for (size_t i = 0; i < run.results.size(); ++i) {
-        const RowResult& r = run.results[i];
+        const RowOutcome& r = run.results[i];
         const std::string line = ProgressLine(r);
         if (r.stage != "waiting" && line != run.noted[i] && (r.finished || run.noted[i].empty()))
             Note(run.view, run.noted[i] = line);
@@ -129,50 +233,20 @@ bool ShowRows(void* context)
     return all;
 }
 
-// Selectors in the port column are resolved once, among the ports present
-// now; a row whose selector matches no port or several is refused, and so
-// is a second row on a port, however the two named it.
-void ResolveRows(std::vector<ProvisionRow>& rows, const std::vector<PortEntry>& present)
-{
-    for (size_t i = 0; i < rows.size(); ++i) {
-        ProvisionRow& row = rows[i];
-        if (!row.error.empty() || !IsAdapterSelector(row.port))
-            continue;
-        const PortChoice choice = ChoosePort(row.port, present);
-        if (choice.code != ExitDone) {
-            row.error = "field port: " + choice.problem;
-            row.errorCode = choice.code;
-            continue;
-        }
-        row.selector = row.port;
-        row.port = choice.port;
-        for (size_t k = 0; k < i && row.error.empty(); ++k)
-            if (rows[k].error.empty() && rows[k].port == row.port)
-                row.error = "field port: " + PortAndSelector(row.port, row.selector) + " already on line " +
-                            std::to_string(rows[k].line);
-    }
-}
-
-// What the system says of each row's port, for the log.
-std::vector<PortIdentity> Adapters(const std::vector<ProvisionRow>& rows, const std::vector<PortEntry>& present)
-{
-    std::vector<PortIdentity> adapters(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-        for (const PortEntry& e : present)
-            if (e.port == rows[i].port)
-                adapters[i] = e.identity;
-    return adapters;
-}
-
 // Rows refused before anything is sent are done (and logged) at once.
-void SettleBadRows(Run& run)
+void SettleBadRows(Run& run, const std::vector<PortEntry>& present)
 {
     for (size_t i = 0; i < run.rows->size(); ++i) {
-        run.results[i].row = &(*run.rows)[i];
-        if (!(*run.rows)[i].error.empty()) {
-            SettleRow(run.results[i], (*run.rows)[i].errorCode, (*run.rows)[i].error);
-            LogRow(run, i, run.results[i]);
-            Note(run.view, ProgressLine(run.results[i]));
+        const ProvisionRow& row = (*run.rows)[i];
+        RowOutcome& r = run.results[i];
+        r.row = &row;
+        for (const PortEntry& e : present)
+            if (e.port == row.port)
+                r.adapter = e.identity;
+        if (!row.error.empty()) {
+            SettleRow(r, row.errorCode, row.error);
+            run.logBroken = !LogRow(run, r) || run.logBroken;
+            Note(run.view, ProgressLine(r));
         }
     }
 }
@@ -182,11 +256,10 @@ void SettleBadRows(Run& run)
 int Conclude(Run& run)
 {
     int worst = ExitDone;
-    for (size_t i = 0; i < run.results.size(); ++i) {
-        RowResult& r = run.results[i];
+    for (RowOutcome& r : run.results) {
         if (!r.finished) {
             SettleRow(r, ExitInterrupted, "not started: interrupted");
-            LogRow(run, i, r);
+            LogRow(run, r);
         }
         worst = std::max(worst, r.code);
     }
@@ -194,19 +267,20 @@ int Conclude(Run& run)
     return Interrupted() ? static_cast<int>(ExitInterrupted) : worst;
 }
 
-// The sheet's rows, checked and their adapters resolved; false with `out`
-// failed when the sheet cannot be read.
-bool ReadRows(const ProvisionOptions& p, Run& run, std::vector<ProvisionRow>& rows, Outcome& out)
+// The sheet's rows, checked against each other and the ports present; false
+// with `out` failed when the sheet cannot be read.
+bool ReadRows(const ProvisionOptions& p, std::vector<ProvisionRow>& rows, std::vector<PortEntry>& present,
+              Outcome& out)
 {
     std::string error;
     if (!ReadProvisionFile(p.sheet, p.encoding, rows, error)) {
         SetFailure(out, ExitUsage, error);
         return false;
     }
-    const bool any = std::any_of(rows.begin(), rows.end(), [](const ProvisionRow& r) { return IsAdapterSelector(r.port); });
-    const std::vector<PortEntry> present = any || !p.log.empty() ? ListPorts() : std::vector<PortEntry>();
+    present = ListPorts();
     ResolveRows(rows, present);
-    run.adapters = Adapters(rows, present);
+    RefuseUnusableAddresses(rows, p.remoteGateway);
+    RefuseSharedPortsAndAddresses(rows, present);
     return true;
 }
 
@@ -224,15 +298,30 @@ bool OpenLog(const ProvisionOptions& p, Run& run, Outcome& out)
     return Succeeded(opened);
 }
 
+// "changed but not recorded: line 2 /dev/ttyUSB0 (MAC ...)", one per unit.
+std::vector<std::string> UnrecordedUnits(const std::vector<RowOutcome>& results)
+{
+    std::vector<std::string> lines;
+    for (const RowOutcome& r : results)
+        if (ChangedButNotRecorded(r))
+            lines.push_back("changed but not recorded in the log: line " + std::to_string(r.row->line) + " " +
+                            PortAndSelector(r.row->port, r.row->selector) +
+                            (r.device.mac.empty() ? "" : " (MAC " + r.device.mac + ")"));
+    return lines;
+}
+
 // The table, the JSON rows and the report file of a finished run.
-Outcome& Report(const ProvisionOptions& p, const Run& run, int worst, Outcome& out)
+Outcome& ReportProvision(const ProvisionOptions& p, const Run& run, int worst, Outcome& out)
 {
     out.code = worst;
     out.doc["result"] = ResultWord(worst);
     out.doc["exit_code"] = worst;
     out.doc["rows"] = RowsJson(run.results);
-    if (!run.options->json)
+    const std::vector<std::string> unrecorded = UnrecordedUnits(run.results);
+    if (!run.options->json) {
         out.text = TableLines(run.results);
+        out.text.insert(out.text.end(), unrecorded.begin(), unrecorded.end());
+    }
     if (!p.report.empty()) {
         const Result written = WriteReport(p.report, out.doc, run.results);
         if (!Succeeded(written))
@@ -240,7 +329,9 @@ Outcome& Report(const ProvisionOptions& p, const Run& run, int worst, Outcome& o
                               "cannot write the report " + p.report + ": " + ResultText(written));
     }
     if (worst != ExitDone)
-        out.message = Interrupted() ? "interrupted: the report has the rows that finished" : "some rows failed";
+        out.message = Interrupted()       ? "interrupted: the report has the rows that finished"
+                      : !unrecorded.empty() ? "units were changed without their line in the log: see the report"
+                                            : "some rows failed";
     return out;
 }
 
@@ -252,19 +343,24 @@ Outcome RunProvision(const CliOptions& o, const ProvisionOptions& p)
     out.doc["command"] = "provision";
     out.doc["file"] = p.sheet;
     std::vector<ProvisionRow> rows;
-    Run run{&o, &rows, {}, MakeLiveView(o.json), {}, {}, AuditLog{}, RunStamp{}, p.mac};
-    if (!ReadRows(p, run, rows, out) || !OpenLog(p, run, out))
+    std::vector<PortEntry> present;
+    Run run;
+    run.options = &o;
+    run.provisioning = &p;
+    run.rows = &rows;
+    run.view = MakeLiveView(o.json);
+    if (!ReadRows(p, rows, present, out) || !OpenLog(p, run, out))
         return out;
     run.results.resize(rows.size());
     run.noted.resize(rows.size());
     const size_t jobs = std::min<size_t>(p.jobs > 0 ? static_cast<size_t>(p.jobs) : DefaultJobs, std::max<size_t>(rows.size(), 1));
     out.doc["jobs"] = jobs;
-    SettleBadRows(run);
+    SettleBadRows(run, present);
     WorkerPool pool;
     const Result ran = RunPool(pool, PoolJob{&run, rows.size(), WorkRow, ShowRows}, jobs);
     const int worst = Succeeded(ran) ? Conclude(run) : std::max(Conclude(run), static_cast<int>(ExitInternal));
     CloseAuditLog(run.log);
     if (!Succeeded(ran))
-        return SetFailure(Report(p, run, worst, out), worst, "cannot work the rows: " + ResultText(ran));
-    return Report(p, run, worst, out);
+        return SetFailure(ReportProvision(p, run, worst, out), worst, "cannot work the rows: " + ResultText(ran));
+    return ReportProvision(p, run, worst, out);
 }

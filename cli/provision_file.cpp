@@ -144,9 +144,6 @@ bool ParseProvisionSheet(const std::string& bytes, TextEncoding encoding, std::v
         ProvisionRow row;
         row.line = number;
         row.error = CheckRow(fields, row);
-        for (const ProvisionRow& earlier : rows)
-            if (row.error.empty() && earlier.port == row.port)
-                row.error = "field port: " + row.port + " already on line " + std::to_string(earlier.line);
         rows.push_back(row);
     }
     if (!headerSeen) {

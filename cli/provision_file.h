@@ -16,7 +16,7 @@ struct ProvisionRow {
     int line = 0;               // in the file, the header being line 1
     std::string port;           // the port; a selector (serial=..., location=...) until resolved
     std::string selector;       // the adapter selector the row named, once resolved; else empty
-    NetworkRequest network;
+    NetConfig network{};
     bool changePassword = false;
     std::string gbkPassword;
     std::string error;          // "field ip: ..." when the row is refused

@@ -13,40 +13,58 @@ namespace {
 
 std::string SetText(const ProvisionRow& row)
 {
-    const NetworkRequest& n = row.network;
-    return SettingsSummary(n.dhcp, n.ipAddress, n.subnetMask, n.gateway) +
-           (row.changePassword ? " + password" : "");
+    return SettingsSummary(row.network) + (row.changePassword ? " + password" : "");
 }
 
-std::string ReadBackText(const RowResult& r)
+std::string ReadBackText(const RowOutcome& r)
 {
-    if (!r.doc.contains("read_back"))
-        return r.doc.contains("password_verified") ? "password verified" : "-";
-    const nlohmann::json& b = r.doc["read_back"];
-    std::string text = b.value("dhcp", false) ? "dhcp"
-                                             : "static " + b.value("ip", "") + " " + b.value("mask", "") +
-                                                   " " + b.value("gateway", "");
-    if (r.doc.value("password_verified", false))
-        text += " + password verified";
-    return text;
+    const bool password = r.device.password != DeviceFacts::Password::NotRead;
+    if (!r.device.readBackTaken)
+        return password ? "password verified" : "-";
+    return SettingsSummary(r.device.readBack) +
+           (r.device.password == DeviceFacts::Password::Verified ? " + password verified" : "");
 }
 
 // The row's port, with the adapter selector it was named by.
-std::string Named(const ProvisionRow& row) { return PortAndSelector(row.port, row.selector); }
-
-// The device's MAC; empty when it was not read or the device shows none.
-std::string MacOf(const RowResult& r)
-{
-    const auto mac = r.doc.find("mac");
-    return mac != r.doc.end() && mac->is_string() ? mac->get<std::string>() : "";
-}
+std::string RowPortText(const ProvisionRow& row) { return PortAndSelector(row.port, row.selector); }
 
 // "  MAC 00:1C:27:5A:01:0A", or the note of a device that shows none.
-std::string MacText(const RowResult& r)
+std::string MacText(const RowOutcome& r)
 {
-    if (!MacOf(r).empty())
-        return "  MAC " + MacOf(r);
-    return r.doc.contains("mac_note") ? "  (" + r.doc["mac_note"].get<std::string>() + ")" : "";
+    if (!r.device.mac.empty())
+        return "  MAC " + r.device.mac;
+    return r.device.macNote.empty() ? "" : "  (" + r.device.macNote + ")";
+}
+
+nlohmann::json TextOrNull(const std::string& text) { return text.empty() ? nlohmann::json() : nlohmann::json(text); }
+
+// What the report's row and the log's line share: all but the reason, which
+// the report calls "error" and the log "reason".
+nlohmann::json RowFields(const RowOutcome& r)
+{
+    nlohmann::json j;
+    j["line"] = r.row->line;
+    j["port"] = r.row->port;
+    j["selector"] = TextOrNull(r.row->selector);
+    j["result"] = r.stage;
+    j["exit_code"] = r.code;
+    if (r.row->error.empty()) {
+        j["set"] = SettingsJson(r.row->network);
+        j["set"]["password"] = r.row->changePassword ? "changed" : "unchanged";
+    } else {
+        j["set"] = nullptr;
+    }
+    j["read_back"] = r.device.readBackTaken ? SettingsJson(r.device.readBack) : nlohmann::json();
+    if (r.device.password != DeviceFacts::Password::NotRead) {
+        if (!j["read_back"].is_object())
+            j["read_back"] = nlohmann::json::object();
+        j["read_back"]["password_verified"] = r.device.password == DeviceFacts::Password::Verified;
+    }
+    j["mac"] = TextOrNull(r.device.mac);
+    if (!r.device.macNote.empty())
+        j["mac_note"] = r.device.macNote;
+    j["seconds"] = std::round(r.seconds * 1000) / 1000;
+    return j;
 }
 
 std::string Seconds(double s)
@@ -73,32 +91,39 @@ std::string CsvField(const std::string& s)
 
 }  // namespace
 
-void SettleRow(RowResult& r, int code, const std::string& error)
+void SettleRow(RowOutcome& r, int code, const std::string& reason, const char* word)
 {
     r.finished = true;
     r.code = code;
-    r.error = error;
-    r.stage = r.doc.value("result", ResultWord(code));
+    r.reason = reason;
+    r.stage = word != nullptr ? word : ResultWord(code);
 }
 
-std::string ProgressLine(const RowResult& r)
+bool ChangedButNotRecorded(const RowOutcome& r) { return r.code == ExitNotRecorded; }
+
+std::string ProgressLine(const RowOutcome& r)
 {
-    std::string line = Pad("line " + std::to_string(r.row->line), 9) + Pad(Named(*r.row), 14) + r.stage;
+    std::string line = Pad("line " + std::to_string(r.row->line), 9) + Pad(RowPortText(*r.row), 14) + r.stage;
     if (r.finished && r.code == ExitDone)
         line += "  " + Seconds(r.seconds) + MacText(r);
-    if (!r.error.empty())
-        line += "  " + r.error;
+    if (!r.reason.empty())
+        line += "  " + r.reason;
     return line;
 }
 
-std::vector<std::string> TableLines(const std::vector<RowResult>& rows)
+// The table's row: what was asked, what came back, the unit and the time.
+std::vector<std::string> TableCells(const RowOutcome& r)
+{
+    return {std::to_string(r.row->line), RowPortText(*r.row), r.stage,
+            r.row->error.empty() ? SetText(*r.row) : "(nothing sent)", ReadBackText(r),
+            r.device.mac.empty() ? "-" : r.device.mac, r.row->error.empty() ? Seconds(r.seconds) : "-"};
+}
+
+std::vector<std::string> TableLines(const std::vector<RowOutcome>& rows)
 {
     std::vector<std::vector<std::string>> cells{{"line", "port", "result", "set", "read back", "mac", "time"}};
-    for (const RowResult& r : rows)
-        cells.push_back({std::to_string(r.row->line), Named(*r.row), r.stage,
-                         r.row->error.empty() ? SetText(*r.row) : "(nothing sent)", ReadBackText(r),
-                         MacOf(r).empty() ? "-" : MacOf(r),
-                         r.row->error.empty() ? Seconds(r.seconds) : "-"});
+    for (const RowOutcome& r : rows)
+        cells.push_back(TableCells(r));
     std::vector<size_t> widths(cells[0].size(), 0);
     for (const auto& line : cells)
         for (size_t c = 0; c < line.size(); ++c)
@@ -110,67 +135,50 @@ std::vector<std::string> TableLines(const std::vector<RowResult>& rows)
             text += c + 1 < line.size() ? Pad(line[c], widths[c]) : line[c];
         lines.push_back(text);
     }
-    for (const RowResult& r : rows)
-        if (!r.error.empty())
-            lines.push_back("line " + std::to_string(r.row->line) + " " + Named(*r.row) + ": " + r.error);
+    for (const RowOutcome& r : rows)
+        if (!r.reason.empty())
+            lines.push_back("line " + std::to_string(r.row->line) + " " + RowPortText(*r.row) + ": " + r.reason);
     return lines;
 }
 
-nlohmann::json RowJson(const RowResult& r)
+nlohmann::json RowJson(const RowOutcome& r)
 {
-    nlohmann::json j;
-    j["line"] = r.row->line;
-    j["port"] = r.row->port;
-    j["selector"] = r.row->selector.empty() ? nlohmann::json() : nlohmann::json(r.row->selector);
-    j["result"] = r.stage;
-    j["exit_code"] = r.code;
-    j["error"] = r.error.empty() ? nlohmann::json() : nlohmann::json(r.error);
-    if (r.row->error.empty()) {
-        j["set"] = RequestJson(r.row->network);
-        j["set"]["password"] = r.row->changePassword ? "changed" : "unchanged";
-    } else {
-        j["set"] = nullptr;
-    }
-    j["read_back"] = r.doc.value("read_back", nlohmann::json());
-    if (r.doc.contains("password_verified")) {
-        if (!j["read_back"].is_object())
-            j["read_back"] = nlohmann::json::object();
-        j["read_back"]["password_verified"] = r.doc["password_verified"];
-    }
-    j["mac"] = r.doc.value("mac", nlohmann::json());
-    if (r.doc.contains("mac_note"))
-        j["mac_note"] = r.doc["mac_note"];
-    j["seconds"] = std::round(r.seconds * 1000) / 1000;
+    nlohmann::json j = RowFields(r);
+    j["error"] = TextOrNull(r.reason);
     return j;
 }
 
-nlohmann::json AuditRecord(const RowResult& r, const PortIdentity& adapter, const RunStamp& stamp)
+nlohmann::json AuditRecord(const RowOutcome& r, const RunStamp& stamp)
 {
     auto text = [](const char* t) { return t[0] != '\0' ? nlohmann::json(t) : nlohmann::json(); };
-    nlohmann::json j = RowJson(r);
+    nlohmann::json j = RowFields(r);
+    j["reason"] = TextOrNull(r.reason);
     j["time"] = UtcTimestamp();
     j["station"] = stamp.station;
     j["operator"] = stamp.operatorName;
     j["version"] = stamp.version;
     j["sheet"] = stamp.sheet;
-    j["adapter"] = {{"description", text(adapter.description)}, {"vid", text(adapter.vid)}, {"pid", text(adapter.pid)},
-                    {"serial", text(adapter.serial)}, {"location", text(adapter.location)}};
+    const PortIdentity& a = r.adapter;
+    j["adapter"] = {{"description", text(a.description)}, {"vid", text(a.vid)}, {"pid", text(a.pid)},
+                    {"serial", text(a.serial)}, {"location", text(a.location)}};
     // The device took the new password when it was read back, matching or not.
-    j["password_changed"] = r.row->changePassword && r.doc.contains("password_verified");
-    j["reason"] = j["error"];
-    j.erase("error");
+    j["password_changed"] = r.row->changePassword && r.device.password != DeviceFacts::Password::NotRead;
+    if (!r.history.previousIp.empty())
+        j["previous_ip"] = r.history.previousIp;
+    if (!r.history.formerTime.empty())
+        j["reassigned_from"] = {{"mac", TextOrNull(r.history.formerOwner)}, {"time", r.history.formerTime}};
     return j;
 }
 
-nlohmann::json RowsJson(const std::vector<RowResult>& rows)
+nlohmann::json RowsJson(const std::vector<RowOutcome>& rows)
 {
     nlohmann::json list = nlohmann::json::array();
-    for (const RowResult& r : rows)
+    for (const RowOutcome& r : rows)
         list.push_back(RowJson(r));
     return list;
 }
 
-Result WriteReport(const std::string& path, const nlohmann::json& doc, const std::vector<RowResult>& rows)
+Result WriteReport(const std::string& path, const nlohmann::json& doc, const std::vector<RowOutcome>& rows)
 {
     errno = 0;
     std::ofstream out(path, std::ios::binary);
@@ -180,13 +188,13 @@ Result WriteReport(const std::string& path, const nlohmann::json& doc, const std
         out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
         out << "line,port,selector,result,exit_code,set,read_back,mac,seconds,error\n";
-        for (const RowResult& r : rows) {
+        for (const RowOutcome& r : rows) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.2f", r.seconds);
             out << r.row->line << ',' << CsvField(r.row->port) << ',' << CsvField(r.row->selector) << ','
                 << r.stage << ',' << r.code << ',' << CsvField(r.row->error.empty() ? SetText(*r.row) : "") << ','
-                << CsvField(ReadBackText(r)) << ',' << MacOf(r) << ',' << seconds << ','
-                << CsvField(r.error) << "\n";
+                << CsvField(ReadBackText(r)) << ',' << r.device.mac << ',' << seconds << ','
+                << CsvField(r.reason) << "\n";
         }
     }
     out.flush();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "wire/frame_text.h"
 #include "wire/gbk_text.h"
 
 std::string GbkToUtf8(const std::string& gbk)
@@ -110,4 +111,11 @@ std::string ReadStdinLine()
     while (!line.empty() && line.back() == '\r')
         line.pop_back();
     return line;
+}
+
+std::string DottedText(uint32_t address)
+{
+    char text[16];
+    FormatDotted(address, text, sizeof text);
+    return text;
 }

@@ -2,12 +2,16 @@
 // UTF-8, and the console gets what it can show.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 // GBK bytes as UTF-8; a byte that is not GBK shows as \xNN.
 std::string GbkToUtf8(const std::string& gbk);
+
+// "A.B.C.D", as wire/frame_text.h formats an address everywhere.
+std::string DottedText(uint32_t address);
 
 // False when the UTF-8 text has a character that GBK lacks.
 bool Utf8ToGbk(const std::string& utf8, std::string& gbk);

@@ -250,6 +250,8 @@ int main(int argc, char** argv)
     if (!rt.options.seedGiven)
         rt.options.seed = static_cast<uint32_t>(rt.startMs ^ getpid());
     rt.random.seed(rt.options.seed);
+    if (!rt.options.macGiven)
+        InstanceMac(static_cast<uint32_t>(getpid()), rt.options.state.mac);
     rt.colour = isatty(2) && std::getenv("NO_COLOR") == nullptr;
     RxReset(rt.rx);
     if (rt.options.lineSpeed)

@@ -97,6 +97,10 @@ void AddStateOptions(CLI::App& app, DeviceOptions& o)
                                          "password (default \"admin\"; at most " + std::to_string(MaxPasswordTextBytes) + " bytes)")
         ->type_name("TEXT")
         ->check(Check(IsPassword, "is longer than " + std::to_string(MaxPasswordTextBytes) + " bytes"));
+    app.add_option_function<std::string>("--mac", [&o](const std::string& v) { o.macGiven = ParseMac(v.c_str(), o.state.mac); },
+                                         "ifconfig's hardware address (default: one of this instance's own)")
+        ->type_name("XX:XX:XX:XX:XX:XX")
+        ->check(Check([](const std::string& v) { uint8_t mac[6]; return ParseMac(v.c_str(), mac); }, "is not six hex pairs"));
     app.add_option("--frames-log", o.framesLog, "one line per frame, flushed at once (see below)")->type_name("FILE");
     app.add_flag("--wall-clock", o.wallClock, "frames-log times from 1970, not from the start");
     app.add_flag("--quiet", o.quiet, "no trace on stderr");

@@ -23,6 +23,7 @@ struct DeviceOptions {
     int64_t hangupMs;        // -1: never
     uint32_t seed;
     bool seedGiven;
+    bool macGiven;           // --mac; else the device takes one of its own (InstanceMac)
     bool quiet;
     bool help;
 };

@@ -56,11 +56,9 @@ struct Dotted {
 void Ifconfig(const DeviceState& st, ShellLineSink sink, void* cx)
 {
     const Dotted ip(st.ipAddress), mask(st.subnetMask), bcast(st.ipAddress | ~st.subnetMask);
-    // The hardware address ends in the address's last two bytes, so two
-    // virtual devices on different addresses do not look alike.
     if (st.hardwareAddress)
-        Line(sink, cx, "eth0      Link encap:Ethernet  HWaddr 00:1C:27:5A:%02X:%02X",
-             (st.ipAddress >> 8) & 0xFF, st.ipAddress & 0xFF);
+        Line(sink, cx, "eth0      Link encap:Ethernet  HWaddr %02X:%02X:%02X:%02X:%02X:%02X", st.mac[0], st.mac[1],
+             st.mac[2], st.mac[3], st.mac[4], st.mac[5]);
     else
         Line(sink, cx, "eth0      Link encap:Ethernet");
     Line(sink, cx, "          inet addr:%s  Bcast:%s  Mask:%s", ip.s, bcast.s, mask.s);

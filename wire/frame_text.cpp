@@ -48,9 +48,9 @@ const char* CodeName(uint8_t code)
 void AddAddresses(Out& o, const uint8_t* p)
 {
     char ip[16], mask[16], gw[16];
-    std::snprintf(ip, sizeof ip, "%u.%u.%u.%u", p[0], p[1], p[2], p[3]);
-    std::snprintf(mask, sizeof mask, "%u.%u.%u.%u", p[4], p[5], p[6], p[7]);
-    std::snprintf(gw, sizeof gw, "%u.%u.%u.%u", p[8], p[9], p[10], p[11]);
+    FormatDotted(GetAddress(p), ip, sizeof ip);
+    FormatDotted(GetAddress(p + 4), mask, sizeof mask);
+    FormatDotted(GetAddress(p + 8), gw, sizeof gw);
     o.Add("  ip %s  mask %s  gateway %s", ip, mask, gw);
 }
 

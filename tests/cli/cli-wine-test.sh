@@ -93,6 +93,16 @@ out=$(cli --json --timeout 800 ports --probe)
 expect '"port":"COM6","result":"answering"' "$out"
 [ "$(opened 8)" = 0 ] || fail "the probe opened the Bluetooth port"
 
+# One port named by its adapter on one row and by its name on another:
+# both rows refused, each naming the other, and the port never opened.
+before=$(opened 3)
+printf 'port,mode,ip,mask,gateway,password\nserial=A50285BI,dhcp,,,,\ncom3,dhcp,,,,\n' >"$work/twice.csv"
+set +e; out=$(cli provision "$(winepath_of "$work/twice.csv")" 2>&1); rc=$?; set -e
+[ "$rc" = 2 ] || fail "one port on two rows: exit $rc: $out"
+expect "COM3 (serial=A50285BI) also on line 3" "$out"
+expect "com3 also on line 2" "$out"
+[ "$(opened 3)" = "$before" ] || fail "a port named on two rows was opened"
+
 # A character GBK cannot carry is refused before anything is sent.
 before=$(grep -c ' RX ' "$work/frames3" || true)
 for args in "exec echo 😀" "passwd pw😀"; do
@@ -120,9 +130,9 @@ out=$(cli --json --timeout 1000 provision --log "$(winepath_of "$work/rack.log")
 python3 - "$out" "$work/rack.log" <<'PY'
 import json, sys
 lines = open(sys.argv[2], encoding="utf-8").read().splitlines()
-records = {r["port"]: r for r in map(json.loads, lines[1:])}   # appended, each line whole
+records = {r["port"]: r for r in map(json.loads, lines[1:]) if "claimed_ip" not in r}   # appended, each line whole
 assert lines[0] == "kept" and sorted(records) == ["COM3", "COM4", "COM5", "COM6"], lines
-assert records["COM3"]["mac"].startswith("00:1C:27:5A:") and records["COM3"]["adapter"]["serial"] == "A50285BI", records
+assert records["COM3"]["mac"].startswith("00:1C:27:") and records["COM3"]["adapter"]["serial"] == "A50285BI", records
 assert records["COM5"]["result"] == "no_answer" and records["COM5"]["mac"] is None, records
 rows = json.loads(sys.argv[1])["rows"]
 assert [(r["port"], r["result"]) for r in rows] == [("COM3", "ok"), ("COM4", "ok"), ("COM5", "no_answer"),

@@ -5,7 +5,7 @@ verification, GBK at the edges, workers). The bytes of each request are the
 client's own tests' business.
 
 usage: cli_test.py QUORVANE_CLI QUORVANE_DEVICE"""
-import json, os, pty, re, select, shutil, signal, subprocess, sys, tempfile, time, unittest, fcntl
+import datetime, json, os, pty, pwd, re, select, shutil, signal, socket, subprocess, sys, tempfile, time, unittest, fcntl
 
 CLI, DEVICE = sys.argv[1], sys.argv[2]
 README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "README.md")
@@ -174,7 +174,7 @@ class ExitCodes(unittest.TestCase):
         with open(README, encoding="utf-8") as f:
             table = f.read().split("Exit codes, as `--help` lists them")[1].split("\n\n")[1]
         self.assertEqual(re.findall(r"^\| (\d+) \| (.+) \|$", table, re.M), helped)
-        self.assertEqual([c for c, _ in helped], ["0", "1", "2", "3", "4", "70", "130"])
+        self.assertEqual([c for c, _ in helped], ["0", "0", "1", "2", "3", "4", "5", "6", "7", "70", "130"])
         self.assertEqual(cli_json("-p", "serial=QV-NONE", "show")[1]["result"], "port_error")
 
     def test_busy_port_names_the_reason(self):
@@ -225,7 +225,7 @@ class Provision(unittest.TestCase):
         rows += [f"{silent.link},dhcp,,,,", f"{refusing.link},dhcp,,,,", f"{ignoring.link},dhcp,,,,",
                  f"{untouched.link},static,10.0.0.19,255.255.255.0,10.0.0.999,pw"]
         report = os.path.join(silent.dir, "report.json")
-        p = subprocess.Popen([CLI, "--timeout", "1500", "provision", "--jobs", "8", "--report", report,
+        p = subprocess.Popen([CLI, "--timeout", "1500", "provision", "--no-mac", "--jobs", "8", "--report", report,
                               sheet(silent.dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         children, threads = set(), 0
@@ -293,7 +293,7 @@ class Provision(unittest.TestCase):
         report, log = os.path.join(quick.dir, "report.json"), os.path.join(quick.dir, "log")
         # Two at a time: the quick row ends, two slow rows are under way and
         # the last has not started when Ctrl+C comes.
-        p = subprocess.Popen([CLI, "provision", "--jobs", "2", "--report", report, "--log", log,
+        p = subprocess.Popen([CLI, "provision", "--no-mac", "--jobs", "2", "--report", report, "--log", log,
                               sheet(quick.dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
                              stdout=subprocess.PIPE)
         while not all(d.frames("RX") for d in slow[:2]):
@@ -314,20 +314,20 @@ class Provision(unittest.TestCase):
 
 
     def test_log_keeps_a_whole_line_per_row_and_no_password(self):
-        devices = [Device(self, "--delay", "30") for _ in range(5)] + [Device(self, "--no-mac")]
+        devices = [Device(self, "--delay", "30", "--mac", f"02:00:00:00:00:0{n}") for n in range(5)] + [Device(self, "--no-mac")]
         log = os.path.join(devices[0].dir, "log")
         with open(log, "w") as f:
             f.write("kept from an earlier run\n")
         runs, trace = [], os.path.join(devices[0].dir, "writes")
         for strace, half, mac in ((["strace", "-f", "-qq", "-e", "trace=write", "-s", "65536", "-o", trace], devices[:3], ["--no-mac"]),
                                   ([], devices[3:], [])):   # two runs appending to one file at once, one traced
-            rows = [f"{d.link},static,10.0.1.{n},255.255.255.0,10.0.1.254,{CN_PASSWORD}{n}" for n, d in enumerate(half)]
+            rows = [f"{d.link},static,10.0.1.{n},255.255.255.0,10.0.1.254,{CN_PASSWORD}{n}" for n, d in enumerate(half, 1 + 10 * len(runs))]
             runs.append(subprocess.Popen(strace + [CLI, "provision", "--log", log, "--operator", "王工", *mac,
                                                    sheet(half[0].dir, "port,mode,ip,mask,gateway,password\n" + "\n".join(rows) + "\n")],
                                          stdout=subprocess.DEVNULL))
         self.assertEqual([r.wait(30) for r in runs], [0, 0])
         with open(trace) as f:   # each line went out in one write, its line break with it
-            writes = [l for l in f if "write(" in l and '\\"station\\"' in l]
+            writes = [l for l in f if "write(" in l and '\\"station\\"' in l and '\\"result\\"' in l]
         self.assertEqual(len(writes), 3)
         self.assertTrue(all('\\n", ' in w for w in writes), writes)
         with open(log, encoding="utf-8") as f:
@@ -335,6 +335,9 @@ class Provision(unittest.TestCase):
         lines = text.splitlines()
         self.assertEqual(lines[0], "kept from an earlier run")
         records = [json.loads(l) for l in lines[1:]]   # every line whole
+        claims = [r for r in records if "claimed_ip" in r]   # a claim before each unit was written
+        records = [r for r in records if "claimed_ip" not in r]
+        self.assertEqual(sorted(r["claimed_ip"] for r in claims), sorted(r["set"]["ip"] for r in records))
         self.assertEqual(len(records), 6)
         fields = {"time", "station", "operator", "version", "sheet", "line", "port", "selector", "adapter", "mac",
                   "set", "read_back", "password_changed", "result", "reason", "seconds", "exit_code"}
@@ -342,11 +345,191 @@ class Provision(unittest.TestCase):
             self.assertEqual(set(r) - {"mac_note"}, fields, r)
             self.assertEqual((r["operator"], r["result"], r["password_changed"], r["sheet"]), ("王工", "ok", True, "rows.csv"))
             self.assertRegex(r["time"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$")
+            stamped = datetime.datetime.strptime(r["time"], "%Y-%m-%dT%H:%M:%S.%fZ")
+            self.assertLess(abs(datetime.datetime.utcnow() - stamped).total_seconds(), 120)
         self.assertNotIn(CN_PASSWORD, text)
-        self.assertEqual(sorted(r["read_back"]["ip"] for r in records), [f"10.0.1.{n}" for n in (0, 0, 1, 1, 2, 2)])
+        self.assertEqual(sorted(r["read_back"]["ip"] for r in records), sorted(f"10.0.1.{n}" for n in (1, 2, 3, 11, 12, 13)))
         macs = {r["read_back"]["ip"]: (r["mac"], r.get("mac_note")) for r in records if r["mac"] or "mac_note" in r}
-        self.assertEqual(macs, {"10.0.1.0": ("00:1C:27:5A:01:00", None), "10.0.1.1": ("00:1C:27:5A:01:01", None),
-                                "10.0.1.2": (None, "ifconfig shows no hardware address")})   # the second run's
+        self.assertEqual(macs, {"10.0.1.11": ("02:00:00:00:00:03", None), "10.0.1.12": ("02:00:00:00:00:04", None),
+                                "10.0.1.13": (None, "ifconfig shows no hardware address")})   # the second run's
+
+
+HEADER = "port,mode,ip,mask,gateway,password\n"
+
+
+def provision_json(directory, rows, *args):
+    """provision --json over a sheet of `rows`; (exit code, rows of the report by line)."""
+    rc, out, _ = cli("--json", "--timeout", "2000", "provision", *args, sheet(directory, HEADER + "\n".join(rows) + "\n"))
+    return rc, {r["line"]: r for r in json.loads(out)["rows"]}
+
+
+def log_records(path):
+    with open(path, encoding="utf-8") as f:
+        return [r for r in map(json.loads, f) if "claimed_ip" not in r]
+
+
+class Addresses(unittest.TestCase):
+    REFUSED = [  # ip, mask, gateway, field, rule
+        ("10.0.0.5", "255.0.255.0", "10.0.0.1", "mask", "255.0.255.0 is not ones followed by zeros"),
+        ("10.0.0.5", "0.0.0.0", "0.0.0.0", "mask", "0.0.0.0 leaves no network"),
+        ("0.0.0.0", "255.255.255.0", "0.0.0.0", "ip", "0.0.0.0 is no address"),
+        ("127.0.0.5", "255.0.0.0", "0.0.0.0", "ip", "loopback"),
+        ("224.0.0.9", "255.255.255.0", "0.0.0.0", "ip", "multicast"),
+        ("255.255.255.255", "255.255.255.0", "0.0.0.0", "ip", "255.255.255.255 is the broadcast address"),
+        ("10.0.0.0", "255.255.255.0", "0.0.0.0", "ip", "network address of its subnet 10.0.0.0/255.255.255.0"),
+        ("10.0.0.255", "255.255.255.0", "0.0.0.0", "ip", "broadcast address of its subnet"),
+        ("10.0.0.5", "255.255.255.0", "10.0.1.1", "gateway", "10.0.1.1 is outside the IP's subnet"),
+        ("10.0.0.5", "255.255.255.0", "10.0.0.5", "gateway", "10.0.0.5 is the IP itself"),
+    ]
+
+    def test_each_rule_names_line_and_field_and_nothing_is_sent(self):
+        d = Device(self)
+        for ip, mask, gateway, field, rule in self.REFUSED:
+            rc, out, err = cli("provision", sheet(d.dir, HEADER + f"{d.link},static,{ip},{mask},{gateway},\n"))
+            self.assertEqual(rc, 2, rule)
+            self.assertRegex(out + err, rf"line 2\b[^\n]*field {field}: [^\n]*{re.escape(rule)}")
+            rc, doc = cli_json("-p", d.link, "set", "static", ip, mask, gateway)
+            self.assertEqual((rc, doc["result"]), (2, "bad_input"), rule)
+            self.assertIn(f"field {field}: ", doc["error"])
+            self.assertIn(rule, doc["error"])
+        self.assertEqual(d.line_opened_and_closed(), (0, 0), "nothing was sent")
+        self.assertIn("--allow-remote-gateway", cli("provision", "--help")[1])
+
+    def test_usable_edges_pass(self):
+        devices = [Device(self) for _ in range(3)]
+        rows = [f"{devices[0].link},static,10.0.0.0,255.255.255.254,0.0.0.0,",   # a /31 has no network address
+                f"{devices[1].link},static,10.0.0.7,255.255.255.255,0.0.0.0,",
+                f"{devices[2].link},static,10.0.0.9,255.255.255.0,10.9.0.1,"]
+        rc, rows = provision_json(devices[0].dir, rows, "--allow-remote-gateway")
+        self.assertEqual((rc, [r["result"] for r in rows.values()]), (0, ["ok"] * 3))
+        self.assertEqual(cli("-p", devices[2].link, "set", "static", "10.0.0.9", "255.255.255.0", "10.9.0.1")[0], 2)
+        self.assertEqual(cli("-p", devices[2].link, "set", "--allow-remote-gateway", "static", "10.0.0.9",
+                             "255.255.255.0", "10.9.0.1")[0], 0)
+
+    def test_one_ip_or_one_port_on_two_rows_refuses_both(self):
+        a, b, c = Device(self), Device(self), Device(self)
+        rc, rows = provision_json(a.dir, [f"{a.link},static,10.0.0.5,255.255.255.0,0.0.0.0,",
+                                          f"{b.link},static,10.0.0.5,255.255.255.0,0.0.0.0,",
+                                          f"{c.link},dhcp,,,,", f"{c.link},dhcp,,,,"])
+        self.assertEqual(rc, 2)
+        self.assertEqual({n: r["error"] for n, r in rows.items()},
+                         {2: "field ip: 10.0.0.5 also on line 3", 3: "field ip: 10.0.0.5 also on line 2",
+                          4: f"field port: {c.link} also on line 5", 5: f"field port: {c.link} also on line 4"})
+        for d in (a, b, c):
+            self.assertEqual(d.line_opened_and_closed(), (0, 0), "nothing was sent")
+
+
+def written(device):
+    """The changes a unit was sent: SetNetConfig and SetAdminPassword."""
+    return [f[2] for f in device.frames("RX") if f[2] in (0x03, 0x0B)]
+
+
+class History(unittest.TestCase):
+    def test_conflict_refused_then_reassigned_and_previous_ip_recorded(self):
+        first, second = Device(self, "--mac", "02:00:00:00:0A:01"), Device(self, "--mac", "02:00:00:00:0B:02")
+        macless, refusing = Device(self, "--no-mac"), Device(self, "--status", "3=5")
+        log = os.path.join(first.dir, "log")
+        row = lambda d, ip: f"{d.link},static,{ip},255.255.255.0,0.0.0.0,pw"
+        cases = [  # unit, ip, options, exit code, result, written to it
+            (first, "10.1.0.5", [], 0, "ok", True),
+            (second, "10.1.0.5", [], 5, "conflict", False),
+            (second, "10.1.0.5", ["--reassign"], 0, "ok", True),
+            (first, "10.1.0.5", [], 5, "conflict", False),     # the address is the second unit's now
+            (first, "10.1.0.6", [], 0, "ok", True),             # recorded with its former address
+            (macless, "10.1.0.6", [], 5, "conflict", False),   # cannot show the address is its own
+            (macless, "10.1.9.5", [], 0, "ok", True),           # nobody holds it, whatever its last byte
+            (macless, "10.1.9.5", [], 5, "conflict", False),   # not even an address it was given
+            (refusing, "10.1.0.7", [], 1, "refused", True),    # ended before its password step
+        ]
+        for unit, ip, options, code, result, changed in cases:
+            before = len(written(unit))
+            rc, rows = provision_json(first.dir, [row(unit, ip)], "--log", log, *options)
+            self.assertEqual((rc, rows[2]["result"], len(written(unit)) > before), (code, result, changed), (ip, options))
+        records = log_records(log)
+        self.assertEqual([r["result"] for r in records], [c[4] for c in cases])
+        self.assertIn("the log gives 10.1.0.5 to 02:00:00:00:0A:01 (recorded " + records[0]["time"], records[1]["reason"])
+        self.assertIn("this unit is 02:00:00:00:0B:02", records[1]["reason"])
+        self.assertEqual(records[2]["reassigned_from"], {"mac": "02:00:00:00:0A:01", "time": records[0]["time"]})
+        self.assertEqual((records[4]["previous_ip"], "previous_ip" in records[0]), ("10.1.0.5", False))
+        self.assertIn("MAC could not be read", records[5]["reason"])
+        self.assertEqual([r["password_changed"] for r in records], [True, False, True, False, True, False, True, False, False])
+        login = pwd.getpwuid(os.geteuid()).pw_name   # no --operator: the login name, never the host
+        self.assertEqual({r["operator"] for r in records}, {login})
+        self.assertTrue(login != socket.gethostname())
+
+    def test_a_unit_that_holds_its_settings_is_unchanged_and_not_written(self):
+        d = Device(self, "--mac", "02:00:00:00:0C:01")
+        log = os.path.join(d.dir, "log")
+        row = f"{d.link},static,10.2.0.5,255.255.0.0,10.2.0.1,{CN_PASSWORD}"
+        runs = [(row, [], "ok", 2), (row, [], "unchanged", 0), (row, ["--force"], "ok", 2),
+                (row.replace(CN_PASSWORD, "other"), [], "ok", 2), (row.replace(CN_PASSWORD, ""), [], "unchanged", 0)]
+        for text, options, result, changes in runs:
+            before = len(written(d))
+            rc, report = provision_json(d.dir, [text], "--log", log, *options)
+            self.assertEqual((rc, report[2]["result"], len(written(d)) - before), (0, result, changes), text)
+        self.assertEqual([r["result"] for r in log_records(log)], [r[2] for r in runs])
+        self.assertEqual(report[2]["read_back"]["ip"], "10.2.0.5")
+        self.assertEqual(d.frames("RX")[0][2], 0x05, "the MAC is read before anything is written")
+
+    def test_two_runs_at_once_on_one_log_never_give_one_ip_twice(self):
+        units = [Device(self, "--delay", "40", "--mac", f"02:00:00:00:0D:0{n}") for n in range(4)]
+        log = os.path.join(units[0].dir, "log")
+        sheets = [(units[0], "10.3.0.5"), (units[1], "10.3.0.6"), (units[2], "10.3.0.5"), (units[3], "10.3.0.7")]
+        runs = []
+        for n in (0, 2):
+            path = os.path.join(units[n].dir, "rows.csv")
+            with open(path, "w") as f:
+                f.write(HEADER + "".join(f"{d.link},static,{ip},255.255.255.0,0.0.0.0,\n" for d, ip in sheets[n:n + 2]))
+            runs.append(subprocess.Popen([CLI, "--timeout", "3000", "provision", "--log", log, path],
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        self.assertEqual(sorted(r.wait(30) for r in runs), [0, 5])
+        results = {r["mac"]: r["result"] for r in log_records(log)}
+        self.assertEqual(sorted(results.values()), ["conflict", "ok", "ok", "ok"])
+        self.assertEqual({results["02:00:00:00:0D:00"], results["02:00:00:00:0D:02"]}, {"ok", "conflict"})
+        self.assertEqual(sorted(bool(written(units[n])) for n in (0, 2)), [False, True], "one unit only got 10.3.0.5")
+
+
+class FullDisk(unittest.TestCase):
+    def test_rows_in_flight_are_not_recorded_and_no_further_row_starts(self):
+        units = [Device(self, "--delay", "500") for _ in range(4)]
+        mount = tempfile.mkdtemp(prefix="qv-full-")
+        self.addCleanup(os.rmdir, mount)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", mount], check=True)
+        self.addCleanup(subprocess.run, ["umount", "-l", mount])
+        log, report = os.path.join(mount, "log"), os.path.join(units[0].dir, "report.json")
+        # The later rows are DHCP ones: no claim of an address would stop them.
+        rows = "".join(f"{d.link},static,10.4.0.{n},255.255.255.0,0.0.0.0,\n" for n, d in enumerate(units[:2], 1))
+        rows += "".join(f"{d.link},dhcp,,,,\n" for d in units[2:])
+        p = subprocess.Popen([CLI, "provision", "--no-mac", "--jobs", "2", "--report", report, "--log", log,
+                              sheet(units[0].dir, HEADER + rows)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: p.poll() is None and p.kill())
+        while not all(written(d) for d in units[:2]):   # both claims are on the disk, the units being written
+            time.sleep(0.02)
+        with open(log, "ab") as f:   # the disk fills up, the log's own last page too
+            fcntl.flock(f, fcntl.LOCK_EX)
+            with self.assertRaises(OSError):
+                while True:
+                    os.write(f.fileno(), b" " * 4095 + b"\n")
+        out = p.communicate(timeout=30)[0].decode()
+        self.assertEqual(p.returncode, 7)
+        with open(report) as f:
+            rows = json.load(f)["rows"]
+        self.assertEqual([r["result"] for r in rows], ["not_recorded"] * 2 + ["log_failed"] * 2)
+        self.assertIn("No space left on device", rows[0]["error"])
+        self.assertEqual([bool(written(d)) for d in units], [True, True, False, False], "no further row started")
+        self.assertIn(f"changed but not recorded in the log: line 2 {units[0].link}", out)
+
+
+class VirtualDevice(unittest.TestCase):
+    def test_mac_given_or_its_own(self):
+        given, a, b = (Device(self, "--mac", "0a:1b:2c:3d:4e:5f"), Device(self, "--ip", "10.5.0.1"),
+                       Device(self, "--ip", "10.5.0.1"))
+        macs = [cli_json("-p", d.link, "exec", "--quiet", "300", "ifconfig")[1]["lines"][0].split("HWaddr ")[1]
+                for d in (given, a, b)]
+        self.assertEqual(macs[0], "0A:1B:2C:3D:4E:5F")
+        self.assertNotEqual(macs[1], macs[2], "one IP, two units")
+        bad = subprocess.run([DEVICE, "--mac", "0a:1b:2c:3d:4e"], capture_output=True)
+        self.assertEqual(bad.returncode, 2)
 
 
 class Probe(unittest.TestCase):

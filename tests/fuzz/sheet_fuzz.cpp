@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         }
         FUZZ_CHECK(!r.port.empty() && r.port.find('\0') == std::string::npos);
-        const NetworkRequest& n = r.network;
+        const NetConfig& n = r.network;
         if (n.dhcp)
             FUZZ_CHECK(n.ipAddress == 0 && n.subnetMask == 0 && n.gateway == 0);
         else

@@ -75,27 +75,31 @@ peak_of() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 
 echo "quorvane-cli provision, all in one process:"
+# --force: from the second run on, every unit already holds its row's
+# settings, and an unchanged unit is not written to.
 start_devices slow 32 --delay 100
 # A row stops reading ifconfig's answer at the MAC, but the device goes on
 # sending the rest, one line each 100 ms, for 1.5 s, and answers nothing else
 # meanwhile. Each timed run starts with the devices quiet again.
 export QUIET=2
-one=$(best_of 1 "$cli" provision "$work/slow.csv" --jobs 1)
-all=$(best_of 3 "$cli" provision "$work/slow.csv" --jobs 32)
+one=$(best_of 1 "$cli" provision --force "$work/slow.csv" --jobs 1)
+all=$(best_of 3 "$cli" provision --force "$work/slow.csv" --jobs 32)
 echo "  32 devices, 100 ms before each reply: --jobs 1 ${one} ms, --jobs 32 ${all} ms, $(ratio "$one" "$all")x faster (goal 25x)"
 sleep "$QUIET"
-read -r threads rss fds < <(peak_of "$cli" provision "$work/slow.csv" --jobs 32)
+read -r threads rss fds < <(peak_of "$cli" provision --force "$work/slow.csv" --jobs 32)
 echo "  during the 32-port run: at most $threads threads, $rss KiB resident, $fds descriptors"
-logged=$(best_of 1 "$cli" provision "$work/slow.csv" --jobs 32 --log "$work/rack.log")
+logged=$(best_of 1 "$cli" provision --force "$work/slow.csv" --jobs 32 --log "$work/rack.log")
 python3 - "$work/rack.log" "$logged" <<'PY'
 import json, sys
 records = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
-print(f"  with --log: {sys.argv[2]} ms; {len(records)} lines, all whole, {sum(bool(r['mac']) for r in records)} with a MAC")
+claims = sum("claimed_ip" in r for r in records)   # each row claims its address before it writes
+print(f"  with --log: {sys.argv[2]} ms; {len(records)} lines, all whole ({claims} claims), "
+      f"{sum(bool(r['mac']) for r in records)} with a MAC")
 PY
 export QUIET=0
 start_devices fast 8
-one=$(best_of 3 "$cli" provision "$work/fast.csv" --jobs 1)
-eight=$(best_of 3 "$cli" provision "$work/fast.csv" --jobs 8)
+one=$(best_of 3 "$cli" provision --force "$work/fast.csv" --jobs 1)
+eight=$(best_of 3 "$cli" provision --force "$work/fast.csv" --jobs 8)
 echo "  8 devices answering at once: --jobs 1 ${one} ms, --jobs 8 ${eight} ms, $(ratio "$one" "$eight")x faster"
 
 echo "quorvane-cli ports --probe, 8 ports answering and 24 silent, --timeout 1000:"
