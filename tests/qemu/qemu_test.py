@@ -186,7 +186,7 @@ def provision(g):
     marks = {n: len(frames(g, n)) for n in ("a", "b")}
     code, out = g.run(["quorvane-cli", "provision", "/tmp/sheet.csv", "--log", "/tmp/p.log", "--no-mac"], 30)
     _, log = g.run(["cat", "/tmp/p.log"])
-    rows = [json.loads(l) for l in log]
+    rows = [r for r in map(json.loads, log) if "result" in r]   # claim lines have none
     check(code == 0 and len(rows) == 2 and all(r["result"] == "ok" for r in rows),
           "provision by serial= and location=: exit %d, %d log lines %s" % (code, len(rows), [r["result"] for r in rows]))
     for name, address in SHEET_ROWS:
@@ -238,13 +238,15 @@ def pulled_provision(g):
     """b pulled at its first request: its row fails with the removal, a's finishes."""
     g.run(["sh", "-c", "rm -f /tmp/p.log"])
     mark = len(frames(g, "b"))
-    cid, _ = g.start(["quorvane-cli", "provision", "/tmp/sheet.csv", "--log", "/tmp/p.log", "--no-mac"])
+    # --force: the units already hold the sheet's settings, and would be left unchanged.
+    cid, _ = g.start(["quorvane-cli", "provision", "/tmp/sheet.csv", "--log", "/tmp/p.log", "--no-mac", "--force"])
     wait_request(g, "b", mark, SET_NET)   # the row has started; its reply is 200 ms away
     pulled = g.unplug("b")
     code = g.stop(cid, "none", 10)
     ended = time.monotonic()
     _, log = g.run(["cat", "/tmp/p.log"])
-    rows = {r["adapter"]["serial"] if r.get("adapter") else r["selector"]: r for r in map(json.loads, log)}
+    rows = {r["adapter"]["serial"] if r.get("adapter") else r["selector"]: r
+            for r in map(json.loads, log) if "result" in r}
     b, a = rows.get(B, rows.get("location=1-2", {})), rows.get(A, {})
     figures.append(("provision: pull to the command's end", ended - pulled))
     check(code == EXIT_PORT and b.get("result") == "port_error" and "removed" in b.get("reason", "")
