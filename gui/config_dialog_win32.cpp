@@ -150,7 +150,7 @@ void InitDialog(ConfigDialogState& d, HWND window)
                 false);
 
     d.passwordMasked = true;
-    SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(d.eyeHidden));
+    SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(d.scale.eyeHidden));
     EnableItems(d, {IDC_SHOW_PASSWORD}, false);
     Subclass(d, IDC_OUTPUT, OutputListProc, d.outputListProc);
     Subclass(d, IDC_COMMAND, CommandEditProc, d.commandEditProc);
@@ -209,11 +209,11 @@ void OnCommand(ConfigDialogState& d, int id, int notification)
 // focus marks until the keyboard is used); no frame or pressed look.
 void DrawEyeButton(const ConfigDialogState& d, const DRAWITEMSTRUCT& item)
 {
-    HBITMAP image = d.passwordMasked ? d.eyeHidden : d.eyeShown;
+    HBITMAP image = d.passwordMasked ? d.scale.eyeHidden : d.scale.eyeShown;
     BITMAP size{};
     GetObjectW(image, sizeof size, &size);
-    const RECT at{ScaleForDpi(EyeLeft, d.dpi), ScaleForDpi(EyeTop, d.dpi), ScaleForDpi(EyeLeft, d.dpi) + size.bmWidth,
-                  ScaleForDpi(EyeTop, d.dpi) + size.bmHeight};
+    const RECT at{ScaleForDpi(EyeLeft, d.scale.dpi), ScaleForDpi(EyeTop, d.scale.dpi), ScaleForDpi(EyeLeft, d.scale.dpi) + size.bmWidth,
+                  ScaleForDpi(EyeTop, d.scale.dpi) + size.bmHeight};
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
     HDC memory = CreateCompatibleDC(item.hDC);
     HGDIOBJ previous = SelectObject(memory, image);
@@ -222,7 +222,7 @@ void DrawEyeButton(const ConfigDialogState& d, const DRAWITEMSTRUCT& item)
     DeleteDC(memory);
     if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
         RECT ring = at;
-        InflateRect(&ring, ScaleForDpi(FocusGap, d.dpi), ScaleForDpi(FocusGap, d.dpi));
+        InflateRect(&ring, ScaleForDpi(FocusGap, d.scale.dpi), ScaleForDpi(FocusGap, d.scale.dpi));
         DrawFocusRect(item.hDC, &ring);
     }
 }

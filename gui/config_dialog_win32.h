@@ -12,6 +12,7 @@
 
 #include "link/com_ports.h"
 #include "link/port_identity.h"
+#include "gui/dialog_scale_win32.h"
 #include "session/session.h"
 
 // Carries a ShowNotice text (lParam, a static constant) from the assembler
@@ -21,14 +22,6 @@ constexpr UINT NoticeMessage = WM_APP + 1;
 // The dialog's template parameter (CreateDialogParamW's lParam) is its
 // ConfigDialogState, kept in DWLP_USER from WM_INITDIALOG on.
 INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Where the template puts a control, in dialog units (dialog_scale_win32.cpp).
-struct ControlPlace {
-    HWND control;
-    RECT units;   // left, top, width, height
-};
-constexpr uint32_t MaxDialogControls = 32;   // the template has 26
-constexpr UINT BaseDpi = 96;                  // 100 %: the main window's and the artwork's own scale
 
 // Device notices waiting for their turn (config_dialog_win32.cpp).
 constexpr uint32_t MaxWaitingNotices = 4;   // more than the distinct notice texts
@@ -50,20 +43,10 @@ struct ConfigDialogState {
     ComPortIdentities identities{};   // what the system says of them, by COM number
     uint32_t openPort = 0;            // the number of the open port; 0 while none is open
     bool portOpen = false;            // from a successful opening until the port is released
-    HBITMAP eyeShown = nullptr;       // both drawn at the scale of `dpi`, at its size
-    HBITMAP eyeHidden = nullptr;
     WNDPROC outputListProc = nullptr; // the list's own procedure, behind the copy command
     WNDPROC commandEditProc = nullptr;// the command field's own, behind its keys
     HWND savedFocus = nullptr;        // the focused control while the main window is inactive
-    // The scale: the monitor's dots per inch (96 is 100 %). The places are
-    // laid out again from dialog units at every change, as the dialog
-    // manager lays out a template, so no rounding adds up over moves.
-    UINT dpi = BaseDpi;
-    UINT createdDpi = BaseDpi;
-    SIZE dialogUnits{};
-    std::array<ControlPlace, MaxDialogControls> places{};
-    uint32_t placeCount = 0;
-    HFONT scaledFont = nullptr;       // the dialog's font after a change of scale; owned
+    DialogScale scale;
     NoticeTurns notices{};
     // Written on the user-interface thread, read on the assembler thread by
     // ShowAdminPassword.
@@ -113,14 +96,6 @@ void OnDeviceChange(ConfigDialogState& d, WPARAM event);   // WM_DEVICECHANGE, p
 // on the first enabled control when disabling took it away.
 void SaveDialogFocus(ConfigDialogState& d);
 void RestoreDialogFocus(ConfigDialogState& d);
-
-// The scale (dialog_scale_win32.cpp), user-interface thread.
-UINT WindowDpi(HWND window);                           // the monitor's DPI for the window
-int ScaleForDpi(int pixelsAt96, UINT dpi);
-void RecordDialogLayout(ConfigDialogState& d);         // at initialisation: the scale and the places
-void RescaleDialog(ConfigDialogState& d, UINT dpi);    // fonts, places, size and eye images at `dpi`
-void LoadEyeImages(ConfigDialogState& d);              // both eye images at d.dpi
-void DeleteScaledObjects(ConfigDialogState& d);        // when the dialog goes
 
 // The supervision's timer: a timer of the dialog window, each tick a
 // WM_TIMER to OnSupervisionTick.

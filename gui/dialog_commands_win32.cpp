@@ -179,7 +179,7 @@ void ApplyPasswordMask(ConfigDialogState& d, bool masked)
 {
     d.passwordMasked = masked;
     SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(masked ? d.eyeHidden : d.eyeShown));
+                 reinterpret_cast<LPARAM>(masked ? d.scale.eyeHidden : d.scale.eyeShown));
     HWND password = DialogItem(d, IDC_PASSWORD);
     SendMessageW(password, EM_SETPASSWORDCHAR, masked ? '*' : 0, 0);
     InvalidateRect(password, nullptr, TRUE);

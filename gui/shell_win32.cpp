@@ -60,12 +60,13 @@ bool CreateMainWindow(AppShell& app, int showCommand)
     if (window == nullptr) {
         return false;
     }
-    // Created on its monitor, the window knows that monitor's scale.
+    // Created on its monitor, the window knows that monitor's scale; it is
+    // centred in that monitor's work area, and no taller than it.
     const UINT dpi = WindowDpi(window);
-    const int width = ScaleForDpi(MainWindowWidth, dpi);
-    const int height = ScaleForDpi(MainWindowHeight, dpi);
-    SetWindowPos(window, HWND_NOTOPMOST, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOACTIVATE);
+    const RECT scaled{0, 0, ScaleForDpi(MainWindowWidth, dpi), ScaleForDpi(MainWindowHeight, dpi)};
+    const RECT placed = FitToWorkArea(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), scaled, true);
+    SetWindowPos(window, HWND_NOTOPMOST, placed.left, placed.top, placed.right - placed.left,
+                 placed.bottom - placed.top, SWP_NOACTIVATE);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     return true;
@@ -118,15 +119,23 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             RestoreDialogFocus(app->dialog);
         return 0;
     // Moved to a monitor of another scale: the rectangle Windows suggests,
-    // and the dialog redrawn for the new scale (the same in x and y).
+    // kept inside that monitor's work area, and the dialog redrawn for the
+    // new scale (the same in x and y).
     case WM_DPICHANGED: {
         const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        const RECT placed = FitToWorkArea(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), *suggested, false);
+        SetWindowPos(window, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         if (app->dialog.window != nullptr)
             RescaleDialog(app->dialog, LOWORD(wParam));
         return 0;
     }
+    // A window cut to a low screen's work area has less room than the
+    // dialog: the dialog fits itself to it. Minimised, there is no room to fit.
+    case WM_SIZE:
+        if (app->dialog.window != nullptr && wParam != SIZE_MINIMIZED)
+            FitDialogHeight(app->dialog, HIWORD(lParam));
+        return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         BeginPaint(window, &paint);

@@ -142,14 +142,14 @@ TEST(Dialog, InitialStatesAndWhatTheScreenShows)
 
     // The status in its grey, other labels in the window text colour, and
     // the closed eye while the password is masked.
-    ASSERT_TRUE(State().eyeHidden != nullptr && State().eyeShown != nullptr);
+    ASSERT_TRUE(State().scale.eyeHidden != nullptr && State().scale.eyeShown != nullptr);
     Pump(300);
     EXPECT_EQ(TextColour(Item(IDC_STATUS)), 0x646464u);
     const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
     EXPECT_EQ(TextColour(FindWindowExA(Dialog(), nullptr, "Static", nullptr)),
               static_cast<uint32_t>(GetRValue(text) << 16 | GetGValue(text) << 8 | GetBValue(text)));
-    EXPECT_EQ(EyeDifferences(State().eyeHidden), 0);
-    EXPECT_GT(EyeDifferences(State().eyeShown), 20) << "the two images must tell apart";
+    EXPECT_EQ(EyeDifferences(State().scale.eyeHidden), 0);
+    EXPECT_GT(EyeDifferences(State().scale.eyeShown), 20) << "the two images must tell apart";
 }
 
 // Every label shows its whole text with the font the dialog really got: one
@@ -371,10 +371,10 @@ TEST(Dialog, EyeButtonFlipsMaskingWithoutCuttingThePassword)
     Click(IDC_SHOW_PASSWORD);
     EXPECT_FALSE(State().passwordMasked);
     EXPECT_EQ(PasswordChar(), 0);
-    EXPECT_EQ(EyeDifferences(State().eyeShown), 0);
+    EXPECT_EQ(EyeDifferences(State().scale.eyeShown), 0);
     Click(IDC_SHOW_PASSWORD);
     EXPECT_EQ(PasswordChar(), '*');
-    EXPECT_EQ(EyeDifferences(State().eyeHidden), 0);
+    EXPECT_EQ(EyeDifferences(State().scale.eyeHidden), 0);
     EXPECT_EQ(Text(IDC_PASSWORD), text) << "nothing cut, no character split";
     Click(IDC_SHOW_PASSWORD);   // left shown for the closing case
 }
