@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "gui/config_dialog_win32.h"
+#include "gui/dialog_view_win32.h"
 
 #include <commctrl.h>
 

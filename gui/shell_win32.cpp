@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include "gui/dialog_view_win32.h"
+
 namespace {
 
 constexpr int CreationX = 550;
@@ -14,6 +16,18 @@ constexpr int MainWindowHeight = 615;
 AppShell* ShellOf(HWND window)
 {
     return reinterpret_cast<AppShell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// Moved to a monitor of another scale: the rectangle Windows suggests,
+// kept inside that monitor's work area, and the dialog redrawn for the new
+// scale (the same in x and y).
+void MoveToNewScale(AppShell& app, UINT dpi, const RECT& suggested)
+{
+    const RECT placed = FitToWorkArea(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), suggested, false);
+    SetWindowPos(app.window, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (app.dialog.window != nullptr)
+        RescaleDialog(app.dialog, dpi);
 }
 
 }  // namespace
@@ -118,18 +132,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (app->dialog.window != nullptr)
             RestoreDialogFocus(app->dialog);
         return 0;
-    // Moved to a monitor of another scale: the rectangle Windows suggests,
-    // kept inside that monitor's work area, and the dialog redrawn for the
-    // new scale (the same in x and y).
-    case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        const RECT placed = FitToWorkArea(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), *suggested, false);
-        SetWindowPos(window, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        if (app->dialog.window != nullptr)
-            RescaleDialog(app->dialog, LOWORD(wParam));
+    case WM_DPICHANGED:
+        MoveToNewScale(*app, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
-    }
     // A window cut to a low screen's work area has less room than the
     // dialog: the dialog fits itself to it. Minimised, there is no room to fit.
     case WM_SIZE:

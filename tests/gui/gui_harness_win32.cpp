@@ -253,7 +253,7 @@ uint32_t CountCode(const std::vector<Bytes>& frames, uint8_t code)
 
 void EnsureClosed()
 {
-    if (State().portOpen)
+    if (PortIsOpen(State().device))
         Click(IDC_PORT_TOGGLE);
     Pump(300);
 }

@@ -266,6 +266,9 @@ TEST(Keys, EnterSpaceEscAndArrowsAsInAnyDialog)
         // that needs a second line, but holds one all the same.
         {"pasted CR LF", IDC_COMMAND, 0, [] { SetText(IDC_COMMAND, "ifconfig\r\nroute"); Press(VK_RETURN); }, {}, lineBreak},
         {"pasted LF", IDC_COMMAND, 0, [] { SetText(IDC_COMMAND, "route\n"); Press(VK_RETURN); }, {}, lineBreak},
+        {"pasted lone CR", IDC_COMMAND, 0, [] { SetText(IDC_COMMAND, "ifconfig\rroute"); Press(VK_RETURN); }, {}, lineBreak},
+        {"Enter on 修改 with no password", IDC_CHANGE_PASSWORD, 0, [] { SetText(IDC_PASSWORD, ""); Press(VK_RETURN); }, {},
+         texts::PasswordEmpty},
         {"Space on a button", IDC_QUERY_ROUTE, 0, [] { Press(VK_SPACE); }, {"route"}, ""},
         {"Enter on a clicked button", IDC_QUERY_NETWORK, 0, [] { Press(VK_RETURN); }, {"ifconfig"}, ""},
         {"Enter on a button reached by Tab", IDC_QUERY_ROUTE, 1, [] { SetText(IDC_COMMAND, "echo two"); Press(VK_RETURN); }, {"echo two"}, ""},
@@ -284,16 +287,20 @@ TEST(Keys, EnterSpaceEscAndArrowsAsInAnyDialog)
         for (int i = 0; i < c.tabs; ++i)
             Press(VK_TAB);
         const LRESULT dhcp = SendMessageW(Item(IDC_DHCP), BM_GETCHECK, 0, 0);
+        const int focused = Focused();
         const std::vector<Bytes> sent = Sent(c.keys, 1000);
         std::vector<Bytes> expected;
         for (const std::string& s : c.sent)
             expected.push_back(ShellFrame(s));
         EXPECT_EQ(sent, expected);
         EXPECT_EQ(OneBox(), c.box.empty() ? std::string("0 boxes") : c.box);
-        EXPECT_EQ(Text(IDC_COMMAND).find_first_of("\r\n") == std::string::npos, c.box.empty()) << "a line break typed";
+        EXPECT_EQ(Text(IDC_COMMAND).find_first_of("\r\n") == std::string::npos, c.box != lineBreak) << "a line break typed";
+        // Where the technician was, a box or not: never on 关闭串口, where
+        // the next Enter would close the port.
+        EXPECT_EQ(Focused(), focused) << "the focus moved";
         EXPECT_EQ(SendMessageW(Item(IDC_DHCP), BM_GETCHECK, 0, 0), dhcp);
         EXPECT_TRUE(IsWindow(Dialog()) && IsWindowVisible(Dialog()) && IsWindowVisible(GetParent(Dialog())));
-        EXPECT_TRUE(State().portOpen);
+        EXPECT_TRUE(PortIsOpen(State().device));
     }
     EnsureClosed();
 }
