@@ -164,29 +164,6 @@ bool IsAddressControl(HWND control)
     return lstrcmpiW(name, WC_IPADDRESSW) == 0;
 }
 
-}  // namespace
-
-UINT WindowDpi(HWND window)
-{
-    static const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
-    if (getDpiForWindow != nullptr) {
-        const UINT dpi = getDpiForWindow(window);
-        if (dpi != 0)
-            return dpi;
-    }
-    HDC dc = GetDC(window);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(window, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : BaseDpi;
-}
-
-int ScaleForDpi(int pixelsAt96, UINT dpi)
-{
-    return MulDiv(pixelsAt96, static_cast<int>(dpi), static_cast<int>(BaseDpi));
-}
-
-namespace {
-
 int ParentClientHeight(const ConfigDialogState& d)
 {
     RECT client{};
@@ -227,6 +204,25 @@ void SizeDialog(const ConfigDialogState& d)
 }
 
 }  // namespace
+
+UINT WindowDpi(HWND window)
+{
+    static const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+    if (getDpiForWindow != nullptr) {
+        const UINT dpi = getDpiForWindow(window);
+        if (dpi != 0)
+            return dpi;
+    }
+    HDC dc = GetDC(window);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(window, dc);
+    return dpi > 0 ? static_cast<UINT>(dpi) : BaseDpi;
+}
+
+int ScaleForDpi(int pixelsAt96, UINT dpi)
+{
+    return MulDiv(pixelsAt96, static_cast<int>(dpi), static_cast<int>(BaseDpi));
+}
 
 void LoadEyeImages(ConfigDialogState& d)
 {
