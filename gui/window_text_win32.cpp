@@ -25,17 +25,15 @@ bool NarrowToGbk(const wchar_t* text, char* out, size_t capacity)
 {
     if (capacity == 0)
         return false;
-    out[0] = '\0';
     // Through UTF-8 to the one GBK encoder, which refuses a character GBK
     // lacks. WC_ERR_INVALID_CHARS: a lone surrogate half fails here rather
     // than become U+FFFD, which GBK lacks all the same.
     char utf8[TypedUtf8Size];
     const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, utf8, TypedUtf8Size, nullptr, nullptr);
     size_t written = 0;
-    if (n <= 0 || !EncodeGbk(utf8, static_cast<size_t>(n - 1), out, capacity - 1, &written))
-        return false;
-    out[written] = '\0';
-    return true;
+    const bool encoded = n > 0 && EncodeGbk(utf8, static_cast<size_t>(n - 1), out, capacity - 1, &written);
+    out[encoded ? written : 0] = '\0';
+    return encoded;
 }
 
 void SetGbkText(HWND window, const char* gbk)
