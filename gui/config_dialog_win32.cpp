@@ -5,8 +5,8 @@
 
 #include <commctrl.h>
 
-#include <cstring>
-
+#include "gui/dialog_commands_win32.h"
+#include "gui/dialog_view_win32.h"
 #include "gui/resource.h"
 #include "gui/texts.h"
 #include "gui/window_text_win32.h"
@@ -19,7 +19,6 @@ constexpr int EyeTop = 11;
 constexpr int FocusGap = 2;   // between the image and the eye button's focus rectangle, at 100 %
 constexpr COLORREF StatusTextColour = RGB(100, 100, 100);
 constexpr UINT_PTR CopyMenuItem = 1;
-constexpr size_t BoxTextSize = 512;
 
 ConfigDialogState* StateOf(HWND window)
 {
@@ -45,40 +44,6 @@ void ShowCopyMenu(ConfigDialogState& d, HWND list, LPARAM at)
     DestroyMenu(menu);
     if (chosen == static_cast<BOOL>(CopyMenuItem))
         CopyOutputLines(d);
-}
-
-// What the supervision needs of the dialog: the session's host, with the
-// dialog's state as its context.
-ConfigDialogState& Dialog(void* context) { return *static_cast<ConfigDialogState*>(context); }
-void ShowLinkUp(void* d) { SetStatusText(Dialog(d), texts::Connected); }
-void DropLostLink(void* d)
-{
-    CloseOpenPort(Dialog(d));
-}
-void TellNoFirstAnswer(void* d) { ShowNoAnswerMessage(Dialog(d)); }
-void ReleaseSilentPort(void* d) { ReleasePort(Dialog(d)); }
-
-// A session that cannot start leaves nothing to work with: what could not
-// be made and the system's reason are shown, and the program ends.
-void StartDialogSession(ConfigDialogState& d)
-{
-    const SessionCallbacks callbacks{
-        ReplyHandler{&d, OnReply},
-        SupervisionHost{&d, ShowLinkUp, DropLostLink, TellNoFirstAnswer, ReleaseSilentPort},
-        FrameTap{nullptr, nullptr, nullptr, nullptr},
-    };
-    const Result started = StartSession(d.session, callbacks);
-    if (Succeeded(started))
-        return;
-    wchar_t text[BoxTextSize] = {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, started.what, -1, text, BoxTextSize);
-    const size_t used = n > 0 ? static_cast<size_t>(n - 1) : 0;
-    text[used] = L'\n';
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   static_cast<DWORD>(started.osError), 0, text + used + 1, static_cast<DWORD>(BoxTextSize - used - 1),
-                   nullptr);
-    MessageBoxW(d.window, text, nullptr, MB_ICONERROR | MB_OK);
-    PostQuitMessage(0);
 }
 
 // The output list's own procedure, subclassed for the copy command; the
@@ -135,8 +100,7 @@ void InitDialog(ConfigDialogState& d, HWND window)
     LoadEyeImages(d);
     StartDialogSession(d);
 
-    d.portList = DialogItem(d, IDC_PORT_LIST);
-    RefreshPortList(d);
+    InitPortList(d);
 
     d.statusLabel = DialogItem(d, IDC_STATUS);
     KeepLabelsOnOneLine(d);
@@ -150,7 +114,7 @@ void InitDialog(ConfigDialogState& d, HWND window)
                 false);
 
     d.passwordMasked = true;
-    SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(d.eyeHidden));
+    SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(d.scale.eyeHidden));
     EnableItems(d, {IDC_SHOW_PASSWORD}, false);
     Subclass(d, IDC_OUTPUT, OutputListProc, d.outputListProc);
     Subclass(d, IDC_COMMAND, CommandEditProc, d.commandEditProc);
@@ -209,11 +173,11 @@ void OnCommand(ConfigDialogState& d, int id, int notification)
 // focus marks until the keyboard is used); no frame or pressed look.
 void DrawEyeButton(const ConfigDialogState& d, const DRAWITEMSTRUCT& item)
 {
-    HBITMAP image = d.passwordMasked ? d.eyeHidden : d.eyeShown;
+    HBITMAP image = d.passwordMasked ? d.scale.eyeHidden : d.scale.eyeShown;
     BITMAP size{};
     GetObjectW(image, sizeof size, &size);
-    const RECT at{ScaleForDpi(EyeLeft, d.dpi), ScaleForDpi(EyeTop, d.dpi), ScaleForDpi(EyeLeft, d.dpi) + size.bmWidth,
-                  ScaleForDpi(EyeTop, d.dpi) + size.bmHeight};
+    const RECT at{ScaleForDpi(EyeLeft, d.scale.dpi), ScaleForDpi(EyeTop, d.scale.dpi), ScaleForDpi(EyeLeft, d.scale.dpi) + size.bmWidth,
+                  ScaleForDpi(EyeTop, d.scale.dpi) + size.bmHeight};
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
     HDC memory = CreateCompatibleDC(item.hDC);
     HGDIOBJ previous = SelectObject(memory, image);
@@ -222,55 +186,9 @@ void DrawEyeButton(const ConfigDialogState& d, const DRAWITEMSTRUCT& item)
     DeleteDC(memory);
     if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
         RECT ring = at;
-        InflateRect(&ring, ScaleForDpi(FocusGap, d.dpi), ScaleForDpi(FocusGap, d.dpi));
+        InflateRect(&ring, ScaleForDpi(FocusGap, d.scale.dpi), ScaleForDpi(FocusGap, d.scale.dpi));
         DrawFocusRect(item.hDC, &ring);
     }
-}
-
-// Device notices are shown one at a time. MessageBoxW runs a message loop of
-// its own, which delivers the next NoticeMessage to this procedure while a
-// box is open; showing it there would open a box inside the box, as deep as
-// the device repeats itself. So a notice that arrives while a box is open
-// waits, a text that is already waiting is not queued again, and the
-// outermost call shows the waiting notices in order once its box is closed.
-// User-interface thread only.
-void QueueNotice(NoticeTurns& notices, const char* text)
-{
-    for (uint32_t i = 0; i < notices.waitingCount; ++i) {
-        if (std::strcmp(notices.waiting[i], text) == 0)
-            return;
-    }
-    if (notices.waitingCount < MaxWaitingNotices)
-        notices.waiting[notices.waitingCount++] = text;
-}
-
-const char* TakeWaitingNotice(NoticeTurns& notices)
-{
-    if (notices.waitingCount == 0)
-        return nullptr;
-    const char* first = notices.waiting[0];
-    for (uint32_t i = 1; i < notices.waitingCount; ++i)
-        notices.waiting[i - 1] = notices.waiting[i];
-    --notices.waitingCount;
-    return first;
-}
-
-void ShowNoticeInTurn(ConfigDialogState& d, const char* text)
-{
-    NoticeTurns& notices = d.notices;
-    if (notices.boxOpen) {
-        QueueNotice(notices, text);
-        return;
-    }
-    notices.boxOpen = true;
-    wchar_t caption[16];
-    WidenGbk(texts::NoticeCaption, caption, 16);
-    for (const char* next = text; next != nullptr; next = TakeWaitingNotice(notices)) {
-        wchar_t wide[BoxTextSize];
-        WidenGbk(next, wide, BoxTextSize);
-        MessageBoxW(d.window, wide, caption, MB_ICONINFORMATION | MB_OK);
-    }
-    notices.boxOpen = false;
 }
 
 INT_PTR ColourStatic(const ConfigDialogState& d, HDC dc, HWND control)
@@ -300,7 +218,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         return FALSE;
     case WM_TIMER:
         if (wParam == SupervisionTimerId) {
-            TickSession(d->session);
+            TickSession(d->device.session);
         }
         return FALSE;
     case WM_DRAWITEM:
@@ -334,9 +252,4 @@ void RestoreDialogFocus(ConfigDialogState& d)
     if (focus == nullptr || !IsChild(d.window, focus) || !IsWindowEnabled(focus))
         focus = GetNextDlgTabItem(d.window, nullptr, FALSE);
     SetFocus(focus);
-}
-
-void EndDialogSession(ConfigDialogState& d)
-{
-    EndSession(d.session);
 }

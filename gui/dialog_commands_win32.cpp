@@ -1,7 +1,7 @@
 // What the dialog's buttons do: opening and closing the port, the shell
 // commands, the network settings, the password and copying the output.
 // User-interface thread.
-#include <windows.h>
+#include "gui/dialog_commands_win32.h"
 
 #include <commctrl.h>
 
@@ -10,10 +10,12 @@
 #include <cwchar>
 
 #include "gui/config_dialog_win32.h"
+#include "gui/dialog_session_win32.h"
+#include "gui/dialog_view_win32.h"
+#include "gui/port_list_win32.h"
 #include "gui/resource.h"
 #include "gui/texts.h"
 #include "gui/window_text_win32.h"
-#include "link/com_ports.h"
 #include "session/input_rules.h"
 
 namespace {
@@ -31,11 +33,6 @@ void ClearAddresses(const ConfigDialogState& d)
     for (int id : {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY}) {
         SendMessageW(DialogItem(d, id), IPM_CLEARADDRESS, 0, 0);
     }
-}
-
-void SetToggleCaption(const ConfigDialogState& d, const char* text)
-{
-    SetGbkText(DialogItem(d, IDC_PORT_TOGGLE), text);
 }
 
 // "打开串口失败" and, on a second line, why: in the technician's words where
@@ -77,25 +74,16 @@ void OpenSelectedPort(ConfigDialogState& d)
         ShowOpenFailure(d, Failure(Status::Missing, "no port listed", ERROR_FILE_NOT_FOUND));
         return;
     }
-    char path[PortNameSize] = {};
-    FormatDevicePath(number, path, sizeof path);
-    // A line setting the system refuses goes unnoticed here: the port is
-    // used with whatever settings took effect.
-    const Result opened = OpenDevice(d.session, path);
+    const Result opened = OpenDialogPort(d, number);
     if (!PortOpened(opened)) {
         ShowOpenFailure(d, opened);
         return;
     }
     // The first replies reach the controls through synchronous window calls
     // that wait for this thread: the fields are cleared before they land.
-    d.openPort = number;
     ClearAddresses(d);
     SendMessageW(DialogItem(d, IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
-    d.portOpen = true;
     ApplyPasswordMask(d, true);
-    SetTimer(d.window, SupervisionTimerId, SupervisionPeriodMs, nullptr);
-    SetToggleCaption(d, texts::ClosePort);
-    EnableWindow(d.portList, FALSE);
 }
 
 }  // namespace
@@ -156,21 +144,11 @@ void EchoCommand(const ConfigDialogState& d, const char* text)
 
 void TogglePort(ConfigDialogState& d)
 {
-    if (d.portOpen) {
+    if (PortIsOpen(d.device)) {
         CloseOpenPort(d);
     } else {
         OpenSelectedPort(d);
     }
-}
-
-void ReleasePort(ConfigDialogState& d)
-{
-    CloseSessionPort(d.session);
-    d.portOpen = false;
-    d.openPort = 0;
-    KillTimer(d.window, SupervisionTimerId);
-    SetToggleCaption(d, texts::OpenPort);
-    EnableWindow(d.portList, TRUE);
 }
 
 // The edit keeps its whole text: the new password character only needs a
@@ -179,7 +157,7 @@ void ApplyPasswordMask(ConfigDialogState& d, bool masked)
 {
     d.passwordMasked = masked;
     SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(masked ? d.eyeHidden : d.eyeShown));
+                 reinterpret_cast<LPARAM>(masked ? d.scale.eyeHidden : d.scale.eyeShown));
     HWND password = DialogItem(d, IDC_PASSWORD);
     SendMessageW(password, EM_SETPASSWORDCHAR, masked ? '*' : 0, 0);
     InvalidateRect(password, nullptr, TRUE);
@@ -189,7 +167,7 @@ void ApplyPasswordMask(ConfigDialogState& d, bool masked)
 void RunFixedCommand(ConfigDialogState& d, const char* command)
 {
     SendMessageW(DialogItem(d, IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
-    SendShellCommand(d.session, command);
+    SendShellCommand(d.device.session, command);
     EchoCommand(d, command);
 }
 
@@ -201,7 +179,7 @@ void RunTypedCommand(ConfigDialogState& d)
     SendMessageW(DialogItem(d, IDC_OUTPUT), LB_RESETCONTENT, 0, 0);
     char command[SentCommandSize];
     CompleteCommand(text, command, sizeof command);
-    SendShellCommand(d.session, command);
+    SendShellCommand(d.device.session, command);
     EchoCommand(d, command);
 }
 
@@ -217,7 +195,7 @@ void OnDhcpBoxChanged(ConfigDialogState& d)
 void SendNetworkSettings(ConfigDialogState& d)
 {
     if (SendMessageW(DialogItem(d, IDC_DHCP), BM_GETCHECK, 0, 0) != 0) {
-        SendSetNetConfig(d.session, true, 0, 0, 0);
+        SendSetNetConfig(d.device.session, true, 0, 0, 0);
         return;
     }
     DWORD addresses[3] = {};
@@ -225,7 +203,7 @@ void SendNetworkSettings(ConfigDialogState& d)
     for (int i = 0; i < 3; ++i) {
         SendMessageW(DialogItem(d, ids[i]), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&addresses[i]));
     }
-    SendSetNetConfig(d.session, false, addresses[0], addresses[1], addresses[2]);
+    SendSetNetConfig(d.device.session, false, addresses[0], addresses[1], addresses[2]);
 }
 
 void SendNewPassword(ConfigDialogState& d)
@@ -233,7 +211,7 @@ void SendNewPassword(ConfigDialogState& d)
     char text[GbkCapacity(PasswordReadSize)] = {};
     if (!ReadTypedText(d, IDC_PASSWORD, PasswordReadSize, text, sizeof text, CheckPassword, PasswordRefusals))
         return;
-    SendSetAdminPassword(d.session, text);
+    SendSetAdminPassword(d.device.session, text);
 }
 
 // Every line, in order, as one Unicode text with CRLF between the lines.

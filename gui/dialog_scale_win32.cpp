@@ -3,8 +3,15 @@
 // and the program draws at the monitor's DPI itself: the dialog manager
 // sizes the dialog by its font at creation; a move to a monitor of another
 // scale (WM_DPICHANGED, passed on by the main window) rescales the font,
-// the places of the controls, the dialog and the eye images here.
+// the places of the controls, the dialog and the eye images here. On a
+// screen too low for the scaled window, the window is cut to the work area
+// and the output list gives up the height the dialog lacks.
+#include "gui/dialog_scale_win32.h"
+
+#include <algorithm>
+
 #include "gui/config_dialog_win32.h"
+#include "gui/dialog_view_win32.h"
 
 #include <commctrl.h>
 
@@ -16,6 +23,9 @@ namespace {
 constexpr int EyeWidth = 26;
 constexpr int EyeHeight = 17;
 constexpr int DialogFontPoints = 10;   // the template's FONT 10
+// The output list keeps at least three lines of text (a line is 8 dialog
+// units high) on a screen too low for the whole dialog.
+constexpr int MinOutputUnits = 24;
 
 // The eye artwork, drawn for three scales (tools/art/make_art.py); other
 // scales take the next larger one, scaled down.
@@ -154,6 +164,45 @@ bool IsAddressControl(HWND control)
     return lstrcmpiW(name, WC_IPADDRESSW) == 0;
 }
 
+int ParentClientHeight(const ConfigDialogState& d)
+{
+    RECT client{};
+    GetClientRect(GetParent(d.window), &client);
+    return client.bottom;
+}
+
+// The pixels the output list gives up for the dialog to fit `height`: what
+// the dialog lacks, as far as the list can spare it.
+int OutputGivenUp(const DialogScale& s, int height)
+{
+    const int dialogHeight = MulDiv(s.dialogUnits.cy, s.base.cy, UnitsPerBase.cy);
+    const int spare = MulDiv(s.outputUnits.bottom, s.base.cy, UnitsPerBase.cy) -
+                      MulDiv(MinOutputUnits, s.base.cy, UnitsPerBase.cy);
+    return std::max(0, std::min(dialogHeight - height, spare));
+}
+
+// A place in pixels at the scale (left, top, width, height): the output
+// list and the group box around it are shorter by what the list gives up,
+// and what lies below them higher.
+RECT PixelPlace(const DialogScale& s, const ControlPlace& place)
+{
+    RECT r = Convert(place.units, s.base, UnitsPerBase);
+    const LONG outputBottom = s.outputUnits.top + s.outputUnits.bottom;
+    if (place.units.top >= outputBottom)
+        r.top -= s.outputGivenUp;
+    else if (place.units.top + place.units.bottom >= outputBottom)
+        r.bottom -= s.outputGivenUp;
+    return r;
+}
+
+void SizeDialog(const ConfigDialogState& d)
+{
+    const DialogScale& s = d.scale;
+    const RECT size = Convert(RECT{0, 0, s.dialogUnits.cx, s.dialogUnits.cy}, s.base, UnitsPerBase);
+    SetWindowPos(d.window, nullptr, 0, 0, size.right, size.bottom - s.outputGivenUp,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 UINT WindowDpi(HWND window)
@@ -177,17 +226,18 @@ int ScaleForDpi(int pixelsAt96, UINT dpi)
 
 void LoadEyeImages(ConfigDialogState& d)
 {
+    DialogScale& s = d.scale;
     const EyeArt* art = &EyeArtwork[0];
     for (const EyeArt& a : EyeArtwork) {
         art = &a;
-        if (a.dpi >= d.dpi)
+        if (a.dpi >= s.dpi)
             break;
     }
-    const int width = ScaleForDpi(EyeWidth, d.dpi), height = ScaleForDpi(EyeHeight, d.dpi);
-    DeleteObject(d.eyeShown);
-    DeleteObject(d.eyeHidden);
-    d.eyeShown = EyeImage(d.instance, art->shown, width, height);
-    d.eyeHidden = EyeImage(d.instance, art->hidden, width, height);
+    const int width = ScaleForDpi(EyeWidth, s.dpi), height = ScaleForDpi(EyeHeight, s.dpi);
+    DeleteObject(s.eyeShown);
+    DeleteObject(s.eyeHidden);
+    s.eyeShown = EyeImage(d.instance, art->shown, width, height);
+    s.eyeHidden = EyeImage(d.instance, art->hidden, width, height);
 }
 
 // Windows 10 1703 and later rescale a dialog of a per-monitor (v2) program
@@ -195,24 +245,25 @@ void LoadEyeImages(ConfigDialogState& d)
 // alone, the same on every Windows, so theirs is switched off.
 void RecordDialogLayout(ConfigDialogState& d)
 {
-    d.dpi = d.createdDpi = WindowDpi(d.window);
+    DialogScale& s = d.scale;
+    s.dpi = s.createdDpi = WindowDpi(d.window);
     // The template's numbers come back exactly: a dialog unit is more than
     // a pixel, so the rounding to pixels never reaches half a unit.
     RECT base{0, 0, UnitsPerBase.cx, UnitsPerBase.cy};
     MapDialogRect(d.window, &base);
-    const SIZE pixels{base.right, base.bottom};
+    s.base = SIZE{base.right, base.bottom};
     RECT client{};
     GetClientRect(d.window, &client);
-    const RECT size = Convert(RECT{0, 0, client.right, client.bottom}, UnitsPerBase, pixels);
-    d.dialogUnits = SIZE{size.right, size.bottom};
+    const RECT size = Convert(RECT{0, 0, client.right, client.bottom}, UnitsPerBase, s.base);
+    s.dialogUnits = SIZE{size.right, size.bottom};
     static const auto dialogBehaviour =
         User32Function<SetDialogDpiChangeBehaviorFunction>("SetDialogDpiChangeBehavior");
     static const auto controlBehaviour =
         User32Function<SetDialogControlDpiChangeBehaviorFunction>("SetDialogControlDpiChangeBehavior");
     if (dialogBehaviour != nullptr)
         dialogBehaviour(d.window, DisableAllDialogScaling, DisableAllDialogScaling);
-    d.placeCount = 0;
-    for (HWND child = GetWindow(d.window, GW_CHILD); child != nullptr && d.placeCount < MaxDialogControls;
+    s.placeCount = 0;
+    for (HWND child = GetWindow(d.window, GW_CHILD); child != nullptr && s.placeCount < MaxDialogControls;
          child = GetWindow(child, GW_HWNDNEXT)) {
         RECT r{};
         GetWindowRect(child, &r);
@@ -221,7 +272,9 @@ void RecordDialogLayout(ConfigDialogState& d)
             GetWindowRect(child, &r);
         MapWindowPoints(nullptr, d.window, reinterpret_cast<POINT*>(&r), 2);
         const RECT place{r.left, r.top, r.right - r.left, r.bottom - r.top};
-        d.places[d.placeCount++] = ControlPlace{child, Convert(place, UnitsPerBase, pixels)};
+        s.places[s.placeCount++] = ControlPlace{child, Convert(place, UnitsPerBase, s.base)};
+        if (GetDlgCtrlID(child) == IDC_OUTPUT)
+            s.outputUnits = s.places[s.placeCount - 1].units;
         if (controlBehaviour != nullptr)
             controlBehaviour(child, DisableControlScaling, DisableControlScaling);
         if (IsAddressControl(child))
@@ -231,17 +284,19 @@ void RecordDialogLayout(ConfigDialogState& d)
 
 void RescaleDialog(ConfigDialogState& d, UINT dpi)
 {
-    if (dpi == d.dpi || dpi == 0)
+    DialogScale& s = d.scale;
+    if (dpi == s.dpi || dpi == 0)
         return;
-    d.dpi = dpi;
+    s.dpi = dpi;
     // Back at the created scale the controls take the dialog's own font again.
-    HFONT font = dpi == d.createdDpi ? reinterpret_cast<HFONT>(SendMessageW(d.window, WM_GETFONT, 0, 0))
+    HFONT font = dpi == s.createdDpi ? reinterpret_cast<HFONT>(SendMessageW(d.window, WM_GETFONT, 0, 0))
                                      : DialogFontAt(d, dpi);
-    const SIZE base = BaseUnits(d.window, font);
-    HDWP moves = BeginDeferWindowPos(static_cast<int>(d.placeCount));
-    for (uint32_t i = 0; i < d.placeCount; ++i) {
-        ControlPlace& place = d.places[i];
-        const RECT r = Convert(place.units, base, UnitsPerBase);
+    s.base = BaseUnits(d.window, font);
+    s.outputGivenUp = OutputGivenUp(s, ParentClientHeight(d));
+    HDWP moves = BeginDeferWindowPos(static_cast<int>(s.placeCount));
+    for (uint32_t i = 0; i < s.placeCount; ++i) {
+        ControlPlace& place = s.places[i];
+        const RECT r = PixelPlace(s, place);
         if (IsAddressControl(place.control)) {
             place.control = RemakeAddressControl(d, place.control, r, font);
             continue;
@@ -253,26 +308,62 @@ void RescaleDialog(ConfigDialogState& d, UINT dpi)
     }
     if (moves != nullptr)
         EndDeferWindowPos(moves);
-    if (d.scaledFont != nullptr)
-        DeleteObject(d.scaledFont);
-    d.scaledFont = dpi == d.createdDpi ? nullptr : font;
-    const RECT size = Convert(RECT{0, 0, d.dialogUnits.cx, d.dialogUnits.cy}, base, UnitsPerBase);
-    SetWindowPos(d.window, nullptr, 0, 0, size.right, size.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (s.scaledFont != nullptr)
+        DeleteObject(s.scaledFont);
+    s.scaledFont = dpi == s.createdDpi ? nullptr : font;
+    SizeDialog(d);
     LoadEyeImages(d);
     SendMessageW(DialogItem(d, IDC_SHOW_PASSWORD), BM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(d.passwordMasked ? d.eyeHidden : d.eyeShown));
+                 reinterpret_cast<LPARAM>(d.passwordMasked ? s.eyeHidden : s.eyeShown));
     KeepLabelsOnOneLine(d);
     RedrawWindow(d.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+// Only the controls at or below the output list's bottom edge move: the
+// address controls, which a move would not lay out again, are above it.
+void FitDialogHeight(ConfigDialogState& d, int height)
+{
+    DialogScale& s = d.scale;
+    const int givenUp = OutputGivenUp(s, height);
+    if (givenUp == s.outputGivenUp)
+        return;
+    s.outputGivenUp = givenUp;
+    for (uint32_t i = 0; i < s.placeCount; ++i) {
+        const ControlPlace& place = s.places[i];
+        if (place.units.top + place.units.bottom < s.outputUnits.top + s.outputUnits.bottom)
+            continue;
+        const RECT r = PixelPlace(s, place);
+        SetWindowPos(place.control, nullptr, r.left, r.top, r.right, r.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SizeDialog(d);
+    RedrawWindow(d.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+RECT FitToWorkArea(HMONITOR monitor, const RECT& wanted, bool centre)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(monitor, &info))
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &info.rcWork, 0);
+    const RECT& work = info.rcWork;
+    const LONG width = std::min(wanted.right - wanted.left, work.right - work.left);
+    const LONG height = std::min(wanted.bottom - wanted.top, work.bottom - work.top);
+    LONG left = centre ? work.left + (work.right - work.left - width) / 2 : wanted.left;
+    LONG top = centre ? work.top + (work.bottom - work.top - height) / 2 : wanted.top;
+    left = std::max(work.left, std::min(left, work.right - width));
+    top = std::max(work.top, std::min(top, work.bottom - height));
+    return RECT{left, top, left + width, top + height};
+}
+
 void DeleteScaledObjects(ConfigDialogState& d)
 {
-    DeleteObject(d.eyeShown);
-    DeleteObject(d.eyeHidden);
+    DialogScale& s = d.scale;
+    DeleteObject(s.eyeShown);
+    DeleteObject(s.eyeHidden);
     // A dialog created again later loads them afresh.
-    d.eyeShown = nullptr;
-    d.eyeHidden = nullptr;
-    if (d.scaledFont != nullptr)
-        DeleteObject(d.scaledFont);
-    d.scaledFont = nullptr;
+    s.eyeShown = nullptr;
+    s.eyeHidden = nullptr;
+    if (s.scaledFont != nullptr)
+        DeleteObject(s.scaledFont);
+    s.scaledFont = nullptr;
 }

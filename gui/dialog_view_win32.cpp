@@ -2,7 +2,7 @@
 // replies (assembler thread) and those of the link supervision. The
 // assembler thread acts on the controls only through synchronous window
 // calls, which the user-interface thread serves between its handlers.
-#include <windows.h>
+#include "gui/dialog_view_win32.h"
 
 #include <commctrl.h>
 
@@ -137,13 +137,6 @@ void ShowAdminPassword(ConfigDialogState& d, const char* text)
     WidenGbk(text, wide, PasswordTextSize);
     SetWindowTextW(password, wide);
     EnableItems(d, {IDC_QUERY_NETWORK, IDC_QUERY_ROUTE, IDC_EXECUTE, IDC_COMMAND, IDC_OUTPUT}, true);
-}
-
-// The text is one of the device client's static constants, so the pointer
-// stays valid until the dialog's thread gets to it.
-void ShowNotice(ConfigDialogState& d, const char* text)
-{
-    PostMessageW(d.window, NoticeMessage, 0, reinterpret_cast<LPARAM>(text));
 }
 
 void SetStatusText(ConfigDialogState& d, const char* text)

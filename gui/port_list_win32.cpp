@@ -4,17 +4,16 @@
 // open the list stays locked and unchanged. An entry reads "COM7: USB-SERIAL
 // CH340" when the system describes the port's device, "COM7" otherwise;
 // choosing, keeping the selection and opening all go by the port's number.
-#include <windows.h>
+#include "gui/port_list_win32.h"
 
 #include <dbt.h>
 
 #include <cwchar>
 
 #include "gui/config_dialog_win32.h"
-#include "gui/texts.h"
+#include "gui/dialog_commands_win32.h"
+#include "gui/resource.h"
 #include "gui/window_text_win32.h"
-#include "link/com_ports.h"
-#include "link/port_identity.h"
 
 namespace {
 
@@ -40,52 +39,59 @@ void EntryText(uint32_t number, const PortIdentity& identity, wchar_t* out, size
 // cut; never narrower than the box itself.
 void FitDroppedWidth(const ConfigDialogState& d)
 {
-    HDC dc = GetDC(d.portList);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(d.portList, WM_GETFONT, 0, 0)));
+    HDC dc = GetDC(d.portList.box);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(d.portList.box, WM_GETFONT, 0, 0)));
     LONG widest = 0;
-    const LRESULT count = SendMessageW(d.portList, CB_GETCOUNT, 0, 0);
+    const LRESULT count = SendMessageW(d.portList.box, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         wchar_t text[EntryTextSize] = {};
-        const LRESULT length = SendMessageW(d.portList, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        const LRESULT length = SendMessageW(d.portList.box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
         SIZE extent{};
         GetTextExtentPoint32W(dc, text, static_cast<int>(length > 0 ? length : 0), &extent);
         widest = extent.cx > widest ? extent.cx : widest;
     }
     SelectObject(dc, previous);
-    ReleaseDC(d.portList, dc);
+    ReleaseDC(d.portList.box, dc);
     const LONG margins = 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXBORDER) + 8;
     RECT box{};
-    GetWindowRect(d.portList, &box);
+    GetWindowRect(d.portList.box, &box);
     const LONG wanted = widest + margins;
-    SendMessageW(d.portList, CB_SETDROPPEDWIDTH, wanted > box.right - box.left ? wanted : box.right - box.left, 0);
+    SendMessageW(d.portList.box, CB_SETDROPPEDWIDTH, wanted > box.right - box.left ? wanted : box.right - box.left, 0);
 }
 
 }  // namespace
 
+void InitPortList(ConfigDialogState& d)
+{
+    d.portList.box = GetDlgItem(d.window, IDC_PORT_LIST);
+    RefreshPortList(d);
+}
+
 uint32_t SelectedPortNumber(const ConfigDialogState& d)
 {
-    const LRESULT index = SendMessageW(d.portList, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR || static_cast<uint32_t>(index) >= d.ports.count)
+    const LRESULT index = SendMessageW(d.portList.box, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR || static_cast<uint32_t>(index) >= d.portList.ports.count)
         return 0;
-    return d.ports.numbers[static_cast<size_t>(index)];
+    return d.portList.ports.numbers[static_cast<size_t>(index)];
 }
 
 void RefreshPortList(ConfigDialogState& d)
 {
     const uint32_t selected = SelectedPortNumber(d);
-    d.ports = EnumeratePorts();
+    d.portList.ports = EnumeratePorts();
     // A reading that fails leaves the ports undescribed, not unlisted.
-    ReadComPortIdentities(d.identities);
-    SendMessageW(d.portList, CB_RESETCONTENT, 0, 0);
+    ReadComPortIdentities(d.portList.identities);
+    SendMessageW(d.portList.box, CB_RESETCONTENT, 0, 0);
     WPARAM keep = 0;   // the first port, when the selected one is gone
-    for (uint32_t i = 0; i < d.ports.count; ++i) {
+    for (uint32_t i = 0; i < d.portList.ports.count; ++i) {
         wchar_t entry[EntryTextSize];
-        EntryText(d.ports.numbers[i], d.identities.byNumber[d.ports.numbers[i]], entry, EntryTextSize);
-        SendMessageW(d.portList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
-        if (d.ports.numbers[i] == selected)
+        EntryText(d.portList.ports.numbers[i], d.portList.identities.byNumber[d.portList.ports.numbers[i]], entry,
+                  EntryTextSize);
+        SendMessageW(d.portList.box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        if (d.portList.ports.numbers[i] == selected)
             keep = i;
     }
-    SendMessageW(d.portList, CB_SETCURSEL, keep, 0);
+    SendMessageW(d.portList.box, CB_SETCURSEL, keep, 0);
     FitDroppedWidth(d);
 }
 
@@ -93,11 +99,11 @@ void OnDeviceChange(ConfigDialogState& d, WPARAM event)
 {
     if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE && event != DBT_DEVNODES_CHANGED)
         return;
-    if (!d.portOpen) {
+    if (!PortIsOpen(d.device)) {
         RefreshPortList(d);
         return;
     }
-    if (ContainsComPort(EnumeratePorts(), d.openPort))
+    if (ContainsComPort(EnumeratePorts(), d.device.openPort))
         return;
     // The open port's adapter was pulled: let the port go now, as a lost link
     // does, rather than write into it until the link runs out ten seconds on.

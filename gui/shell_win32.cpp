@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include "gui/dialog_view_win32.h"
+
 namespace {
 
 constexpr int CreationX = 550;
@@ -14,6 +16,18 @@ constexpr int MainWindowHeight = 615;
 AppShell* ShellOf(HWND window)
 {
     return reinterpret_cast<AppShell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// Moved to a monitor of another scale: the rectangle Windows suggests,
+// kept inside that monitor's work area, and the dialog redrawn for the new
+// scale (the same in x and y).
+void MoveToNewScale(AppShell& app, UINT dpi, const RECT& suggested)
+{
+    const RECT placed = FitToWorkArea(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), suggested, false);
+    SetWindowPos(app.window, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (app.dialog.window != nullptr)
+        RescaleDialog(app.dialog, dpi);
 }
 
 }  // namespace
@@ -60,12 +74,13 @@ bool CreateMainWindow(AppShell& app, int showCommand)
     if (window == nullptr) {
         return false;
     }
-    // Created on its monitor, the window knows that monitor's scale.
+    // Created on its monitor, the window knows that monitor's scale; it is
+    // centred in that monitor's work area, and no taller than it.
     const UINT dpi = WindowDpi(window);
-    const int width = ScaleForDpi(MainWindowWidth, dpi);
-    const int height = ScaleForDpi(MainWindowHeight, dpi);
-    SetWindowPos(window, HWND_NOTOPMOST, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOACTIVATE);
+    const RECT scaled{0, 0, ScaleForDpi(MainWindowWidth, dpi), ScaleForDpi(MainWindowHeight, dpi)};
+    const RECT placed = FitToWorkArea(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), scaled, true);
+    SetWindowPos(window, HWND_NOTOPMOST, placed.left, placed.top, placed.right - placed.left,
+                 placed.bottom - placed.top, SWP_NOACTIVATE);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     return true;
@@ -117,16 +132,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (app->dialog.window != nullptr)
             RestoreDialogFocus(app->dialog);
         return 0;
-    // Moved to a monitor of another scale: the rectangle Windows suggests,
-    // and the dialog redrawn for the new scale (the same in x and y).
-    case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        if (app->dialog.window != nullptr)
-            RescaleDialog(app->dialog, LOWORD(wParam));
+    case WM_DPICHANGED:
+        MoveToNewScale(*app, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
-    }
+    // A window cut to a low screen's work area has less room than the
+    // dialog: the dialog fits itself to it. Minimised, there is no room to fit.
+    case WM_SIZE:
+        if (app->dialog.window != nullptr && wParam != SIZE_MINIMIZED)
+            FitDialogHeight(app->dialog, HIWORD(lParam));
+        return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         BeginPaint(window, &paint);

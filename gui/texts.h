@@ -9,8 +9,8 @@
 namespace texts {
 
 // Captions of the port button (IDC_PORT_TOGGLE) and the status label.
-constexpr char OpenPort[] = "\xB4\xF2\xBF\xAA\xB4\xAE\xBF\xDA";             // 打开串口
-constexpr char ClosePort[] = "\xB9\xD8\xB1\xD5\xB4\xAE\xBF\xDA";            // 关闭串口
+constexpr char OpenPortCaption[] = "\xB4\xF2\xBF\xAA\xB4\xAE\xBF\xDA";      // 打开串口
+constexpr char ClosePortCaption[] = "\xB9\xD8\xB1\xD5\xB4\xAE\xBF\xDA";     // 关闭串口
 constexpr char NotConnected[] = "\xCE\xB4\xC1\xAC\xBD\xD3";                 // 未连接
 constexpr char Connected[] = "\xD2\xD1\xC1\xAC\xBD\xD3";                    // 已连接
 

@@ -5,6 +5,9 @@
 namespace {
 
 constexpr size_t ShortTextSize = 1024;   // captions, the status, device texts up to a line
+// Typed text as UTF-8: three bytes at most for each of the 2048 UTF-16
+// units EncodeGbk takes, more than a command or a password needs.
+constexpr int TypedUtf8Size = 3 * 2048;
 
 }  // namespace
 
@@ -22,16 +25,15 @@ bool NarrowToGbk(const wchar_t* text, char* out, size_t capacity)
 {
     if (capacity == 0)
         return false;
-    BOOL lossy = FALSE;
-    // WC_NO_BEST_FIT_CHARS: a character without a GBK form must fail rather
-    // than turn into a look-alike that the device would then run or store.
-    const int n = WideCharToMultiByte(GbkCodePage, WC_NO_BEST_FIT_CHARS, text, -1, out,
-                                      static_cast<int>(capacity), nullptr, &lossy);
-    if (n == 0 || lossy) {
-        out[0] = '\0';
-        return false;
-    }
-    return true;
+    // Through UTF-8 to the one GBK encoder, which refuses a character GBK
+    // lacks. WC_ERR_INVALID_CHARS: a lone surrogate half fails here rather
+    // than become U+FFFD, which GBK lacks all the same.
+    char utf8[TypedUtf8Size];
+    const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, utf8, TypedUtf8Size, nullptr, nullptr);
+    size_t written = 0;
+    const bool encoded = n > 0 && EncodeGbk(utf8, static_cast<size_t>(n - 1), out, capacity - 1, &written);
+    out[encoded ? written : 0] = '\0';
+    return encoded;
 }
 
 void SetGbkText(HWND window, const char* gbk)

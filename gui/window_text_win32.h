@@ -13,9 +13,9 @@
 // (a GBK text of n bytes never needs more than n + 1 wide characters).
 void WidenGbk(const char* gbk, wchar_t* out, size_t capacity);
 
-// Typed text as GBK into `out`, terminated. False when a character has no
-// GBK form (nothing is ever replaced by a look-alike) or the text does not
-// fit; `out` is then empty.
+// Typed text as GBK into `out`, terminated, by wire/'s EncodeGbk. False
+// when a character has no GBK form (nothing is ever replaced by a
+// look-alike) or the text does not fit; `out` is then empty.
 bool NarrowToGbk(const wchar_t* text, char* out, size_t capacity);
 
 // SetWindowTextW with a GBK text of at most 1023 bytes.

@@ -159,6 +159,7 @@ class ExitCodes(unittest.TestCase):
             (["-p", idle.link, "passwd", "x" * 17], 2, "bad_input", "17 bytes"),
             (["-p", idle.link, "exec", "x" * 1001], 2, "bad_input", "at most 1000"),
             (["-p", idle.link, "exec", "ifconfig\r\nroute"], 2, "bad_input", "line break"),
+            (["-p", idle.link, "exec", "ifconfig\rroute"], 2, "bad_input", "line break"),
             (["show"], 2, "bad_input", "no port"),
         ]
         for args, code, word, text in cases:

@@ -134,7 +134,7 @@ uint32_t TextColour(HWND label)
 TEST(Dialog, InitialStatesAndWhatTheScreenShows)
 {
     EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]") << "ascending, above COM32 too";
-    EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::OpenPort);
+    EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::OpenPortCaption);
     EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
     EXPECT_EQ(EnabledStates(), "EDDDDDDDDDDDDD");
     EXPECT_TRUE(Enabled(IDC_PORT_TOGGLE));
@@ -142,14 +142,14 @@ TEST(Dialog, InitialStatesAndWhatTheScreenShows)
 
     // The status in its grey, other labels in the window text colour, and
     // the closed eye while the password is masked.
-    ASSERT_TRUE(State().eyeHidden != nullptr && State().eyeShown != nullptr);
+    ASSERT_TRUE(State().scale.eyeHidden != nullptr && State().scale.eyeShown != nullptr);
     Pump(300);
     EXPECT_EQ(TextColour(Item(IDC_STATUS)), 0x646464u);
     const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
     EXPECT_EQ(TextColour(FindWindowExA(Dialog(), nullptr, "Static", nullptr)),
               static_cast<uint32_t>(GetRValue(text) << 16 | GetGValue(text) << 8 | GetBValue(text)));
-    EXPECT_EQ(EyeDifferences(State().eyeHidden), 0);
-    EXPECT_GT(EyeDifferences(State().eyeShown), 20) << "the two images must tell apart";
+    EXPECT_EQ(EyeDifferences(State().scale.eyeHidden), 0);
+    EXPECT_GT(EyeDifferences(State().scale.eyeShown), 20) << "the two images must tell apart";
 }
 
 // Every label shows its whole text with the font the dialog really got: one
@@ -204,8 +204,8 @@ TEST(Dialog, OpeningWritesBothRequestsInOrderAndRepliesFillTheControls)
     // Before any reply is handled only the port controls have changed (the
     // DHCP box is left out: the assembler thread's EnableWindow sets its
     // style before this thread takes WM_ENABLE, so a quick reply may show).
-    EXPECT_TRUE(State().portOpen);
-    EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::ClosePort);
+    EXPECT_TRUE(PortIsOpen(State().device));
+    EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::ClosePortCaption);
     std::string states = EnabledStates();
     states[4] = '?';
     EXPECT_EQ(states, "DDDD?DDDDDDDDD");
@@ -230,7 +230,7 @@ TEST(Dialog, OpeningWritesBothRequestsInOrderAndRepliesFillTheControls)
 
 TEST(Dialog, CommandsTheirEchoAndTheirLimits)
 {
-    if (!State().portOpen)
+    if (!PortIsOpen(State().device))
         OpenPortAndWait();
     const std::string x1000(1000, 'x'), x1001(1001, 'x');
     const struct { int button; std::string typed, sent; const char* refusal; } cases[] = {
@@ -270,7 +270,7 @@ TEST(Dialog, CommandsTheirEchoAndTheirLimits)
 
 TEST(Dialog, NetworkSettingsWithAndWithoutDhcp)
 {
-    if (!State().portOpen)
+    if (!PortIsOpen(State().device))
         OpenPortAndWait();
     ResetBoxes();
     ASSERT_EQ(SendMessageA(Item(IDC_DHCP), BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -304,7 +304,7 @@ TEST(Dialog, NetworkSettingsWithAndWithoutDhcp)
 
 TEST(Dialog, PasswordLengthChecksCountBytes)
 {
-    if (!State().portOpen)
+    if (!PortIsOpen(State().device))
         OpenPortAndWait();
     const struct { const char* text; const char* refusal; } cases[] = {
         {"0123456789abcdef", nullptr}, {"0123456789abcdefg", texts::PasswordTooLong},
@@ -333,7 +333,7 @@ TEST(Dialog, PasswordLengthChecksCountBytes)
 // and their replies must go on.
 TEST(Dialog, RepliesAreHandledWhileANoticeIsOpen)
 {
-    if (!State().portOpen)
+    if (!PortIsOpen(State().device))
         OpenPortAndWait();
     ResetBoxes();
     std::atomic<int> linesSeen{0};
@@ -346,7 +346,7 @@ TEST(Dialog, RepliesAreHandledWhileANoticeIsOpen)
                      reinterpret_cast<LPARAM>(Item(IDC_QUERY_ROUTE)));
         for (int i = 0; i < 70; ++i) {   // hold the box open for 7 s
             Sleep(100);
-            lowestCountdown = std::min(lowestCountdown.load(), State().session.supervision.linkCountdown.load());
+            lowestCountdown = std::min(lowestCountdown.load(), State().device.session.supervision.linkCountdown.load());
         }
         linesSeen = static_cast<int>(SendMessageA(Item(IDC_OUTPUT), LB_GETCOUNT, 0, 0));
         heartbeatsWhileOpen = CountCode(FramesSince(mark, "TX"), 0x08);
@@ -364,24 +364,24 @@ TEST(Dialog, RepliesAreHandledWhileANoticeIsOpen)
 
 TEST(Dialog, EyeButtonFlipsMaskingWithoutCuttingThePassword)
 {
-    if (!State().portOpen)
+    if (!PortIsOpen(State().device))
         OpenPortAndWait();
     const std::string text = std::string(60, 'p') + EightChinese;
     SetText(IDC_PASSWORD, text.c_str());
     Click(IDC_SHOW_PASSWORD);
     EXPECT_FALSE(State().passwordMasked);
     EXPECT_EQ(PasswordChar(), 0);
-    EXPECT_EQ(EyeDifferences(State().eyeShown), 0);
+    EXPECT_EQ(EyeDifferences(State().scale.eyeShown), 0);
     Click(IDC_SHOW_PASSWORD);
     EXPECT_EQ(PasswordChar(), '*');
-    EXPECT_EQ(EyeDifferences(State().eyeHidden), 0);
+    EXPECT_EQ(EyeDifferences(State().scale.eyeHidden), 0);
     EXPECT_EQ(Text(IDC_PASSWORD), text) << "nothing cut, no character split";
     Click(IDC_SHOW_PASSWORD);   // left shown for the closing case
 }
 
 TEST(Dialog, ClosingKeepsContentsGreyedAndReopeningMasksAgain)
 {
-    if (!State().portOpen)
+    if (!PortIsOpen(State().device))
         OpenPortAndWait();
     SetText(IDC_COMMAND, "route");
     Click(IDC_QUERY_NETWORK);
@@ -391,9 +391,9 @@ TEST(Dialog, ClosingKeepsContentsGreyedAndReopeningMasksAgain)
     ASSERT_FALSE(State().passwordMasked);
 
     Click(IDC_PORT_TOGGLE);
-    EXPECT_FALSE(State().portOpen);
+    EXPECT_FALSE(PortIsOpen(State().device));
     EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
-    EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::OpenPort);
+    EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::OpenPortCaption);
     EXPECT_EQ(EnabledStates(), "EDDDDDDDDDDDDD");
     EXPECT_EQ(OutputLines(), lines);
     EXPECT_EQ(Text(IDC_PASSWORD), password);
@@ -430,7 +430,7 @@ TEST(Dialog, RepliesInEitherOrderLeaveTheSameStates)
             const Bytes password = TextReply(0x0A, 0, "order-test");
             const Bytes* order[2] = {passwordFirst ? &password : &network, passwordFirst ? &network : &password};
             for (const Bytes* reply : order)
-                HandleSessionFrame(State().session, reply->data(), static_cast<uint32_t>(reply->size()));
+                HandleSessionFrame(State().device.session, reply->data(), static_cast<uint32_t>(reply->size()));
             done = true;
         });
         PumpUntil([&] { return done.load(); }, 5000);
@@ -467,10 +467,10 @@ TEST(Dialog, PortListFollowsTheSystem)
     OpenPortAndWait();
     SetPortListed(46, true, DBT_DEVICEARRIVAL);
     EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]") << "locked while a port is open";
-    EXPECT_TRUE(State().portOpen);
+    EXPECT_TRUE(PortIsOpen(State().device));
     // The open port's adapter is pulled: released at once, as a lost link.
     SetPortListed(3, false, DBT_DEVICEREMOVECOMPLETE);
-    EXPECT_FALSE(State().portOpen);
+    EXPECT_FALSE(PortIsOpen(State().device));
     EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
     EXPECT_EQ(EnabledStates(), "EDDDDDDDDDDDDD");
     EXPECT_EQ(PortList(), "COM12 COM45 COM46 [COM12]");
@@ -480,7 +480,7 @@ TEST(Dialog, PortListFollowsTheSystem)
     SelectPort("COM46");
     Click(IDC_PORT_TOGGLE);
     EXPECT_EQ(OneBox(), std::string(texts::OpenPortFailed) + "\n" + texts::PortMissing);
-    EXPECT_FALSE(State().portOpen);
+    EXPECT_FALSE(PortIsOpen(State().device));
     SetPortListed(46, false, DBT_DEVICEREMOVECOMPLETE);
     EXPECT_EQ(PortList(), "COM3 COM12 COM45 [COM3]");
 }
@@ -523,13 +523,13 @@ TEST(Dialog, PortListNamesDescribedAdapters)
     SetPortListed(45, true, DBT_DEVNODES_CHANGED);
     SelectPort("COM3");
     OpenPortAndWait();
-    EXPECT_TRUE(State().portOpen) << "opened by its number";
+    EXPECT_TRUE(PortIsOpen(State().device)) << "opened by its number";
     EnsureClosed();
 }
 
 TEST(Dialog, CtrlCCopiesEveryOutputLine)
 {
-    if (!State().portOpen)
+    if (!PortIsOpen(State().device))
         OpenPortAndWait();
     Click(IDC_QUERY_ROUTE);
     ASSERT_TRUE(PumpUntil([] { return OutputLines().size() >= 4; }, 3000));

@@ -253,7 +253,7 @@ uint32_t CountCode(const std::vector<Bytes>& frames, uint8_t code)
 
 void EnsureClosed()
 {
-    if (State().portOpen)
+    if (PortIsOpen(State().device))
         Click(IDC_PORT_TOGGLE);
     Pump(300);
 }
@@ -296,7 +296,7 @@ int EyeDifferences(HBITMAP expected)
 {
     Pump(300);
     const Pixels screen = ScreenOf(Item(IDC_SHOW_PASSWORD)), image = BitmapPixels(expected);
-    const int left = MulDiv(11, static_cast<int>(State().dpi), 96), top = MulDiv(11, static_cast<int>(State().dpi), 96);
+    const int left = MulDiv(11, static_cast<int>(State().scale.dpi), 96), top = MulDiv(11, static_cast<int>(State().scale.dpi), 96);
     if (left + image.width > screen.width || top + image.height > screen.height)
         return -1;   // the image does not fit its button
     int differ = 0;

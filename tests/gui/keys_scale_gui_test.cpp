@@ -126,18 +126,40 @@ bool TextFits(HWND control, const std::wstring& text, int room)
     return extent.cx - cut + room <= client.right && extent.cy <= client.bottom;
 }
 
-// What a technician must see at `dpi`: the window at its scaled size, the
-// dialog inside it, every text whole in the font of that scale, no two
-// controls on top of each other, and the eye at its scale inside its button.
-void ExpectLayoutAt(UINT dpi)
+RECT WorkAreaOf(HWND window)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
+    return info.rcWork;
+}
+
+// The whole window on its monitor's work area, title bar included, at its
+// scaled size where that fits, else as high as the work area.
+void ExpectOnScreen(UINT dpi)
+{
+    RECT window{}, inside{};
+    GetWindowRect(GetParent(Dialog()), &window);
+    const RECT work = WorkAreaOf(GetParent(Dialog()));
+    std::printf("at %u DPI: the window %s in the work area %s\n", dpi, Describe(window).c_str(), Describe(work).c_str());
+    EXPECT_TRUE(IntersectRect(&inside, &window, &work) && EqualRect(&inside, &window))
+        << Describe(window) << " off the work area " << Describe(work);
+    EXPECT_EQ(window.right - window.left, std::min<LONG>(MulDiv(582, dpi, 96), work.right - work.left));
+    EXPECT_EQ(window.bottom - window.top, std::min<LONG>(MulDiv(615, dpi, 96), work.bottom - work.top));
+}
+
+// What a technician must see at `dpi`: the dialog inside the window, every
+// text whole in the font of that scale, no two controls on top of each
+// other, the output list at least three lines high, and the eye at its
+// scale inside its button.
+void ExpectControlsWholeAt(UINT dpi)
 {
     SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
-    EXPECT_EQ(State().dpi, dpi);
-    RECT window{}, client{}, dialog{};
-    GetWindowRect(GetParent(Dialog()), &window);
-    EXPECT_EQ(window.right - window.left, MulDiv(582, dpi, 96));
-    EXPECT_EQ(window.bottom - window.top, MulDiv(615, dpi, 96));
+    EXPECT_EQ(State().scale.dpi, dpi);
+    RECT client{}, dialog{}, output{};
     GetClientRect(GetParent(Dialog()), &client);
+    GetClientRect(Item(IDC_OUTPUT), &output);
+    EXPECT_GE(output.bottom, 3 * SendMessageW(Item(IDC_OUTPUT), LB_GETITEMHEIGHT, 0, 0)) << "output rows";
     GetClientRect(Dialog(), &dialog);
     EXPECT_LE(dialog.right, client.right);
     EXPECT_LE(dialog.bottom, client.bottom);
@@ -173,10 +195,16 @@ void ExpectLayoutAt(UINT dpi)
             placed.push_back(c);
     }
     BITMAP eye{};
-    GetObjectW(State().passwordMasked ? State().eyeHidden : State().eyeShown, sizeof eye, &eye);
+    GetObjectW(State().passwordMasked ? State().scale.eyeHidden : State().scale.eyeShown, sizeof eye, &eye);
     EXPECT_EQ(Describe(RECT{0, 0, eye.bmWidth, eye.bmHeight}),
               Describe(RECT{0, 0, MulDiv(26, dpi, 96), MulDiv(17, dpi, 96)})) << "the eye at the scale";
-    EXPECT_EQ(EyeDifferences(State().passwordMasked ? State().eyeHidden : State().eyeShown), 0);
+    EXPECT_EQ(EyeDifferences(State().passwordMasked ? State().scale.eyeHidden : State().scale.eyeShown), 0);
+}
+
+void ExpectLayoutAt(UINT dpi)
+{
+    ExpectOnScreen(dpi);
+    ExpectControlsWholeAt(dpi);
 }
 
 }  // namespace
@@ -199,7 +227,7 @@ TEST(Keys, TabAndShiftTabFollowTheTemplateOverTheEnabledControls)
     Press(VK_TAB, VK_SHIFT);
     ASSERT_EQ(Focused(), IDC_SHOW_PASSWORD);
     Pump(200);
-    const int gap = MulDiv(9, static_cast<int>(State().dpi), 96);
+    const int gap = MulDiv(9, static_cast<int>(State().scale.dpi), 96);
     const Pixels focused = ScreenOf(Item(IDC_SHOW_PASSWORD));
     Press(VK_TAB);
     const Pixels left = ScreenOf(Item(IDC_SHOW_PASSWORD));
@@ -238,6 +266,9 @@ TEST(Keys, EnterSpaceEscAndArrowsAsInAnyDialog)
         // that needs a second line, but holds one all the same.
         {"pasted CR LF", IDC_COMMAND, 0, [] { SetText(IDC_COMMAND, "ifconfig\r\nroute"); Press(VK_RETURN); }, {}, lineBreak},
         {"pasted LF", IDC_COMMAND, 0, [] { SetText(IDC_COMMAND, "route\n"); Press(VK_RETURN); }, {}, lineBreak},
+        {"pasted lone CR", IDC_COMMAND, 0, [] { SetText(IDC_COMMAND, "ifconfig\rroute"); Press(VK_RETURN); }, {}, lineBreak},
+        {"Enter on 修改 with no password", IDC_CHANGE_PASSWORD, 0, [] { SetText(IDC_PASSWORD, ""); Press(VK_RETURN); }, {},
+         texts::PasswordEmpty},
         {"Space on a button", IDC_QUERY_ROUTE, 0, [] { Press(VK_SPACE); }, {"route"}, ""},
         {"Enter on a clicked button", IDC_QUERY_NETWORK, 0, [] { Press(VK_RETURN); }, {"ifconfig"}, ""},
         {"Enter on a button reached by Tab", IDC_QUERY_ROUTE, 1, [] { SetText(IDC_COMMAND, "echo two"); Press(VK_RETURN); }, {"echo two"}, ""},
@@ -256,16 +287,20 @@ TEST(Keys, EnterSpaceEscAndArrowsAsInAnyDialog)
         for (int i = 0; i < c.tabs; ++i)
             Press(VK_TAB);
         const LRESULT dhcp = SendMessageW(Item(IDC_DHCP), BM_GETCHECK, 0, 0);
+        const int focused = Focused();
         const std::vector<Bytes> sent = Sent(c.keys, 1000);
         std::vector<Bytes> expected;
         for (const std::string& s : c.sent)
             expected.push_back(ShellFrame(s));
         EXPECT_EQ(sent, expected);
         EXPECT_EQ(OneBox(), c.box.empty() ? std::string("0 boxes") : c.box);
-        EXPECT_EQ(Text(IDC_COMMAND).find_first_of("\r\n") == std::string::npos, c.box.empty()) << "a line break typed";
+        EXPECT_EQ(Text(IDC_COMMAND).find_first_of("\r\n") == std::string::npos, c.box != lineBreak) << "a line break typed";
+        // Where the technician was, a box or not: never on 关闭串口, where
+        // the next Enter would close the port.
+        EXPECT_EQ(Focused(), focused) << "the focus moved";
         EXPECT_EQ(SendMessageW(Item(IDC_DHCP), BM_GETCHECK, 0, 0), dhcp);
         EXPECT_TRUE(IsWindow(Dialog()) && IsWindowVisible(Dialog()) && IsWindowVisible(GetParent(Dialog())));
-        EXPECT_TRUE(State().portOpen);
+        EXPECT_TRUE(PortIsOpen(State().device));
     }
     EnsureClosed();
 }
@@ -293,15 +328,45 @@ TEST(Scale, LayoutFitsTheScaleAndFollowsAChangeOfMonitor)
     RECT original{};
     GetWindowRect(window, &original);
     const UINT other = dpi == 96 ? 144 : 96;
+    const RECT work = WorkAreaOf(window);
     for (UINT to : {other, dpi}) {
         RECT suggested{original.left, original.top, original.left + MulDiv(582, to, 96),
                        original.top + MulDiv(615, to, 96)};
         SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
         Pump(300);
-        RECT now{};
+        RECT now{}, inside{};
         GetWindowRect(window, &now);
-        EXPECT_EQ(Describe(now), Describe(suggested));
+        // Where the suggestion fits the work area it is taken as it is.
+        if (IntersectRect(&inside, &suggested, &work) && EqualRect(&inside, &suggested)) {
+            EXPECT_EQ(Describe(now), Describe(suggested));
+        }
         ExpectLayoutAt(to);
     }
+    EXPECT_EQ(places(), before);
+    // A suggestion that reaches past the work area's bottom right corner is
+    // moved back onto it.
+    RECT now{}, suggested{};
+    GetWindowRect(window, &now);
+    OffsetRect(&suggested, work.right - 40, work.bottom - 40);
+    suggested.right = suggested.left + now.right - now.left;
+    suggested.bottom = suggested.top + MulDiv(615, dpi, 96);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    Pump(300);
+    ExpectLayoutAt(dpi);
+    EXPECT_EQ(places(), before);
+
+    // A work area lower than the dialog (a taskbar on a 768-pixel screen at
+    // 150 %) cuts the window as high as the dialog less 40 pixels at 100 %:
+    // the output list gives them up, and every control stays whole.
+    RECT client{}, dialogRect{};
+    GetWindowRect(window, &now);
+    GetClientRect(window, &client);
+    GetWindowRect(Dialog(), &dialogRect);
+    const int cut = client.bottom - (dialogRect.bottom - dialogRect.top) + MulDiv(40, dpi, 96);
+    SetWindowPos(window, nullptr, 0, 0, now.right - now.left, now.bottom - now.top - cut, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(300);
+    ExpectControlsWholeAt(dpi);
+    SetWindowPos(window, nullptr, 0, 0, now.right - now.left, now.bottom - now.top, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(300);
     EXPECT_EQ(places(), before);
 }

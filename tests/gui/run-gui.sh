@@ -3,7 +3,8 @@
 # fault mode the group's suite is named after, linked as COM3 (and a silent
 # second device as COM12; the dialog group has a third on COM45). A group run
 # as `locale=C.UTF-8 group ...` gets that locale instead of zh_CN.UTF-8, and
-# one run as `dpi=144 group ...` that display scale (LogPixels) instead of 96.
+# one run as `dpi=144 group ...` that display scale (LogPixels) instead of 96,
+# and one run as `screen=1366x768 group ...` that screen (else wine-run.sh's).
 # QV_GUI_SHOTS=DIR keeps a picture of the screen at the end of each group;
 # QV_GUI_DPI=N and QV_GUI_LOCALE=L run every group at that scale or locale.
 #
@@ -72,11 +73,11 @@ group() {   # NAME FILTER COMS(yes/no/three) [DEVICE OPTIONS...]
     start_device "$name-c" "$work/$name-com45" "$work/$name-c.frames"
     com_args+=(--com "45=$work/$name-com45")
   fi
-  local run_locale=${QV_GUI_LOCALE:-${locale:-}} run_dpi=${QV_GUI_DPI:-${dpi:-96}}
-  echo "=== $name: $filter $* $run_locale $run_dpi DPI"
+  local run_locale=${QV_GUI_LOCALE:-${locale:-}} run_dpi=${QV_GUI_DPI:-${dpi:-96}} run_screen=${screen:-}
+  echo "=== $name: $filter $* $run_locale $run_dpi DPI ${run_screen}"
   if ! QV_FRAMES_LOG=$log QV_QUORVANE_EXE=$WIN/quorvane.exe \
        bash "$SRC/tools/wine/wine-run.sh" --prefix "$prefix" "${com_args[@]}" ${run_locale:+--locale "$run_locale"} \
-       --dpi "$run_dpi" \
+       --dpi "$run_dpi" ${run_screen:+--screen "$run_screen"} \
        ${QV_GUI_SHOTS:+--screenshot "$QV_GUI_SHOTS/$name.png"} --display --timeout 200 \
        -- "$exe" --gtest_filter="$filter" --gtest_color=no; then
     echo "=== $name FAILED"
@@ -91,9 +92,11 @@ lane_a() {
 group dialog 'Dialog.*:Scale.*' three --dhcp off --ip 192.168.5.20 --mask 255.255.255.0 --gateway 192.168.5.1 \
   --password Quorvane-Field-Technician-Long-Password-2017
 group dhcp-on 'DhcpOn.*' yes --dhcp on
-# The keyboard and the layout at 150 % in Chinese here and at 200 % in
-# English in lane b; the dialog group has the layout at 100 %.
-dpi=144 group text-zh 'Text.*:Keys.*:Scale.*' yes --password "$cn_password"
+# The keyboard and the layout at 150 % in Chinese here, on a 1920 x 1080
+# laptop, and at 200 % in English in lane b; the dialog group has the layout
+# at 100 %. At 150 % a 1366 x 768 screen is too low for the whole window.
+dpi=144 screen=1920x1080 group text-zh 'Text.*:Keys.*:Scale.*' yes --password "$cn_password"
+dpi=144 screen=1366x768 group small-screen 'Scale.*' yes
 }
 
 # The test plays the device itself on COM5, the far end of the dialog's COM3.

@@ -42,8 +42,11 @@ TEST(Shell, MainWindowIsCentredMarkedAndClosesWithExitCodeZero)
     GetWindowRect(window, &rect);
     EXPECT_EQ(rect.right - rect.left, width);
     EXPECT_EQ(rect.bottom - rect.top, height);
-    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
-    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
+    // Centred in the work area: the screen less the taskbar.
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ(rect.left, work.left + (work.right - work.left - width) / 2);
+    EXPECT_EQ(rect.top, work.top + (work.bottom - work.top - height) / 2);
 
     // The dialog sits at the top left of the client area.
     HWND dialog = FindWindowExA(window, nullptr, "#32770", nullptr);

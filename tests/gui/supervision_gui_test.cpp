@@ -22,8 +22,8 @@ namespace {
 // Released: only the port controls changed, the status is as it was.
 void ExpectReleased()
 {
-    EXPECT_FALSE(State().portOpen);
-    EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::OpenPort);
+    EXPECT_FALSE(PortIsOpen(State().device));
+    EXPECT_EQ(Text(IDC_PORT_TOGGLE), texts::OpenPortCaption);
     EXPECT_TRUE(Enabled(IDC_PORT_LIST));
     EXPECT_EQ(Text(IDC_STATUS), texts::NotConnected);
     EXPECT_FALSE(Enabled(IDC_PASSWORD));
@@ -38,7 +38,7 @@ uint32_t LinkLostTenTicksAfterThePasswordReply()
     Click(IDC_PORT_TOGGLE);
     EXPECT_TRUE(PumpUntil([] { return Text(IDC_STATUS) == texts::Connected; }, 3000));
     const ULONGLONG armed = GetTickCount64();
-    EXPECT_TRUE(PumpUntil([] { return !State().portOpen; }, 16000));
+    EXPECT_TRUE(PumpUntil([] { return !PortIsOpen(State().device); }, 16000));
     EXPECT_GE(GetTickCount64() - armed, 9000u);
     EXPECT_LE(GetTickCount64() - armed, 12500u);
     ExpectReleased();
@@ -57,14 +57,14 @@ TEST(Silent, NoAnswerMessageAfterThreeTicksWithOneHeartbeatThenRelease)
     size_t mark = LoggedFrames("RX").size();
     SetBoxHook([&](const Box&) {
         heartbeatsAtBox = CountCode(FramesSince(mark, "RX"), 0x07);
-        connectedWhileOpen = State().portOpen;
+        connectedWhileOpen = PortIsOpen(State().device);
         Sleep(1500);   // the port stays open until the message is dismissed
-        connectedWhileOpen = connectedWhileOpen && State().portOpen;
+        connectedWhileOpen = connectedWhileOpen && PortIsOpen(State().device);
     });
     const ULONGLONG opened = GetTickCount64();
     Click(IDC_PORT_TOGGLE);
     ASSERT_TRUE(PumpUntil([] { return !Boxes().empty(); }, 9000));
-    PumpUntil([] { return !State().portOpen; }, 3000);
+    PumpUntil([] { return !PortIsOpen(State().device); }, 3000);
     SetBoxHook(nullptr);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].text, texts::NoAnswer);

@@ -31,8 +31,8 @@ std::string GbkToUtf8(const char* gbk)
 TEST(Texts, DecodeFromGbkToTheirChinese)
 {
     const struct { const char* gbk; const char* utf8; } cases[] = {
-        {texts::OpenPort, "打开串口"},
-        {texts::ClosePort, "关闭串口"},
+        {texts::OpenPortCaption, "打开串口"},
+        {texts::ClosePortCaption, "关闭串口"},
         {texts::NotConnected, "未连接"},
         {texts::Connected, "已连接"},
         {texts::OpenPortFailed, "打开串口失败"},
@@ -89,6 +89,7 @@ TEST(InputRules, LimitsCountBytesAndPingEndsByItself)
     EXPECT_EQ(CheckCommand(""), InputCheck::Empty);
     EXPECT_EQ(CheckCommand("ifconfig\r\nroute"), InputCheck::LineBreak);
     EXPECT_EQ(CheckCommand("route\n"), InputCheck::LineBreak);
+    EXPECT_EQ(CheckCommand("ifconfig\rroute"), InputCheck::LineBreak);   // a lone carriage return
     EXPECT_EQ(CheckPassword("0123456789abcdef"), InputCheck::Good);
     EXPECT_EQ(CheckPassword("0123456789abcdefg"), InputCheck::TooLong);
     EXPECT_EQ(CheckPassword(""), InputCheck::Empty);

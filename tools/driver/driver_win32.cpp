@@ -150,8 +150,8 @@ bool WaitFor(Done done, DWORD ms, std::vector<std::string>* boxes = nullptr)
     }
 }
 
-bool Connected() { return Text(IDC_STATUS) == texts::Connected && Text(IDC_PORT_TOGGLE) == texts::ClosePort; }
-bool PortOpen() { return Text(IDC_PORT_TOGGLE) == texts::ClosePort; }
+bool Connected() { return Text(IDC_STATUS) == texts::Connected && Text(IDC_PORT_TOGGLE) == texts::ClosePortCaption; }
+bool PortOpen() { return Text(IDC_PORT_TOGGLE) == texts::ClosePortCaption; }
 
 // LB_GETTEXT goes as the wide message: Wine carries the ANSI one across
 // processes as wide text, and the caller would see its first letter only.
@@ -312,7 +312,7 @@ DWORD WINAPI WatchPort(void*)
         // the watching never wakes the utility nor skews its processor time.
         wchar_t button[64] = {}, status[64] = {};
         if (GetWindowTextW(Item(IDC_PORT_TOGGLE), button, 64) > 0 && GetWindowTextW(Item(IDC_STATUS), status, 64) > 0) {
-            const bool open = Gbk(button) == texts::ClosePort;
+            const bool open = Gbk(button) == texts::ClosePortCaption;
             const bool connected = Gbk(status) == texts::Connected;
             watch.seenOpen = open;
             watch.seenConnected = connected;
@@ -332,173 +332,209 @@ DWORD WINAPI WatchPort(void*)
     return 0;
 }
 
-int Soak(const char* exe, int seconds, int dropFor, const char* marker, const char* lossesPath)
+// A posted click is handled later: wait for the port to be open before
+// judging it, or the next round would click again and close it.
+void OpenForSoak()
 {
-    if (!StartProgram(exe))
-        return 2;
-    const ULONGLONG start = Now();
-    if (FILE* f = std::fopen(marker, "w"))
-        std::fclose(f);
-    auto elapsed = [&] { return static_cast<int>((Now() - start) / 1000); };
-    auto justOpened = [] { return Now() - watch.openedAt < JustOpenedMs; };
-    // A posted click is handled later: wait for the port to be open before
-    // judging it, or the next round would click again and close it.
-    auto open = [&] {
-        if (!PortOpen()) {
-            Click(IDC_PORT_TOGGLE);
-            WaitFor([] { return PortOpen(); }, 3000);
-        }
-        watch.openedAt = Now();
-        watch.noAnswerShown = false;
-        watch.driverCloses = false;
-        WaitFor([] { return CommandsEnabled() || !PortOpen(); }, 6000);
-    };
-    // Once the watcher has seen the status leave "connected", the next
-    // opening may clear driverCloses: a close and open quicker than its
-    // look would otherwise show it a drop of the status after the opening.
-    auto close = [](std::vector<std::string>* boxes) {
-        watch.driverCloses = true;
+    if (!PortOpen()) {
         Click(IDC_PORT_TOGGLE);
-        const bool closed = WaitFor([] { return !PortOpen(); }, 3000, boxes);
-        WaitFor([] { return !watch.seenConnected; }, 1000, boxes);
-        return closed;
-    };
-    watch.soakStart = start;
-    HANDLE watcher = CreateThread(nullptr, 0, WatchPort, nullptr, 0, nullptr);
-    const int warmUp = IdleSeconds + (seconds / 10 > 60 ? 60 : seconds / 10);
-    Usage base{}, worst{};
-    bool based = false;
-    unsigned cycles = 0, commands = 0, linesChecked = 0, linesMissing = 0, reopens = 0, retries = 0,
-             settings = 0, verified = 0, drops = 0, notices = 0, noAnswer = 0;
-    bool linkWasDown = false, reopenDue = false;
+        WaitFor([] { return PortOpen(); }, 3000);
+    }
+    watch.openedAt = Now();
+    watch.noAnswerShown = false;
+    watch.driverCloses = false;
+    WaitFor([] { return CommandsEnabled() || !PortOpen(); }, 6000);
+}
 
-    open();
-    // A quiet spell first, with the port open and only heartbeats on the
-    // line: the idle cost is measured then, from outside.
-    WaitFor([] { return false; }, IdleSeconds * 1000);
-    while (elapsed() < seconds && Alive()) {
-        ++cycles;
-        DWORD_PTR ignored = 0;
-        if (!SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored)) {
-            Fail("the dialog did not answer within 5 s");
+// Once the watcher has seen the status leave "connected", the next
+// opening may clear driverCloses: a close and open quicker than its
+// look would otherwise show it a drop of the status after the opening.
+bool CloseForSoak(std::vector<std::string>* boxes)
+{
+    watch.driverCloses = true;
+    Click(IDC_PORT_TOGGLE);
+    const bool closed = WaitFor([] { return !PortOpen(); }, 3000, boxes);
+    WaitFor([] { return !watch.seenConnected; }, 1000, boxes);
+    return closed;
+}
+
+struct SoakCounts {
+    unsigned cycles = 0, commands = 0, linesChecked = 0, linesMissing = 0, reopens = 0, retries = 0, settings = 0,
+             verified = 0, drops = 0, notices = 0, noAnswer = 0;
+};
+
+// The program's use of memory and handles: the first sample after the
+// warm-up, and the most seen since.
+struct UsageWatch {
+    int warmUp = 0;
+    bool based = false;
+    Usage base{}, worst{};
+};
+
+struct SoakRun {
+    ULONGLONG start = 0;
+    SoakCounts counts;
+    UsageWatch usage;
+    bool linkWasDown = false, reopenDue = false;
+    int Elapsed() const { return static_cast<int>((Now() - start) / 1000); }
+};
+
+void SampleUsage(UsageWatch& u, int elapsed)
+{
+    const Usage now = Sample();
+    if (!u.based && elapsed >= u.warmUp) {
+        u.base = u.worst = now;
+        u.based = true;
+    }
+    if (!u.based)
+        return;
+    u.worst.privateBytes = now.privateBytes > u.worst.privateBytes ? now.privateBytes : u.worst.privateBytes;
+    u.worst.handles = now.handles > u.worst.handles ? now.handles : u.worst.handles;
+    u.worst.gdi = now.gdi > u.worst.gdi ? now.gdi : u.worst.gdi;
+    u.worst.user = now.user > u.worst.user ? now.user : u.worst.user;
+}
+
+// "echo soak-N": its echo first, then every output line the word.
+std::vector<std::string> EchoRound(SoakCounts& c)
+{
+    const std::string word = "soak-" + std::to_string(c.cycles);
+    const std::vector<std::string> lines = RunCommand("echo " + word, 600);
+    ++c.commands;
+    if (lines.empty() || lines[0] != "echo " + word)
+        Fail("the command's echo is not the first line", word);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        ++c.linesChecked;
+        if (lines[i] != word)
+            Fail("wrong output line", "'" + lines[i] + "' for " + word);
+    }
+    c.linesMissing += lines.size() < 2 ? 1 : 0;
+    return lines;
+}
+
+// New addresses, then ifconfig must show them: a lost reply may hide the
+// notice or the output, never show other values.
+void WriteAddresses(SoakCounts& c, std::vector<std::string>& boxes)
+{
+    const DWORD ip = 0x0A000000u | ((c.cycles & 0xFF) << 8) | 7;
+    char dotted[20];
+    std::snprintf(dotted, sizeof dotted, "10.0.%u.7", c.cycles & 0xFF);
+    if (SendMessageA(Item(IDC_DHCP), BM_GETCHECK, 0, 0) != 0) {
+        SendMessageA(Item(IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
+        Click(IDC_DHCP);
+    }
+    SendMessageTimeoutA(Item(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, ip, SMTO_ABORTIFHUNG, 5000, nullptr);
+    Click(IDC_SET_NETWORK);
+    ++c.settings;
+    WaitFor([&] { return !boxes.empty(); }, 2000, &boxes);
+    // eth0's address line, the one with a broadcast address (it may have
+    // been lost; lo's has none).
+    for (const std::string& t : RunCommand("ifconfig", 600)) {
+        if (t.find("inet addr:") != std::string::npos && t.find("Bcast:") != std::string::npos) {
+            if (t.find(std::string("addr:") + dotted + " ") != std::string::npos)
+                ++c.verified;
+            else
+                Fail("ifconfig shows other addresses", t + " after " + dotted);
             break;
         }
-        std::vector<std::string> boxes = AnswerBoxes();
-        if (!PortOpen()) {
-            // The utility released the port itself. Opened again before the
-            // watcher has seen it closed, a release could go unnoted.
-            WaitFor([] { return !watch.seenOpen; }, 1000);
-            linkWasDown = true;
-            open();
-            continue;
-        }
-        if (!CommandsEnabled()) {
-            // The password reply of the opening was lost: as a technician
-            // would, close and open again.
-            ++retries;
-            close(&boxes);
-            open();
-            continue;
-        }
-        if (linkWasDown) {
-            ++drops;
-            linkWasDown = false;
-        }
-
-        const std::string word = "soak-" + std::to_string(cycles);
-        const std::vector<std::string> lines = RunCommand("echo " + word, 600);
-        ++commands;
-        if (lines.empty() || lines[0] != "echo " + word)
-            Fail("the command's echo is not the first line", word);
-        for (size_t i = 1; i < lines.size(); ++i) {
-            ++linesChecked;
-            if (lines[i] != word)
-                Fail("wrong output line", "'" + lines[i] + "' for " + word);
-        }
-        linesMissing += lines.size() < 2 ? 1 : 0;
-
-        if (cycles % 5 == 0) {
-            // New addresses, then ifconfig must show them: a lost reply may
-            // hide the notice or the output, never show other values.
-            const DWORD ip = 0x0A000000u | ((cycles & 0xFF) << 8) | 7;
-            char dotted[20];
-            std::snprintf(dotted, sizeof dotted, "10.0.%u.7", cycles & 0xFF);
-            if (SendMessageA(Item(IDC_DHCP), BM_GETCHECK, 0, 0) != 0) {
-                SendMessageA(Item(IDC_DHCP), BM_SETCHECK, BST_UNCHECKED, 0);
-                Click(IDC_DHCP);
-            }
-            SendMessageTimeoutA(Item(IDC_IP_ADDRESS), IPM_SETADDRESS, 0, ip, SMTO_ABORTIFHUNG, 5000, nullptr);
-            Click(IDC_SET_NETWORK);
-            ++settings;
-            WaitFor([&] { return !boxes.empty(); }, 2000, &boxes);
-            // eth0's address line, the one with a broadcast address (it may
-            // have been lost; lo's has none).
-            for (const std::string& t : RunCommand("ifconfig", 600)) {
-                if (t.find("inet addr:") != std::string::npos && t.find("Bcast:") != std::string::npos) {
-                    if (t.find(std::string("addr:") + dotted + " ") != std::string::npos)
-                        ++verified;
-                    else
-                        Fail("ifconfig shows other addresses", t + " after " + dotted);
-                    break;
-                }
-            }
-        }
-        // The planned close and open waits for a round whose command was
-        // answered: while replies are missing the link may be on its way
-        // down, and an opening would restart the countdown and hide the
-        // loss from the judge (the stop of the device among them).
-        reopenDue = reopenDue || cycles % 12 == 0;
-        if (reopenDue && lines.size() >= 2) {
-            reopenDue = false;
-            if (!close(&boxes))
-                Fail("closing the port");
-            open();
-            ++reopens;
-        }
-        for (const std::string& t : boxes) {
-            if (t == texts::NetConfigApplied)
-                ++notices;
-            else if (t == texts::NoAnswer && justOpened())
-                ++noAnswer;
-            else
-                Fail("unexpected message box", t);
-        }
-
-        const Usage now = Sample();
-        if (!based && elapsed() >= warmUp) {
-            base = worst = now;
-            based = true;
-        }
-        if (based) {
-            worst.privateBytes = now.privateBytes > worst.privateBytes ? now.privateBytes : worst.privateBytes;
-            worst.handles = now.handles > worst.handles ? now.handles : worst.handles;
-            worst.gdi = now.gdi > worst.gdi ? now.gdi : worst.gdi;
-            worst.user = now.user > worst.user ? now.user : worst.user;
-        }
-        Sleep(500);
     }
-    if (!Alive())
-        Fail("quorvane.exe ended by itself");
-    watch.driverCloses = true;
-    watch.running = false;
-    WaitForSingleObject(watcher, 5000);
-    // Judged by make soak against the device's frame log, not here: whether
-    // a loss was the device's doing only its log can tell.
-    FILE* losses = std::fopen(lossesPath, "w");
+}
+
+void CountBoxes(SoakCounts& c, const std::vector<std::string>& boxes)
+{
+    for (const std::string& t : boxes) {
+        if (t == texts::NetConfigApplied)
+            ++c.notices;
+        else if (t == texts::NoAnswer && Now() - watch.openedAt < JustOpenedMs)
+            ++c.noAnswer;
+        else
+            Fail("unexpected message box", t);
+    }
+}
+
+// The port found closed or half open: opened again, as a technician would.
+// True when the round went no further.
+bool ReopenedAfterLoss(SoakRun& run, std::vector<std::string>& boxes)
+{
+    if (!PortOpen()) {
+        // The utility released the port itself. Opened again before the
+        // watcher has seen it closed, a release could go unnoted.
+        WaitFor([] { return !watch.seenOpen; }, 1000);
+        run.linkWasDown = true;
+        OpenForSoak();
+        return true;
+    }
+    if (!CommandsEnabled()) {
+        // The password reply of the opening was lost: close and open again.
+        ++run.counts.retries;
+        CloseForSoak(&boxes);
+        OpenForSoak();
+        return true;
+    }
+    if (run.linkWasDown) {
+        ++run.counts.drops;
+        run.linkWasDown = false;
+    }
+    return false;
+}
+
+// One round; false when the dialog stopped answering.
+bool SoakRound(SoakRun& run)
+{
+    SoakCounts& c = run.counts;
+    ++c.cycles;
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored)) {
+        Fail("the dialog did not answer within 5 s");
+        return false;
+    }
+    std::vector<std::string> boxes = AnswerBoxes();
+    if (ReopenedAfterLoss(run, boxes))
+        return true;
+    const std::vector<std::string> lines = EchoRound(c);
+    if (c.cycles % 5 == 0)
+        WriteAddresses(c, boxes);
+    // The planned close and open waits for a round whose command was
+    // answered: while replies are missing the link may be on its way
+    // down, and an opening would restart the countdown and hide the
+    // loss from the judge (the stop of the device among them).
+    run.reopenDue = run.reopenDue || c.cycles % 12 == 0;
+    if (run.reopenDue && lines.size() >= 2) {
+        run.reopenDue = false;
+        if (!CloseForSoak(&boxes))
+            Fail("closing the port");
+        OpenForSoak();
+        ++c.reopens;
+    }
+    CountBoxes(c, boxes);
+    SampleUsage(run.usage, run.Elapsed());
+    Sleep(500);
+    return true;
+}
+
+// Judged by make soak against the device's frame log, not here: whether
+// a loss was the device's doing only its log can tell.
+void WriteLosses(const char* path)
+{
+    FILE* losses = std::fopen(path, "w");
     if (losses == nullptr) {
-        Fail("cannot write the link losses to", lossesPath);
-    } else {
-        for (const auto& loss : watch.losses)
-            std::fprintf(losses, "%lld %d\n", static_cast<long long>(loss.first), loss.second);
-        std::fclose(losses);
+        Fail("cannot write the link losses to", path);
+        return;
     }
-    const Usage end = Sample();
+    for (const auto& loss : watch.losses)
+        std::fprintf(losses, "%lld %d\n", static_cast<long long>(loss.first), loss.second);
+    std::fclose(losses);
+}
+
+void ReportSoak(const SoakRun& run, int dropFor)
+{
+    const SoakCounts& c = run.counts;
+    const Usage &base = run.usage.base, &worst = run.usage.worst, end = Sample();
     std::printf("soak: %d s, %u cycles, %u commands, %u output lines checked, %u answers lost whole, "
                 "%u settings written (%u read back by ifconfig, %u notices), %u reopenings, "
                 "%u openings repeated for a lost password reply, %u no-answer messages after an opening "
                 "(%u releases), %zu link losses (%u recovered)\n",
-                elapsed(), cycles, commands, linesChecked, linesMissing, settings, verified, notices, reopens,
-                retries, noAnswer, watch.firstContactReleases.load(), watch.losses.size(), drops);
+                run.Elapsed(), c.cycles, c.commands, c.linesChecked, c.linesMissing, c.settings, c.verified, c.notices,
+                c.reopens, c.retries, c.noAnswer, watch.firstContactReleases.load(), watch.losses.size(), c.drops);
     // Wine answers these for the calling process only: a zero, which no live
     // window program has, is no figure and is not printed as one.
     if (base.privateBytes == 0 && base.handles == 0 && base.gdi == 0 && base.user == 0)
@@ -508,19 +544,46 @@ int Soak(const char* exe, int seconds, int dropFor, const char* marker, const ch
     else
         std::printf("soak: after warm-up (%d s) -> end: private memory %.1f -> %.1f MiB (most %.1f), "
                     "handles %lu -> %lu (most %lu), GDI %lu -> %lu, USER %lu -> %lu\n",
-                    warmUp, base.privateBytes / 1048576.0, end.privateBytes / 1048576.0,
+                    run.usage.warmUp, base.privateBytes / 1048576.0, end.privateBytes / 1048576.0,
                     worst.privateBytes / 1048576.0, base.handles, end.handles, worst.handles, base.gdi, end.gdi,
                     base.user, end.user);
-    if (dropFor > 0 && drops == 0)
+    if (dropFor > 0 && c.drops == 0)
         Fail("the link did not drop and come back while the device was stopped");
     if (base.privateBytes != 0 && worst.privateBytes > base.privateBytes + 4 * 1048576)
         Fail("private memory grew by more than 4 MiB after warm-up");
     if (base.handles != 0 && (worst.handles > base.handles + 16 || worst.gdi > base.gdi + 8 || worst.user > base.user + 8))
         Fail("handles grew after warm-up");
+}
+
+int Soak(const char* exe, int seconds, int dropFor, const char* marker, const char* lossesPath)
+{
+    if (!StartProgram(exe))
+        return 2;
+    SoakRun run;
+    run.start = Now();
+    if (FILE* f = std::fopen(marker, "w"))
+        std::fclose(f);
+    watch.soakStart = run.start;
+    HANDLE watcher = CreateThread(nullptr, 0, WatchPort, nullptr, 0, nullptr);
+    run.usage.warmUp = IdleSeconds + (seconds / 10 > 60 ? 60 : seconds / 10);
+    OpenForSoak();
+    // A quiet spell first, with the port open and only heartbeats on the
+    // line: the idle cost is measured then, from outside.
+    WaitFor([] { return false; }, IdleSeconds * 1000);
+    while (run.Elapsed() < seconds && Alive() && SoakRound(run)) {
+    }
+    if (!Alive())
+        Fail("quorvane.exe ended by itself");
+    watch.driverCloses = true;
+    watch.running = false;
+    WaitForSingleObject(watcher, 5000);
+    WriteLosses(lossesPath);
+    ReportSoak(run, dropFor);
     StopProgram();
     std::printf("soak: %s\n", failures == 0 ? "passed" : "FAILED");
     return failures == 0 ? 0 : 1;
 }
+
 
 }  // namespace
 

@@ -3,7 +3,7 @@
 # need it:
 #
 #   wine-run.sh --prefix DIR [--com N=PATH]... [--bluetooth-com N=PATH]...
-#               [--locale LOCALE] [--dpi N] [--display] [--timeout SEC]
+#               [--locale LOCALE] [--dpi N] [--display] [--screen WxH] [--timeout SEC]
 #               [--screenshot FILE] -- PROGRAM.exe [ARGS...]
 #
 #   --prefix DIR     the Wine prefix; created on first use (takes seconds).
@@ -28,6 +28,8 @@
 #                    DISPLAY; without it DISPLAY is left as it is. Its screen
 #                    is 1280x1024x24 at 96 DPI and grows in proportion with
 #                    --dpi, as a laptop's panel has the pixels its scale needs.
+#   --screen WxH     with --display: that screen instead (1366x768, the small
+#                    laptop panel that a scale of 125 % and more overfills).
 #   --timeout SEC    time limit for the program (default 120); on expiry the
 #                    program is killed and the exit code is 124.
 #   --screenshot F   with --display: a PNG of the whole screen is taken just
@@ -54,9 +56,10 @@ limit=120
 shot=""
 locale=zh_CN.UTF-8
 dpi=96
+screen=""
 declare -A coms=() devices=()
 
-usage() { echo "usage: $0 --prefix DIR [--com N=PATH]... [--bluetooth-com N=PATH]... [--locale LOCALE] [--dpi N] [--display] [--timeout SEC] [--screenshot FILE] -- PROGRAM.exe [ARGS...]" >&2; exit 2; }
+usage() { echo "usage: $0 --prefix DIR [--com N=PATH]... [--bluetooth-com N=PATH]... [--locale LOCALE] [--dpi N] [--display] [--screen WxH] [--timeout SEC] [--screenshot FILE] -- PROGRAM.exe [ARGS...]" >&2; exit 2; }
 
 while (($#)); do
   case "$1" in
@@ -70,6 +73,7 @@ while (($#)); do
     --locale) locale=$2; shift 2 ;;
     --dpi) dpi=$2; [[ "$dpi" =~ ^[1-9][0-9]{1,2}$ ]] || usage; shift 2 ;;
     --display) display=1; shift ;;
+    --screen) screen=$2; [[ "$screen" =~ ^[1-9][0-9]{2,4}x[1-9][0-9]{2,4}$ ]] || usage; shift 2 ;;
     --timeout) limit=$2; shift 2 ;;
     --screenshot) shot=$2; shift 2 ;;
     --) shift; break ;;
@@ -155,7 +159,7 @@ export LC_ALL=$locale
 xvfb_pid=""
 if ((display)); then
   fdfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "$((1280 * dpi / 96))x$((1024 * dpi / 96))x24" -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${screen:-$((1280 * dpi / 96))x$((1024 * dpi / 96))}x24" -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
   xvfb_pid=$!
   qv_on_exit "kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null || true"
   qv_wait_for "$fdfile" 20 -s || { echo "wine-run: Xvfb did not start" >&2; exit 1; }
