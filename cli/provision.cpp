@@ -8,6 +8,7 @@
 #include "cli/audit_log.h"
 #include "cli/cli.h"
 #include "cli/device_steps.h"
+#include "cli/failure_text.h"
 #include "cli/interrupt.h"
 #include "cli/live_view.h"
 #include "cli/port_selector.h"
@@ -132,7 +133,7 @@ bool ShowRows(void* context)
 // Selectors in the port column are resolved once, among the ports present
 // now; a row whose selector matches no port or several is refused, and so
 // is a second row on a port, however the two named it.
-void ResolveRows(std::vector<ProvisionRow>& rows, const std::vector<PortEntry>& present)
+void ResolveRows(std::vector<ProvisionRow>& rows, const std::vector<ListedPort>& present)
 {
     for (size_t i = 0; i < rows.size(); ++i) {
         ProvisionRow& row = rows[i];
@@ -154,12 +155,12 @@ void ResolveRows(std::vector<ProvisionRow>& rows, const std::vector<PortEntry>& 
 }
 
 // What the system says of each row's port, for the log.
-std::vector<PortIdentity> Adapters(const std::vector<ProvisionRow>& rows, const std::vector<PortEntry>& present)
+std::vector<PortIdentity> Adapters(const std::vector<ProvisionRow>& rows, const std::vector<ListedPort>& present)
 {
     std::vector<PortIdentity> adapters(rows.size());
     for (size_t i = 0; i < rows.size(); ++i)
-        for (const PortEntry& e : present)
-            if (e.port == rows[i].port)
+        for (const ListedPort& e : present)
+            if (rows[i].port == e.name)
                 adapters[i] = e.identity;
     return adapters;
 }
@@ -204,7 +205,7 @@ bool ReadRows(const ProvisionOptions& p, Run& run, std::vector<ProvisionRow>& ro
         return false;
     }
     const bool any = std::any_of(rows.begin(), rows.end(), [](const ProvisionRow& r) { return IsAdapterSelector(r.port); });
-    const std::vector<PortEntry> present = any || !p.log.empty() ? ListPorts() : std::vector<PortEntry>();
+    const std::vector<ListedPort> present = any || !p.log.empty() ? PresentPorts() : std::vector<ListedPort>();
     ResolveRows(rows, present);
     run.adapters = Adapters(rows, present);
     return true;

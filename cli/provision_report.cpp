@@ -8,6 +8,7 @@
 #include "cli/audit_log.h"
 #include "cli/device_steps.h"
 #include "cli/port_selector.h"
+#include "cli/ports.h"
 
 namespace {
 
@@ -146,15 +147,13 @@ nlohmann::json RowJson(const RowResult& r)
 
 nlohmann::json AuditRecord(const RowResult& r, const PortIdentity& adapter, const RunStamp& stamp)
 {
-    auto text = [](const char* t) { return t[0] != '\0' ? nlohmann::json(t) : nlohmann::json(); };
     nlohmann::json j = RowJson(r);
     j["time"] = UtcTimestamp();
     j["station"] = stamp.station;
     j["operator"] = stamp.operatorName;
     j["version"] = stamp.version;
     j["sheet"] = stamp.sheet;
-    j["adapter"] = {{"description", text(adapter.description)}, {"vid", text(adapter.vid)}, {"pid", text(adapter.pid)},
-                    {"serial", text(adapter.serial)}, {"location", text(adapter.location)}};
+    j["adapter"] = IdentityJson(adapter);
     // The device took the new password when it was read back, matching or not.
     j["password_changed"] = r.row->changePassword && r.doc.contains("password_verified");
     j["reason"] = j["error"];

@@ -7,7 +7,7 @@
 #include "cli/cli.h"
 #include "cli/device_steps.h"
 #include "cli/interrupt.h"
-#include "cli/ports.h"
+#include "cli/failure_text.h"
 #include "cli/text.h"
 
 namespace {

@@ -10,8 +10,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "link/com_ports.h"
-#include "link/port_identity.h"
+#include "link/port_list.h"
 #include "session/session.h"
 
 // Carries a ShowNotice text (lParam, a static constant) from the assembler
@@ -46,8 +45,7 @@ struct ConfigDialogState {
     HWND window = nullptr;            // the dialog, owner of every message box
     HWND portList = nullptr;
     HWND statusLabel = nullptr;
-    ComPortList ports{};              // as the port list shows them, in its order
-    ComPortIdentities identities{};   // what the system says of them, by COM number
+    PortList ports{};                 // as the port list shows them, in its order, each with its identity
     uint32_t openPort = 0;            // the number of the open port; 0 while none is open
     bool portOpen = false;            // from a successful opening until the port is released
     HBITMAP eyeShown = nullptr;       // both drawn at the scale of `dpi`, at its size
