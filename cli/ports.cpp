@@ -5,7 +5,7 @@
 std::vector<ListedPort> PresentPorts(Result* reading)
 {
     // Too large for a worker's stack: read once, on the heap.
-    auto list = std::make_unique<PortList>();
+    auto list = std::make_unique<SerialPortList>();
     ListPorts(*list);
     if (reading != nullptr)
         *reading = list->reading;

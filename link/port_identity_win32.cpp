@@ -138,7 +138,7 @@ PortIdentity Describe(HDEVINFO set, SP_DEVINFO_DATA& device, uint32_t number)
 }
 
 // The listed port with COM number `number`, if any.
-ListedPort* PortNumbered(PortList& list, uint32_t number)
+ListedPort* PortNumbered(SerialPortList& list, uint32_t number)
 {
     for (uint32_t i = 0; i < list.count; ++i)
         if (list.ports[i].number == number)
@@ -148,7 +148,7 @@ ListedPort* PortNumbered(PortList& list, uint32_t number)
 
 }  // namespace
 
-Result DescribeComPorts(PortList& list)
+Result DescribeComPorts(SerialPortList& list)
 {
     for (uint32_t i = 0; i < list.count; ++i)
         list.ports[i].identity = PortIdentity{};

@@ -8,4 +8,4 @@
 // whose PortName is the port's COM number, and an undescribed identity to a
 // port no device record names. The identities are written in place: the
 // list is large and no copy of it is made.
-Result DescribeComPorts(PortList& list);
+Result DescribeComPorts(SerialPortList& list);

@@ -38,7 +38,7 @@ void IdentityText(const PortIdentity& id, IdentityDetail detail, char* out, size
     }
 }
 
-ListedPort* AddListedPort(PortList& list, const char* name)
+ListedPort* AddListedPort(SerialPortList& list, const char* name)
 {
     if (list.count >= MaxListedPorts || std::strlen(name) >= PortPathSize) {
         list.reading = Failure(Status::Failed, "more serial ports than the list holds, or a longer name", 0);

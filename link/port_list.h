@@ -31,16 +31,16 @@ struct ListedPort {
     PortIdentity identity{};         // what the system says the port is
 };
 
-struct PortList {
+struct SerialPortList {
     uint32_t count = 0;
     std::array<ListedPort, MaxListedPorts> ports{};
     Result reading;   // why the list could not be read whole; the ports found are kept
 };
 
-// Every port the system has now, in `out` (about 210 KB: keep it in a
+// Every port the system has now, in `out` (about 260 KB: keep it in a
 // long-lived struct or on the heap). A failed reading of the identities
 // leaves the ports undescribed, not unlisted.
-void ListPorts(PortList& out);
+void ListPorts(SerialPortList& out);
 
 // How much of an identity a text shows.
 enum class IdentityDetail : uint8_t {
@@ -54,4 +54,4 @@ void IdentityText(const PortIdentity& id, IdentityDetail detail, char* out, size
 
 // Adds a port at the end of `list` with an undescribed identity; false,
 // with `list.reading` failed, when the list is full or the name too long.
-ListedPort* AddListedPort(PortList& list, const char* name);
+ListedPort* AddListedPort(SerialPortList& list, const char* name);

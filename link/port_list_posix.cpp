@@ -37,7 +37,7 @@ void ForEachMatch(const TtyRoots& roots, const char* pattern, Each each)
     globfree(&g);
 }
 
-void AddTty(PortList& out, const TtyRoots& roots, const char* path)
+void AddTty(SerialPortList& out, const TtyRoots& roots, const char* path)
 {
     ListedPort* port = AddListedPort(out, path);
     if (port == nullptr)
@@ -47,7 +47,7 @@ void AddTty(PortList& out, const TtyRoots& roots, const char* path)
 }
 
 // Each /dev/serial/by-id link names the port it leads to.
-void AddAliases(PortList& out, const TtyRoots& roots)
+void AddAliases(SerialPortList& out, const TtyRoots& roots)
 {
     ForEachMatch(roots, "serial/by-id/*", [&](const char* link) {
         char target[PATH_MAX];
@@ -61,7 +61,7 @@ void AddAliases(PortList& out, const TtyRoots& roots)
 
 }  // namespace
 
-void ListTtyPorts(PortList& out, const TtyRoots& roots)
+void ListTtyPorts(SerialPortList& out, const TtyRoots& roots)
 {
     out.count = 0;
     out.reading = Success;
@@ -74,7 +74,7 @@ void ListTtyPorts(PortList& out, const TtyRoots& roots)
     AddAliases(out, roots);
 }
 
-void ListPorts(PortList& out)
+void ListPorts(SerialPortList& out)
 {
     ListTtyPorts(out, TtyRoots{"/dev", "/sys"});
 }

@@ -9,4 +9,4 @@ struct TtyRoots {
     const char* sysfs;   // "/sys"
 };
 
-void ListTtyPorts(PortList& out, const TtyRoots& roots);
+void ListTtyPorts(SerialPortList& out, const TtyRoots& roots);

@@ -5,7 +5,7 @@
 #include "link/port_identity_win32.h"
 #include "link/port_list.h"
 
-void ListPorts(PortList& out)
+void ListPorts(SerialPortList& out)
 {
     const ComPortList listed = ReadSerialComm();
     out.count = 0;

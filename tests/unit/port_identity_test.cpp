@@ -168,7 +168,7 @@ TEST(PortList, FromAFakeDevAndSysfs)
 {
     const FakeRoot fake;
     ASSERT_FALSE(fake.root.empty());
-    auto list = std::make_unique<PortList>();
+    auto list = std::make_unique<SerialPortList>();
     ListTtyPorts(*list, TtyRoots{(fake.root + "/dev").c_str(), fake.sys().c_str()});
     EXPECT_TRUE(Succeeded(list->reading));
     const std::string dev = fake.root + "/dev/";

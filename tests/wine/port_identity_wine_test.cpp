@@ -49,7 +49,7 @@ void RemoveAll()
 }
 
 // The listed port numbered `number`; an empty one when it is not listed.
-const ListedPort& Numbered(const PortList& list, uint32_t number)
+const ListedPort& Numbered(const SerialPortList& list, uint32_t number)
 {
     static const ListedPort none{};
     for (uint32_t i = 0; i < list.count; ++i)
@@ -65,7 +65,7 @@ const ListedPort& Numbered(const PortList& list, uint32_t number)
 // what the one before found.
 void ExpectPorts(bool installed)
 {
-    static PortList list;
+    static SerialPortList list;
     ListPorts(list);
     ASSERT_TRUE(Succeeded(list.reading));
     std::string described, bluetooth;

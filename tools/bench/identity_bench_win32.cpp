@@ -61,7 +61,7 @@ int main()
         std::printf("identity bench: could not install the devices (error %lu)\n", GetLastError());
         return 1;
     }
-    auto list = std::make_unique<PortList>();
+    auto list = std::make_unique<SerialPortList>();
     uint32_t described = 0, listed = 0;
     const double plain = Median([&] { listed = ReadSerialComm().count; });
     const double full = Median([&] {
