@@ -45,7 +45,7 @@ struct ConfigDialogState {
     HWND window = nullptr;            // the dialog, owner of every message box
     HWND portList = nullptr;
     HWND statusLabel = nullptr;
-    SerialPortList ports{};                 // as the port list shows them, in its order, each with its identity
+    SerialPortList ports{};           // as the port list shows them, in its order, each with its identity
     uint32_t openPort = 0;            // the number of the open port; 0 while none is open
     bool portOpen = false;            // from a successful opening until the port is released
     HBITMAP eyeShown = nullptr;       // both drawn at the scale of `dpi`, at its size
