@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "cli/mac_address.h"
-#include "cli/ports.h"
+#include "cli/failure_text.h"
 #include "session/input_rules.h"
 #include "cli/text.h"
 #include "wire/frame_text.h"

@@ -232,7 +232,7 @@ Outcome DeviceCommand(CommandLine& c, const char* name)
     if (c.portsNamed.size() != 1)
         return UsageRefused(name, c.portsNamed.empty() ? "no port given (-p PORT)" : "one port only (-p PORT)");
     const std::string& named = c.portsNamed[0];
-    const PortChoice choice = IsAdapterSelector(named) ? ChoosePort(named, ListPorts()) : ChoosePort(named, {});
+    const PortChoice choice = IsAdapterSelector(named) ? ChoosePort(named, PresentPorts()) : ChoosePort(named, {});
     if (choice.code != ExitDone) {
         Outcome out = UsageRefused(name, choice.problem);
         out.doc["selector"] = named;

@@ -29,19 +29,15 @@ bool Matches(const std::string& named, const PortIdentity& id)
     return id.location[0] != '\0' && named.substr(sizeof LocationKey - 1) == id.location;
 }
 
-// "COM7 (serial=A50285BI location=1-1.2)" for each adapter the system describes.
-std::string Adapters(const std::vector<PortEntry>& present)
+// "COM7 (USB Serial Port  0403:6001  serial=A50285BI  location=1-1.2)" for
+// each adapter the system describes.
+std::string Adapters(const std::vector<ListedPort>& present)
 {
     std::string list;
-    for (const PortEntry& e : present) {
+    for (const ListedPort& e : present) {
         if (e.identity.serial[0] == '\0' && e.identity.location[0] == '\0')
             continue;
-        list += (list.empty() ? "" : ", ") + e.port + " (";
-        if (e.identity.serial[0] != '\0')
-            list += std::string(SerialKey) + e.identity.serial + (e.identity.location[0] != '\0' ? " " : "");
-        if (e.identity.location[0] != '\0')
-            list += std::string(LocationKey) + e.identity.location;
-        list += ")";
+        list += (list.empty() ? "" : ", ") + std::string(e.name) + " (" + AdapterText(e.identity) + ")";
     }
     return list.empty() ? "none" : list;
 }
@@ -53,7 +49,7 @@ bool IsAdapterSelector(const std::string& named)
     return StartsWith(named, SerialKey) || StartsWith(named, LocationKey);
 }
 
-PortChoice ChoosePort(const std::string& named, const std::vector<PortEntry>& present)
+PortChoice ChoosePort(const std::string& named, const std::vector<ListedPort>& present)
 {
     PortChoice choice;
     if (!IsAdapterSelector(named)) {
@@ -61,9 +57,9 @@ PortChoice ChoosePort(const std::string& named, const std::vector<PortEntry>& pr
         return choice;
     }
     std::vector<std::string> candidates;
-    for (const PortEntry& e : present)
+    for (const ListedPort& e : present)
         if (Matches(named, e.identity))
-            candidates.push_back(e.port);
+            candidates.push_back(e.name);
     if (candidates.size() == 1) {
         choice.port = candidates[0];
         return choice;

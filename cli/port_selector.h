@@ -21,7 +21,7 @@ bool IsAdapterSelector(const std::string& named);
 
 // A port name passes as it is (a path on Linux need not be listed); a
 // selector must match exactly one of `present`.
-PortChoice ChoosePort(const std::string& named, const std::vector<PortEntry>& present);
+PortChoice ChoosePort(const std::string& named, const std::vector<ListedPort>& present);
 
 // "COM7 (serial=A50285BI)" for a selector, the port alone otherwise.
 std::string PortAndSelector(const std::string& port, const std::string& named);

@@ -1,38 +1,30 @@
 #include "cli/ports.h"
 
-const char* OpenFailureWord(Status status)
+#include <memory>
+
+std::vector<ListedPort> PresentPorts(Result* reading)
 {
-    switch (status) {
-    case Status::Ok: return "opened";
-    case Status::Missing: return "missing";
-    case Status::Busy: return "busy";
-    case Status::AccessDenied: return "access denied";
-    case Status::Removed: return "removed";
-    default: return "failed";
-    }
+    // Too large for a worker's stack: read once, on the heap.
+    auto list = std::make_unique<SerialPortList>();
+    ListPorts(*list);
+    if (reading != nullptr)
+        *reading = list->reading;
+    return std::vector<ListedPort>(list->ports.begin(), list->ports.begin() + list->count);
 }
 
-std::string ResultText(const Result& result)
+nlohmann::json IdentityJson(const PortIdentity& id)
 {
-    const std::string what = result.what[0] != '\0' ? result.what : "failed";
-    return result.osError == 0 ? what : what + ": " + SystemErrorText(result.osError);
+    auto text = [](const char* t) { return t[0] != '\0' ? nlohmann::json(t) : nlohmann::json(); };
+    const char* transport = TransportWord(id.transport);
+    return {{"description", text(id.description)}, {"manufacturer", text(id.manufacturer)},
+            {"transport", transport != nullptr ? nlohmann::json(transport) : nlohmann::json()},
+            {"vid", text(id.vid)}, {"pid", text(id.pid)}, {"serial", text(id.serial)},
+            {"location", text(id.location)}};
 }
 
-std::string OpenFailureText(const Result& result)
+std::string AdapterText(const PortIdentity& id)
 {
-    const std::string word = OpenFailureWord(result.status);
-    return result.osError == 0 ? word : word + ": " + SystemErrorText(result.osError);
-}
-
-std::string IdentityText(const PortIdentity& id)
-{
-    std::string text = id.description;
-    auto add = [&](const std::string& part) { text += (text.empty() ? "" : "  ") + part; };
-    if (id.vid[0] != '\0')
-        add(std::string(id.vid) + ":" + id.pid);
-    if (id.serial[0] != '\0')
-        add(std::string("serial=") + id.serial);
-    if (id.location[0] != '\0')
-        add(std::string("location=") + id.location);
+    char text[4 * IdentityTextSize + 32];
+    IdentityText(id, IdentityDetail::Adapter, text, sizeof text);
     return text;
 }

@@ -9,6 +9,7 @@
 #include "cli/cli.h"
 #include "cli/device_link.h"
 #include "cli/device_steps.h"
+#include "cli/failure_text.h"
 #include "cli/interrupt.h"
 #include "cli/live_view.h"
 #include "cli/port_selector.h"
@@ -18,17 +19,19 @@
 namespace {
 
 struct Probed {
-    PortEntry entry;
+    std::string port;      // as listed, or as named with -p
+    ListedPort listed{};   // what the system says of it; undescribed for a named port it does not list
     std::string result = "waiting";   // answering, silent, held, failed, refused, skipped, interrupted
     std::string detail;               // the settings, or why
     nlohmann::json doc;
     bool done = false;
 };
 
-Probed Entry(const PortEntry& e)
+Probed Entry(const std::string& port, const ListedPort& listed)
 {
     Probed p;
-    p.entry = e;
+    p.port = port;
+    p.listed = listed;
     return p;
 }
 
@@ -45,7 +48,7 @@ void Ask(const CliOptions& o, DeviceLink& link, Probed& p)
     ExpectReply(link, GetNetConfig);
     const Result written = SendGetNetConfig(link.session);
     if (!Succeeded(written)) {
-        Settle(p, "failed", WriteFailureText(written, p.entry.port));
+        Settle(p, "failed", WriteFailureText(written, p.port));
         return;
     }
     uint8_t status = 0;
@@ -77,7 +80,7 @@ void ProbePort(const CliOptions& o, Probed& p)
         Settle(p, "failed", "cannot start the port's session: " + ResultText(started));
         return;
     }
-    const Result opened = OpenLink(*link, p.entry.port);
+    const Result opened = OpenLink(*link, p.port);
     if (opened.status == Status::Busy) {
         Settle(p, "held", "another program holds it: " + SystemErrorText(opened.osError));
     } else if (opened.status == Status::LineRefused) {
@@ -96,31 +99,21 @@ void ProbePort(const CliOptions& o, Probed& p)
 // sheet can be written from it.
 std::string Line(const Probed& p, size_t width)
 {
-    std::string port = p.entry.port;
+    std::string port = p.port;
     port.resize(width + 2, ' ');
     std::string result = p.result;
     result.resize(std::max<size_t>(result.size() + 2, 12), ' ');
-    const std::string adapter = IdentityText(p.entry.identity);
+    const std::string adapter = AdapterText(p.listed.identity);
     return port + result + p.detail + (adapter.empty() ? "" : "  [" + adapter + "]");
-}
-
-nlohmann::json IdentityJson(const PortIdentity& id)
-{
-    auto text = [](const char* t) { return t[0] != '\0' ? nlohmann::json(t) : nlohmann::json(); };
-    const char* transport = TransportWord(id.transport);
-    return {{"description", text(id.description)}, {"manufacturer", text(id.manufacturer)},
-            {"transport", transport != nullptr ? nlohmann::json(transport) : nlohmann::json()},
-            {"vid", text(id.vid)}, {"pid", text(id.pid)}, {"serial", text(id.serial)},
-            {"location", text(id.location)}};
 }
 
 nlohmann::json Record(const Probed& p)
 {
     nlohmann::json j = p.doc;
-    j.update(IdentityJson(p.entry.identity));
-    j["port"] = p.entry.port;
-    j["by_id"] = p.entry.alias.empty() ? nlohmann::json() : nlohmann::json(p.entry.alias);
-    j["bluetooth"] = p.entry.bluetooth;
+    j.update(IdentityJson(p.listed.identity));
+    j["port"] = p.port;
+    j["by_id"] = p.listed.alias[0] == '\0' ? nlohmann::json() : nlohmann::json(p.listed.alias);
+    j["bluetooth"] = p.listed.bluetooth;
     j["result"] = p.result;
     if (p.result != "answering")
         j["reason"] = p.detail;
@@ -130,7 +123,7 @@ nlohmann::json Record(const Probed& p)
 // Ports and adapters as named (-p, --exclude), resolved among `present`;
 // false, with `out` failed and nothing opened, when a selector matches no
 // port or several.
-bool Resolve(const std::vector<std::string>& names, const std::vector<PortEntry>& present,
+bool Resolve(const std::vector<std::string>& names, const std::vector<ListedPort>& present,
              std::vector<std::string>& ports, Outcome& out)
 {
     for (const std::string& n : names) {
@@ -148,15 +141,15 @@ bool Resolve(const std::vector<std::string>& names, const std::vector<PortEntry>
 // The system's ports, or those named with -p; named ports the list lacks (a
 // path on Linux, a port Windows does not list yet) are added: the probe
 // finds out.
-std::vector<Probed> PortsToShow(const std::vector<PortEntry>& present, const std::vector<std::string>& named)
+std::vector<Probed> PortsToShow(const std::vector<ListedPort>& present, const std::vector<std::string>& named)
 {
     std::vector<Probed> ports;
-    for (const PortEntry& e : present)
-        if (named.empty() || std::find(named.begin(), named.end(), e.port) != named.end())
-            ports.push_back(Entry(e));
+    for (const ListedPort& e : present)
+        if (named.empty() || std::find(named.begin(), named.end(), e.name) != named.end())
+            ports.push_back(Entry(e.name, e));
     for (const std::string& n : named)
-        if (std::none_of(ports.begin(), ports.end(), [&](const Probed& p) { return p.entry.port == n; }))
-            ports.push_back(Entry(PortEntry{n, "", false, PortIdentity{}}));
+        if (std::none_of(ports.begin(), ports.end(), [&](const Probed& p) { return p.port == n; }))
+            ports.push_back(Entry(n, ListedPort{}));
     return ports;
 }
 
@@ -167,9 +160,9 @@ std::vector<std::string> Table(const std::vector<Probed>& ports)
     auto text = [](const char* t) { return t[0] != '\0' ? std::string(t) : std::string("-"); };
     std::vector<std::vector<std::string>> cells{{"port", "description", "vid:pid", "serial", "location", ""}};
     for (const Probed& p : ports) {
-        const PortIdentity& id = p.entry.identity;
-        cells.push_back({p.entry.port, text(id.description), id.vid[0] != '\0' ? std::string(id.vid) + ":" + id.pid : "-",
-                         text(id.serial), text(id.location), p.entry.alias});
+        const PortIdentity& id = p.listed.identity;
+        cells.push_back({p.port, text(id.description), id.vid[0] != '\0' ? std::string(id.vid) + ":" + id.pid : "-",
+                         text(id.serial), text(id.location), p.listed.alias});
     }
     std::vector<size_t> widths(cells[0].size(), 0);
     for (const auto& row : cells)
@@ -204,9 +197,9 @@ void LeaveOut(std::vector<Probed>& ports, bool named, const std::vector<std::str
     for (Probed& p : ports) {
         if (named)
             continue;
-        if (std::find(excluded.begin(), excluded.end(), p.entry.port) != excluded.end())
+        if (std::find(excluded.begin(), excluded.end(), p.port) != excluded.end())
             Settle(p, "skipped", "excluded");
-        else if (p.entry.bluetooth)
+        else if (p.listed.bluetooth)
             Settle(p, "skipped", "a Bluetooth port");
     }
 }
@@ -256,9 +249,11 @@ bool ShowProbe(void* context)
     return all;
 }
 
-// Each port's line is on the screen already: redrawn in place on a
-// terminal, printed as the port ended elsewhere.
-void Report(Probe& probe, Outcome& out)
+// Ends the probe's records: a port not probed is interrupted, each port's
+// record goes into the document, and the lines are drawn a last time. Each
+// port's line is on the screen already: redrawn in place on a terminal,
+// printed as the port ended elsewhere.
+void RecordProbeResults(Probe& probe, Outcome& out)
 {
     out.doc["ports"] = nlohmann::json::array();
     std::vector<std::string> lines;
@@ -284,7 +279,7 @@ Outcome RunPorts(const CliOptions& o, bool probeThem, const std::vector<std::str
     out.doc["command"] = "ports";
     out.doc["probe"] = probeThem;
     Result reading;
-    const std::vector<PortEntry> present = ListPorts(&reading);
+    const std::vector<ListedPort> present = PresentPorts(&reading);
     if (!Succeeded(reading))
         SetFailure(out, ExitPort, "the system's list of ports could not be read whole: " + ResultText(reading));
     std::vector<std::string> namedPorts, excludedPorts;
@@ -296,11 +291,11 @@ Outcome RunPorts(const CliOptions& o, bool probeThem, const std::vector<std::str
     LeaveOut(probe.ports, !named.empty(), excludedPorts);
     probe.noted.assign(probe.ports.size(), false);
     for (const Probed& p : probe.ports)
-        probe.width = std::max(probe.width, p.entry.port.size());
+        probe.width = std::max(probe.width, p.port.size());
 
     WorkerPool pool;
     const Result ran = RunPool(pool, PoolJob{&probe, probe.ports.size(), ProbeItem, ShowProbe}, MaxJobs);
-    Report(probe, out);
+    RecordProbeResults(probe, out);
     if (!Succeeded(ran))
         return SetFailure(out, ExitInternal, "cannot probe the ports: " + ResultText(ran));
     if (Interrupted())

@@ -11,6 +11,7 @@
 #include "cli/audit_log.h"
 #include "cli/cli.h"
 #include "cli/device_steps.h"
+#include "cli/failure_text.h"
 #include "cli/interrupt.h"
 #include "cli/live_view.h"
 #include "cli/port_selector.h"
@@ -234,14 +235,14 @@ bool ShowRows(void* context)
 }
 
 // Rows refused before anything is sent are done (and logged) at once.
-void SettleBadRows(Run& run, const std::vector<PortEntry>& present)
+void SettleBadRows(Run& run, const std::vector<ListedPort>& present)
 {
     for (size_t i = 0; i < run.rows->size(); ++i) {
         const ProvisionRow& row = (*run.rows)[i];
         RowOutcome& r = run.results[i];
         r.row = &row;
-        for (const PortEntry& e : present)
-            if (e.port == row.port)
+        for (const ListedPort& e : present)
+            if (row.port == e.name)
                 r.adapter = e.identity;
         if (!row.error.empty()) {
             SettleRow(r, row.errorCode, row.error);
@@ -269,7 +270,7 @@ int Conclude(Run& run)
 
 // The sheet's rows, checked against each other and the ports present; false
 // with `out` failed when the sheet cannot be read.
-bool ReadRows(const ProvisionOptions& p, std::vector<ProvisionRow>& rows, std::vector<PortEntry>& present,
+bool ReadRows(const ProvisionOptions& p, std::vector<ProvisionRow>& rows, std::vector<ListedPort>& present,
               Outcome& out)
 {
     std::string error;
@@ -277,7 +278,7 @@ bool ReadRows(const ProvisionOptions& p, std::vector<ProvisionRow>& rows, std::v
         SetFailure(out, ExitUsage, error);
         return false;
     }
-    present = ListPorts();
+    present = PresentPorts();
     ResolveRows(rows, present);
     RefuseUnusableAddresses(rows, p.remoteGateway);
     RefuseSharedPortsAndAddresses(rows, present);
@@ -343,7 +344,7 @@ Outcome RunProvision(const CliOptions& o, const ProvisionOptions& p)
     out.doc["command"] = "provision";
     out.doc["file"] = p.sheet;
     std::vector<ProvisionRow> rows;
-    std::vector<PortEntry> present;
+    std::vector<ListedPort> present;
     Run run;
     run.options = &o;
     run.provisioning = &p;

@@ -11,11 +11,11 @@ namespace {
 // One spelling per port: an alias (/dev/serial/by-id/...) is its port, and
 // a Windows name is compared as the system does, whatever its case and
 // with or without its device prefix.
-std::string PortKey(const std::string& port, const std::vector<PortEntry>& present)
+std::string PortKey(const std::string& port, const std::vector<ListedPort>& present)
 {
-    for (const PortEntry& e : present)
-        if (!e.alias.empty() && e.alias == port)
-            return e.port;
+    for (const ListedPort& e : present)
+        if (e.alias[0] != '\0' && port == e.alias)
+            return e.name;
     if (port.find('/') != std::string::npos)
         return port;
     std::string key = port.rfind("\\\\.\\", 0) == 0 ? port.substr(4) : port;
@@ -43,7 +43,7 @@ void RefusePairs(std::vector<ProvisionRow>& rows, const std::function<bool(size_
 
 }  // namespace
 
-void ResolveRows(std::vector<ProvisionRow>& rows, const std::vector<PortEntry>& present)
+void ResolveRows(std::vector<ProvisionRow>& rows, const std::vector<ListedPort>& present)
 {
     for (ProvisionRow& row : rows) {
         if (!row.error.empty() || !IsAdapterSelector(row.port))
@@ -70,7 +70,7 @@ void RefuseUnusableAddresses(std::vector<ProvisionRow>& rows, bool remoteGateway
     }
 }
 
-void RefuseSharedPortsAndAddresses(std::vector<ProvisionRow>& rows, const std::vector<PortEntry>& present)
+void RefuseSharedPortsAndAddresses(std::vector<ProvisionRow>& rows, const std::vector<ListedPort>& present)
 {
     std::vector<std::string> keys;
     for (const ProvisionRow& row : rows)

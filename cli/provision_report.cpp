@@ -8,6 +8,7 @@
 #include "cli/audit_log.h"
 #include "cli/device_steps.h"
 #include "cli/port_selector.h"
+#include "cli/ports.h"
 
 namespace {
 
@@ -150,7 +151,6 @@ nlohmann::json RowJson(const RowOutcome& r)
 
 nlohmann::json AuditRecord(const RowOutcome& r, const RunStamp& stamp)
 {
-    auto text = [](const char* t) { return t[0] != '\0' ? nlohmann::json(t) : nlohmann::json(); };
     nlohmann::json j = RowFields(r);
     j["reason"] = TextOrNull(r.reason);
     j["time"] = UtcTimestamp();
@@ -158,9 +158,7 @@ nlohmann::json AuditRecord(const RowOutcome& r, const RunStamp& stamp)
     j["operator"] = stamp.operatorName;
     j["version"] = stamp.version;
     j["sheet"] = stamp.sheet;
-    const PortIdentity& a = r.adapter;
-    j["adapter"] = {{"description", text(a.description)}, {"vid", text(a.vid)}, {"pid", text(a.pid)},
-                    {"serial", text(a.serial)}, {"location", text(a.location)}};
+    j["adapter"] = IdentityJson(r.adapter);
     // The device took the new password when it was read back, matching or not.
     j["password_changed"] = r.row->changePassword && r.device.password != DeviceFacts::Password::NotRead;
     if (!r.history.previousIp.empty())

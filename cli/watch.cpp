@@ -13,6 +13,7 @@
 #include "cli/cli.h"
 #include "cli/device_steps.h"
 #include "cli/interrupt.h"
+#include "cli/failure_text.h"
 #include "cli/port_selector.h"
 #include "cli/ports.h"
 #include "cli/text.h"
@@ -101,7 +102,7 @@ bool FindAgain(Watch& w)
 {
     if (w.options->selector.empty())
         return true;
-    const PortChoice choice = ChoosePort(w.options->selector, ListPorts());
+    const PortChoice choice = ChoosePort(w.options->selector, PresentPorts());
     if (choice.code != ExitDone)
         return false;
     w.port = choice.port;

@@ -10,6 +10,7 @@
 #include "gui/resource.h"
 #include "gui/texts.h"
 #include "gui/window_text_win32.h"
+#include "link/system_error.h"
 #include "session/input_rules.h"
 
 namespace {

@@ -16,6 +16,8 @@
 #include "gui/resource.h"
 #include "gui/texts.h"
 #include "gui/window_text_win32.h"
+#include "link/com_ports.h"
+#include "link/system_error.h"
 #include "session/input_rules.h"
 
 namespace {
@@ -54,15 +56,12 @@ void ShowOpenFailure(const ConfigDialogState& d, const Result& result)
     std::snprintf(number, sizeof number, texts::ErrorNumberFormat, static_cast<long>(result.osError));
     wchar_t suffix[32];
     WidenGbk(number, suffix, 32);
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                   static_cast<DWORD>(result.osError), 0, reason,
-                                   static_cast<DWORD>(room - std::wcslen(suffix) - 1), nullptr);
-    size_t length = n;
-    while (length > 0 && (reason[length - 1] == L'\r' || reason[length - 1] == L'\n' || reason[length - 1] == L' '))
-        --length;
-    reason[length] = L'\0';
+    char message[FailureTextSize];
+    SystemMessage(result.osError, message, sizeof message);
+    const int n = MultiByteToWideChar(CP_UTF8, 0, message, -1, reason, static_cast<int>(room - std::wcslen(suffix)));
+    reason[n > 0 ? n - 1 : 0] = L'\0';
     // Without a message from the system the number stands alone.
-    std::wcscat(text, length == 0 ? suffix + 1 : suffix);
+    std::wcscat(text, reason[0] == L'\0' ? suffix + 1 : suffix);
     ShowDialogMessage(d, text);
 }
 

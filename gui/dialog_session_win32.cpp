@@ -10,6 +10,7 @@
 #include "gui/texts.h"
 #include "gui/window_text_win32.h"
 #include "link/com_ports.h"
+#include "link/system_error.h"
 
 namespace {
 
@@ -47,9 +48,10 @@ void StartDialogSession(ConfigDialogState& d)
     const int n = MultiByteToWideChar(CP_UTF8, 0, started.what, -1, text, BoxTextSize);
     const size_t used = n > 0 ? static_cast<size_t>(n - 1) : 0;
     text[used] = L'\n';
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   static_cast<DWORD>(started.osError), 0, text + used + 1, static_cast<DWORD>(BoxTextSize - used - 1),
-                   nullptr);
+    char reason[BoxTextSize];
+    SystemMessage(started.osError, reason, sizeof reason);
+    if (MultiByteToWideChar(CP_UTF8, 0, reason, -1, text + used + 1, static_cast<int>(BoxTextSize - used - 1)) == 0)
+        text[used + 1] = L'\0';
     MessageBoxW(d.window, text, nullptr, MB_ICONERROR | MB_OK);
     PostQuitMessage(0);
 }

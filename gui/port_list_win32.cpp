@@ -8,31 +8,30 @@
 
 #include <dbt.h>
 
-#include <cwchar>
+#include <cstdio>
 
 #include "gui/config_dialog_win32.h"
 #include "gui/dialog_commands_win32.h"
 #include "gui/resource.h"
 #include "gui/window_text_win32.h"
+#include "link/com_ports_win32.h"
+#include "link/port_list.h"
 
 namespace {
 
 constexpr size_t EntryTextSize = PortNameSize + IdentityTextSize + 2;
 
-// "COMn", and ": description" when the system gives one (UTF-8 from the
-// system's records, so converted as such).
-void EntryText(uint32_t number, const PortIdentity& identity, wchar_t* out, size_t capacity)
+// "COMn", and ": description" when the system gives one; UTF-8 from the
+// system's records, so converted as such. On the dialog's thread, in fixed
+// buffers: the list is redrawn on every device change.
+void EntryText(const ListedPort& port, wchar_t* out, size_t capacity)
 {
-    char name[PortNameSize];
-    FormatPortName(number, name, sizeof name);
-    WidenGbk(name, out, capacity);
-    if (identity.description[0] == '\0')
-        return;
-    size_t used = wcslen(out);
-    out[used++] = L':';
-    out[used++] = L' ';
-    if (MultiByteToWideChar(CP_UTF8, 0, identity.description, -1, out + used, static_cast<int>(capacity - used)) == 0)
-        out[used - 2] = L'\0';
+    char description[IdentityTextSize];
+    IdentityText(port.identity, IdentityDetail::Description, description, sizeof description);
+    char text[EntryTextSize];
+    std::snprintf(text, sizeof text, description[0] != '\0' ? "%s: %s" : "%s", port.name, description);
+    if (MultiByteToWideChar(CP_UTF8, 0, text, -1, out, static_cast<int>(capacity)) == 0)
+        out[0] = L'\0';
 }
 
 // The dropped list is as wide as its longest entry, so no description is
@@ -72,23 +71,21 @@ uint32_t SelectedPortNumber(const ConfigDialogState& d)
     const LRESULT index = SendMessageW(d.portList.box, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR || static_cast<uint32_t>(index) >= d.portList.ports.count)
         return 0;
-    return d.portList.ports.numbers[static_cast<size_t>(index)];
+    return d.portList.ports.ports[static_cast<size_t>(index)].number;
 }
 
 void RefreshPortList(ConfigDialogState& d)
 {
     const uint32_t selected = SelectedPortNumber(d);
-    d.portList.ports = EnumeratePorts();
-    // A reading that fails leaves the ports undescribed, not unlisted.
-    ReadComPortIdentities(d.portList.identities);
+    // Into the dialog's own list: no copy of it is made.
+    ListPorts(d.portList.ports);
     SendMessageW(d.portList.box, CB_RESETCONTENT, 0, 0);
     WPARAM keep = 0;   // the first port, when the selected one is gone
     for (uint32_t i = 0; i < d.portList.ports.count; ++i) {
         wchar_t entry[EntryTextSize];
-        EntryText(d.portList.ports.numbers[i], d.portList.identities.byNumber[d.portList.ports.numbers[i]], entry,
-                  EntryTextSize);
+        EntryText(d.portList.ports.ports[i], entry, EntryTextSize);
         SendMessageW(d.portList.box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
-        if (d.portList.ports.numbers[i] == selected)
+        if (d.portList.ports.ports[i].number == selected)
             keep = i;
     }
     SendMessageW(d.portList.box, CB_SETCURSEL, keep, 0);
@@ -103,7 +100,9 @@ void OnDeviceChange(ConfigDialogState& d, WPARAM event)
         RefreshPortList(d);
         return;
     }
-    if (ContainsComPort(EnumeratePorts(), d.device.openPort))
+    // Whether the open port is still there needs SERIALCOMM alone; the list
+    // itself stays as it is while the port is open.
+    if (ContainsComPort(ReadSerialComm(), d.device.openPort))
         return;
     // The open port's adapter was pulled: let the port go now, as a lost link
     // does, rather than write into it until the link runs out ten seconds on.

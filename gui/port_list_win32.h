@@ -6,16 +6,14 @@
 
 #include <cstdint>
 
-#include "link/com_ports.h"
-#include "link/port_identity.h"
+#include "link/port_list.h"
 
 struct ConfigDialogState;
 
 // Written by port_list_win32.cpp only.
 struct DialogPortList {
     HWND box = nullptr;
-    ComPortList ports{};              // as the box shows them, in its order
-    ComPortIdentities identities{};   // what the system says of them, by COM number
+    SerialPortList ports{};   // as the box shows them, in its order, each with what the system says of it
 };
 
 void InitPortList(ConfigDialogState& d);                   // at initialisation: the box, filled

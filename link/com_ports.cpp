@@ -71,5 +71,7 @@ void FormatPortName(uint32_t number, char* out, size_t capacity)
 
 void FormatDevicePath(uint32_t number, char* out, size_t capacity)
 {
-    std::snprintf(out, capacity, "%sCOM%u", DevicePathPrefix, number);
+    char name[PortNameSize];
+    FormatPortName(number, name, sizeof name);
+    std::snprintf(out, capacity, "%s%s", DevicePathPrefix, name);
 }

@@ -20,17 +20,14 @@ constexpr char DevicePathPrefix[] = "\\\\.\\";
 
 // COM port numbers, ascending, each once, and which of them are Bluetooth
 // serial ports (opening one makes the system try to connect, for seconds).
-// Fixed in size.
+// Fixed in size. Windows reads it from SERIALCOMM (com_ports_win32.h); the
+// port list (port_list.h) gives every port with its identity.
 struct ComPortList {
     uint32_t count;
     std::array<uint8_t, HighestComPort> numbers;
     std::array<bool, HighestComPort> bluetooth;
     Result reading;   // why the system's list could not be read (a missing list is an empty one)
 };
-
-// The ports the system lists now (com_ports_win32.cpp). POSIX has no COM
-// names, and the list is empty there.
-ComPortList EnumeratePorts();
 
 // Adds `number` (1..HighestComPort) in its place; anything else, or a number
 // already listed, leaves the list as it is.

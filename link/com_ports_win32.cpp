@@ -3,7 +3,7 @@
 // "\Device\BthModem0"), its data the port's name ("COM3"). The key is
 // volatile and exists only once some driver has made a port; a missing key is
 // an empty list, not an error.
-#include "link/com_ports.h"
+#include "link/com_ports_win32.h"
 
 #include <windows.h>
 
@@ -30,7 +30,7 @@ void AsciiName(const wchar_t* wide, DWORD bytes, char* out, size_t capacity)
 
 }  // namespace
 
-ComPortList EnumeratePorts()
+ComPortList ReadSerialComm()
 {
     ComPortList list{};
     HKEY key = nullptr;

@@ -91,8 +91,10 @@ void DescriptionFromFriendlyName(const char* friendlyName, uint32_t comNumber, c
                                  size_t capacity)
 {
     CopyIdentityText(friendlyName, out, capacity);
+    char name[PortNameSize];
+    FormatPortName(comNumber, name, sizeof name);
     char suffix[PortNameSize + 3];
-    std::snprintf(suffix, sizeof suffix, " (COM%u)", comNumber);
+    std::snprintf(suffix, sizeof suffix, " (%s)", name);
     const size_t length = std::strlen(out), suffixLength = std::strlen(suffix);
     if (length >= suffixLength && std::strcmp(out + length - suffixLength, suffix) == 0)
         out[length - suffixLength] = '\0';

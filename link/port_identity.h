@@ -6,7 +6,9 @@
 // system does not give it.
 //
 // Fixed in size; called on a front end's own thread, never on the receive
-// path.
+// path. The port list (port_list.h) gives every port with its identity;
+// each OS's reader has a header of its own (port_identity_win32.h,
+// port_identity_posix.h).
 #pragma once
 
 #include <array>
@@ -40,24 +42,6 @@ struct PortIdentity {
 
 // "usb", "bluetooth", "native", "virtual"; null for Unknown.
 const char* TransportWord(Transport transport);
-
-// Windows: the identities of the present Ports-class devices, by COM number
-// (index 0 unused). A port the system lists without a device record keeps
-// an identity whose `described` is false.
-struct ComPortIdentities {
-    std::array<PortIdentity, HighestComPort + 1> byNumber{};
-};
-
-// Windows: fills `out` from the present devices of the Ports class, joined
-// to their COM numbers by the PortName value in each device's key. Large
-// (about 140 KB): keep it in a long-lived struct or on the heap. POSIX has
-// no COM names: `out` is left as it is.
-Result ReadComPortIdentities(ComPortIdentities& out);
-
-// Linux: the identity of tty `ttyName` ("ttyUSB0") as sysfs under
-// `sysfsRoot` tells it ("/sys" in the programs; a fake tree in the tests).
-// Windows: an identity with `described` false.
-PortIdentity ReadTtyIdentity(const char* sysfsRoot, const char* ttyName);
 
 // The text rules of the Windows reader, here so that they are tested
 // natively. Every output is a bounded copy, always terminated; "none" is an

@@ -4,7 +4,7 @@
 // UART (ttySn). Above a USB interface ("1-1.2:1.0", with bInterfaceNumber)
 // stands its USB device ("1-1.2", with idVendor, idProduct and the strings).
 // Only attribute files and links are read; the tty is never opened.
-#include "link/port_identity.h"
+#include "link/port_identity_posix.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -119,8 +119,9 @@ int TtyInterfaces(const char* usbDir)
 }
 
 // Walks up from the device to its USB interface and USB device, if any, and
-// fills the USB fields. False when no USB device stands above it.
-bool DescribeUsb(char* dir, size_t rootLength, PortIdentity& id)
+// fills the USB fields from the USB device's attributes. False when no USB
+// device stands above it.
+bool ReadUsbDeviceAbove(char* dir, size_t rootLength, PortIdentity& id)
 {
     Path interfaceDir{};
     while (!Exists(dir, "idVendor")) {
@@ -165,16 +166,11 @@ PortIdentity ReadTtyIdentity(const char* sysfsRoot, const char* ttyName)
     // sit on USB: the profile, not the adapter, is how the port is attached.
     if (std::strncmp(ttyName, "rfcomm", 6) == 0)
         id.transport = Transport::Bluetooth;
-    else if (DescribeUsb(device.text, rootLength, id))
+    else if (ReadUsbDeviceAbove(device.text, rootLength, id))
         id.transport = Transport::Usb;
     else
         id.transport = driver[0] != '\0' ? Transport::Native : Transport::Virtual;
     if (id.description[0] == '\0')
         CopyIdentityText(driver, id.description, sizeof id.description);
     return id;
-}
-
-Result ReadComPortIdentities(ComPortIdentities&)
-{
-    return Success;
 }

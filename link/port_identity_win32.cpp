@@ -4,7 +4,7 @@
 // A port device that is a function of a USB device (FTDIBUS\..., a composite
 // device's USB\...&MI_nn\...) has only made-up instance ids and the bus
 // driver's location: its USB parent knows the serial number and the socket.
-#include "link/port_identity.h"
+#include "link/port_identity_win32.h"
 
 #include <windows.h>
 #include <cfgmgr32.h>
@@ -67,7 +67,7 @@ uint32_t PortNumber(HDEVINFO set, SP_DEVINFO_DATA& device)
 // What a USB port device says of itself: ids from its hardware id (else
 // its instance id), a serial number only if its instance id holds a real
 // one, and its location.
-void DescribeUsb(HDEVINFO set, SP_DEVINFO_DATA& device, const char* instanceId, PortIdentity& id)
+void ReadUsbPortDevice(HDEVINFO set, SP_DEVINFO_DATA& device, const char* instanceId, PortIdentity& id)
 {
     WideText wide;
     char hardwareId[WideTextSize];
@@ -130,38 +130,43 @@ PortIdentity Describe(HDEVINFO set, SP_DEVINFO_DATA& device, uint32_t number)
         ToUtf8(wide.text, instanceId, sizeof instanceId);
     id.transport = TransportFromInstanceId(instanceId);
     if (id.transport == Transport::Usb) {
-        DescribeUsb(set, device, instanceId, id);
+        ReadUsbPortDevice(set, device, instanceId, id);
         if (IdentityFromUsbParent(instanceId))
             DescribeFromUsbParent(device.DevInst, id);
     }
     return id;
 }
 
+// The listed port with COM number `number`, if any.
+ListedPort* PortNumbered(SerialPortList& list, uint32_t number)
+{
+    for (uint32_t i = 0; i < list.count; ++i)
+        if (list.ports[i].number == number)
+            return &list.ports[i];
+    return nullptr;
+}
+
 }  // namespace
 
-Result ReadComPortIdentities(ComPortIdentities& out)
+Result DescribeComPorts(SerialPortList& list)
 {
+    for (uint32_t i = 0; i < list.count; ++i)
+        list.ports[i].identity = PortIdentity{};
     HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE)
         return Failure(Status::Failed, "SetupDiGetClassDevsW", static_cast<int32_t>(GetLastError()));
-    // A port whose device went away since the last reading is no longer described.
-    out.byNumber.fill(PortIdentity{});
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     DWORD index = 0;
     for (; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
         const uint32_t number = PortNumber(set, device);
-        if (number != 0)
-            out.byNumber[number] = Describe(set, device, number);
+        // A device whose port SERIALCOMM does not list (yet) describes nothing.
+        if (ListedPort* port = number != 0 ? PortNumbered(list, number) : nullptr)
+            port->identity = Describe(set, device, number);
     }
     const DWORD error = GetLastError();
     SetupDiDestroyDeviceInfoList(set);
     if (error != ERROR_NO_MORE_ITEMS)
         return Failure(Status::Failed, "SetupDiEnumDeviceInfo", static_cast<int32_t>(error));
     return Success;
-}
-
-PortIdentity ReadTtyIdentity(const char*, const char*)
-{
-    return PortIdentity{};
 }

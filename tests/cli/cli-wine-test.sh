@@ -69,9 +69,11 @@ assert ports["COM4"]["serial"] is None and ports["COM4"]["location"] == "Port_#0
 assert ports["COM7"]["description"] is None and ports["COM8"]["transport"] == "bluetooth", ports
 PY
 
-# Ports named by their adapters: one match, none, two; nothing sent unless one.
+# Ports named by their adapters: one match, none, two; nothing sent unless
+# one. A serial is matched whole: its beginning, or nothing, names no adapter.
 expect '"port":"COM3","result":"ok","selector":"serial=a50285bi"' "$(cli -p serial=a50285bi --json show)"
-for s in "serial=NOPE 4 A50285BI" "location=Port_#0004.Hub_#0003 2 COM5 COM6"; do
+for s in "serial=NOPE 4 A50285BI" "location=Port_#0004.Hub_#0003 2 COM5 COM6" "serial=A50285 4 A50285BI" \
+         "serial= 4 A50285BI"; do
   set -- $s
   set +e; out=$(cli -p "$1" show 2>&1); rc=$?; set -e
   [ "$rc" = "$2" ] || fail "$1: exit $rc, not $2: $out"
@@ -89,6 +91,12 @@ assert [p["port"] for p in ports if p["bluetooth"]] == ["COM8"], ports
 PY
 [ "$(opened 6)" = 0 ] && [ "$(opened 8)" = 0 ] || fail "the probe opened an excluded or a Bluetooth port"
 [ "$(opened 3)" -ge 1 ] || fail "the probe did not open COM3"
+# Adapters left out by their serial and their socket are not opened either.
+before3=$(opened 3) before4=$(opened 4)
+out=$(cli --json --timeout 800 ports --probe --exclude serial=A50285BI --exclude location=Port_#0001.Hub_#0003)
+expect '"port":"COM3","reason":"excluded","result":"skipped"' "$out"
+expect '"port":"COM4","reason":"excluded","result":"skipped"' "$out"
+[ "$(opened 3)" = "$before3" ] && [ "$(opened 4)" = "$before4" ] || fail "the probe opened an adapter excluded by its serial or socket"
 out=$(cli --json --timeout 800 ports --probe)
 expect '"port":"COM6","result":"answering"' "$out"
 [ "$(opened 8)" = 0 ] || fail "the probe opened the Bluetooth port"
@@ -122,7 +130,8 @@ expect "password set" "$(printf '新密码\r\n' | cli -p COM4 passwd)"
 expect "password  新密码" "$(cli -p COM4 show --show-password)"
 expect "你好" "$(cli -p COM3 exec --quiet 500 echo 你好)"
 
-printf 'port,mode,ip,mask,gateway,password\nserial=A50285BI,dhcp,,,,\nlocation=Port_#0001.Hub_#0003,static,10.0.0.4,255.255.255.0,10.0.0.1,四号\nCOM5,dhcp,,,,\nCOM6,dhcp,,,,\n' \
+# The last row's adapter is not plugged in: the port is at fault, not the sheet.
+printf 'port,mode,ip,mask,gateway,password\nserial=A50285BI,dhcp,,,,\nlocation=Port_#0001.Hub_#0003,static,10.0.0.4,255.255.255.0,10.0.0.1,四号\nCOM5,dhcp,,,,\nCOM6,dhcp,,,,\nserial=QV-UNPLUGGED,dhcp,,,,\n' \
   >"$work/rows.csv"
 echo 'kept' >"$work/rack.log"
 out=$(cli --json --timeout 1000 provision --log "$(winepath_of "$work/rack.log")" "$(winepath_of "$work/rows.csv")") &&
@@ -131,13 +140,14 @@ python3 - "$out" "$work/rack.log" <<'PY'
 import json, sys
 lines = open(sys.argv[2], encoding="utf-8").read().splitlines()
 records = {r["port"]: r for r in map(json.loads, lines[1:]) if "claimed_ip" not in r}   # appended, each line whole
-assert lines[0] == "kept" and sorted(records) == ["COM3", "COM4", "COM5", "COM6"], lines
+assert lines[0] == "kept" and sorted(records) == ["COM3", "COM4", "COM5", "COM6", "serial=QV-UNPLUGGED"], lines
 assert records["COM3"]["mac"].startswith("00:1C:27:") and records["COM3"]["adapter"]["serial"] == "A50285BI", records
 assert records["COM5"]["result"] == "no_answer" and records["COM5"]["mac"] is None, records
 rows = json.loads(sys.argv[1])["rows"]
 assert [(r["port"], r["result"]) for r in rows] == [("COM3", "ok"), ("COM4", "ok"), ("COM5", "no_answer"),
-                                                   ("COM6", "ok")], rows
-assert [r["selector"] for r in rows] == ["serial=A50285BI", "location=Port_#0001.Hub_#0003", None, None], rows
+                                                   ("COM6", "ok"), ("serial=QV-UNPLUGGED", "port_error")], rows
+assert rows[4]["exit_code"] == 4, rows
+assert [r["selector"] for r in rows] == ["serial=A50285BI", "location=Port_#0001.Hub_#0003", None, None, None], rows
 assert rows[1]["read_back"]["ip"] == "10.0.0.4" and rows[1]["read_back"]["password_verified"], rows
 PY
 expect '"dhcp":true' "$(cli -p COM3 --json show)"

@@ -152,7 +152,7 @@ class ExitCodes(unittest.TestCase):
         cases = [  # args, code, result word, text in the message
             (["-p", silent.link, "--timeout", "300", "show"], 3, "no_answer", "no answer within 300 ms"),
             (["-p", refusing.link, "set", "dhcp"], 1, "refused", "refused (status 5)"),
-            (["-p", "/dev/qv-no-such-port", "show"], 4, "port_error", "missing: No such file"),
+            (["-p", "/dev/qv-no-such-port", "show"], 4, "port_error", "missing: No such file or directory (errno 2)"),
             (["-p", "/dev/null", "show"], 4, "port_error", "refused the line settings"),
             (["-p", idle.link, "set", "static", "10.0.0.256", "255.0.0.0", "10.0.0.1"], 2, "bad_input", "IP"),
             (["-p", idle.link, "passwd", "九个汉字的密码太长了"], 2, "bad_input", "at most 16"),

@@ -5,11 +5,14 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
-#include "link/port_identity.h"
+#include "link/port_identity_posix.h"
+#include "link/port_list_posix.h"
 
 namespace fs = std::filesystem;
 
@@ -106,25 +109,44 @@ const struct { char kind; const char* path; const char* text; } Tree[] = {
     {'l', CTRL "00:01:0.0/subsystem", UP5 "bus/serial-base"}, {'d', CTRL "00:01:0.0/tty/ttyS2", ""},
     {'l', "class/tty/ttyS2/device", "../../../" CTRL "00:01:0.0"},
     {'f', "class/tty/ttyS1/dev", "4:65\n"},
+    // The UART's type: 0 for a slot the kernel reserved with no UART behind it.
+    {'f', "class/tty/ttyS0/type", "4\n"}, {'f', "class/tty/ttyS1/type", "0\n"}, {'f', "class/tty/ttyS2/type", "4\n"},
     {'d', "../outside", ""}, {'l', "class/tty/ttyS9/device", "../../../../outside"},
+};
+
+// A fake root holding sys/ as Tree lays it out and dev/ with the nodes named
+// (plain files will do: the list reads names, never the nodes); removed at
+// the end.
+struct FakeRoot {
+    std::string root;
+    FakeRoot()
+    {
+        char temp[] = "/tmp/qv-sysfs.XXXXXX";
+        root = mkdtemp(temp) != nullptr ? temp : "";
+        for (const auto& e : Tree) {
+            const fs::path path = root + "/sys/" + e.path;
+            fs::create_directories(e.kind == 'd' ? path : path.parent_path());
+            if (e.kind == 'f')
+                std::ofstream(path) << e.text;
+            if (e.kind == 'l') {
+                EXPECT_EQ(symlink(e.text, path.c_str()), 0) << e.path;
+            }
+        }
+        fs::create_directories(root + "/dev/serial/by-id");
+        for (const char* node : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyACM0", "tty0"})
+            std::ofstream(root + "/dev/" + node);
+        EXPECT_EQ(symlink("../../ttyUSB1", (root + "/dev/serial/by-id/usb-FTDI_Dual_RS232-HS_FT4ABCDE-if01-port0").c_str()), 0);
+    }
+    ~FakeRoot() { fs::remove_all(root); }
+    std::string sys() const { return root + "/sys"; }
 };
 
 }  // namespace
 
 TEST(TtyIdentity, FromAFakeSysfsTree)
 {
-    char temp[] = "/tmp/qv-sysfs.XXXXXX";
-    ASSERT_NE(mkdtemp(temp), nullptr);
-    const std::string root = std::string(temp) + "/sys";
-    for (const auto& e : Tree) {
-        const fs::path path = root + "/" + e.path;
-        fs::create_directories(e.kind == 'd' ? path : path.parent_path());
-        if (e.kind == 'f')
-            std::ofstream(path) << e.text;
-        if (e.kind == 'l') {
-            ASSERT_EQ(symlink(e.text, path.c_str()), 0) << e.path;
-        }
-    }
+    const FakeRoot fake;
+    ASSERT_FALSE(fake.root.empty());
     const struct { const char* tty; const char* identity; } cases[] = {
         {"ttyUSB0", "usb|Dual RS232-HS|FTDI|0403|6010|FT4ABCDE|1-1.2:1.0"},
         {"ttyUSB1", "usb|Dual RS232-HS|FTDI|0403|6010|FT4ABCDE|1-1.2:1.1"},
@@ -137,6 +159,54 @@ TEST(TtyIdentity, FromAFakeSysfsTree)
         {"ttyUSB7", ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Summary(ReadTtyIdentity(root.c_str(), c.tty)), c.identity) << c.tty;
-    fs::remove_all(temp);
+        EXPECT_EQ(Summary(ReadTtyIdentity(fake.sys().c_str(), c.tty)), c.identity) << c.tty;
+}
+
+// The one list: the UARTs with hardware behind them, then the USB ports,
+// each with its identity, its by-id name, and its text as people read it.
+TEST(PortList, FromAFakeDevAndSysfs)
+{
+    const FakeRoot fake;
+    ASSERT_FALSE(fake.root.empty());
+    auto list = std::make_unique<SerialPortList>();
+    ListTtyPorts(*list, TtyRoots{(fake.root + "/dev").c_str(), fake.sys().c_str()});
+    EXPECT_TRUE(Succeeded(list->reading));
+    const std::string dev = fake.root + "/dev/";
+    const struct { const char* name; const char* alias; const char* description; const char* adapter; } expected[] = {
+        {"ttyS0", "", "serial8250", "serial8250"},
+        {"ttyS2", "", "serial", "serial"},
+        {"ttyUSB0", "", "Dual RS232-HS", "Dual RS232-HS  0403:6010  serial=FT4ABCDE  location=1-1.2:1.0"},
+        {"ttyUSB1", "usb-FTDI_Dual_RS232-HS_FT4ABCDE-if01-port0", "Dual RS232-HS",
+         "Dual RS232-HS  0403:6010  serial=FT4ABCDE  location=1-1.2:1.1"},
+        {"ttyUSB2", "", "USB Serial", "USB Serial  1a86:7523  location=1-1.3"},
+        {"ttyACM0", "", "u-blox GNSS receiver", "u-blox GNSS receiver  1546:01a8  location=1-1.4"},
+    };
+    ASSERT_EQ(list->count, std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const ListedPort& port = list->ports[i];
+        const auto& e = expected[i];
+        EXPECT_EQ(port.name, dev + e.name);
+        EXPECT_EQ(port.alias, e.alias[0] != '\0' ? dev + "serial/by-id/" + e.alias : std::string()) << e.name;
+        char text[600];
+        IdentityText(port.identity, IdentityDetail::Description, text, sizeof text);
+        EXPECT_STREQ(text, e.description) << e.name;
+        IdentityText(port.identity, IdentityDetail::Adapter, text, sizeof text);
+        EXPECT_STREQ(text, e.adapter) << e.name;
+        EXPECT_FALSE(port.bluetooth);
+    }
+}
+
+TEST(PortList, IdentityTextLeavesOutWhatDoesNotFit)
+{
+    PortIdentity id;
+    std::snprintf(id.description, sizeof id.description, "USB Serial Port");
+    std::snprintf(id.serial, sizeof id.serial, "A50285BI");
+    char text[33];   // exactly "USB Serial Port  serial=A50285BI" and its terminator
+    IdentityText(id, IdentityDetail::Adapter, text, sizeof text);
+    EXPECT_STREQ(text, "USB Serial Port  serial=A50285BI");
+    char small[32];
+    IdentityText(id, IdentityDetail::Adapter, small, sizeof small);
+    EXPECT_STREQ(small, "USB Serial Port");
+    IdentityText(PortIdentity{}, IdentityDetail::Adapter, text, sizeof text);
+    EXPECT_STREQ(text, "");
 }

@@ -1,7 +1,8 @@
-// The Win32 port identity reader under Wine. The test installs Ports-class
-// devices as a driver's installer would (instance id, properties, PortName in
-// the device's key), reads them here and in a second process, removes them
-// and reads again. port-identity-wine-test.sh lists a port in SERIALCOMM
+// The Win32 port list and its identities under Wine. The test installs
+// Ports-class devices as a driver's installer would (instance id,
+// properties, PortName in the device's key), lists the ports here and in a
+// second process, removes the devices and lists again.
+// port-identity-wine-test.sh lists their ports in SERIALCOMM, and one more
 // with no device behind it (QV_BARE_PORT).
 #include <gtest/gtest.h>
 
@@ -10,7 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "link/port_identity.h"
+#include "link/com_ports_win32.h"
+#include "link/port_list.h"
 #include "tests/wine/com_peer_win32.h"
 #include "tests/wine/port_install_win32.h"
 
@@ -46,19 +48,36 @@ void RemoveAll()
         RemovePort(p.port.id);
 }
 
-// Each row's port is described as the row says, or none is; no other port
-// is. One table for every reading, as a program keeps it: a reading after a
-// removal must not keep what the one before found.
+// The listed port numbered `number`; an empty one when it is not listed.
+const ListedPort& Numbered(const SerialPortList& list, uint32_t number)
+{
+    static const ListedPort none{};
+    for (uint32_t i = 0; i < list.count; ++i)
+        if (list.ports[i].number == number)
+            return list.ports[i];
+    return none;
+}
+
+// Each row's port is listed and described as the row says, or undescribed;
+// no other port is described, and the Bluetooth device's port is a
+// Bluetooth one though SERIALCOMM lists it as any other. One list for every
+// reading, as a program keeps it: a reading after a removal must not keep
+// what the one before found.
 void ExpectPorts(bool installed)
 {
-    static ComPortIdentities table;
-    ASSERT_TRUE(Succeeded(ReadComPortIdentities(table)));
-    std::string described;
-    for (uint32_t n = 0; n <= HighestComPort; ++n)
-        described += table.byNumber[n].described ? std::to_string(n) + " " : "";
-    EXPECT_EQ(described, installed ? "21 22 23 24 " : "");
+    static SerialPortList list;
+    ListPorts(list);
+    ASSERT_TRUE(Succeeded(list.reading));
+    std::string described, bluetooth;
+    for (uint32_t i = 0; i < list.count; ++i) {
+        described += list.ports[i].identity.described ? std::string(list.ports[i].name) + " " : "";
+        bluetooth += list.ports[i].bluetooth ? std::string(list.ports[i].name) + " " : "";
+    }
+    EXPECT_EQ(described, installed ? "COM21 COM22 COM23 COM24 " : "");
+    EXPECT_EQ(bluetooth, installed ? "COM23 " : "");
     for (const Port& p : Ports) {
-        const PortIdentity& id = table.byNumber[p.port.com];
+        EXPECT_EQ(Numbered(list, p.port.com).number, static_cast<uint32_t>(p.port.com));
+        const PortIdentity& id = Numbered(list, p.port.com).identity;
         const std::string got = std::string(TransportWord(id.transport) ? TransportWord(id.transport) : "") + "|" +
             id.description + "|" + id.manufacturer + "|" + id.vid + "|" + id.pid + "|" + id.serial + "|" + id.location;
         EXPECT_EQ(got, installed ? p.identity : "||||||") << p.port.com;
@@ -71,7 +90,7 @@ TEST(WineIdentity, InstalledPortsAreDescribedHereAndElsewhereUntilRemoved)
 {
     // A port the system lists with no device record behind it is not described.
     const int bare = std::atoi(Env("QV_BARE_PORT").c_str());
-    EXPECT_TRUE(ContainsComPort(EnumeratePorts(), static_cast<uint32_t>(bare))) << bare;
+    EXPECT_TRUE(ContainsComPort(ReadSerialComm(), static_cast<uint32_t>(bare))) << bare;
     RemoveAll();
     HDEVINFO set = SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_PORTS, nullptr);
     bool installed = set != INVALID_HANDLE_VALUE;

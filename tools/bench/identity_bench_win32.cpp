@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "link/platform.h"
-#include "link/port_identity.h"
+#include "link/com_ports_win32.h"
+#include "link/port_list.h"
 #include "tests/wine/port_install_win32.h"
 
 namespace {
@@ -60,15 +61,15 @@ int main()
         std::printf("identity bench: could not install the devices (error %lu)\n", GetLastError());
         return 1;
     }
-    auto identities = std::make_unique<ComPortIdentities>();
+    auto list = std::make_unique<SerialPortList>();
     uint32_t described = 0, listed = 0;
-    const double plain = Median([&] { listed = EnumeratePorts().count; });
+    const double plain = Median([&] { listed = ReadSerialComm().count; });
     const double full = Median([&] {
-        listed = EnumeratePorts().count;
-        ReadComPortIdentities(*identities);
+        ListPorts(*list);
+        listed = list->count;
     });
-    for (const PortIdentity& id : identities->byNumber)
-        described += id.described ? 1 : 0;
+    for (uint32_t i = 0; i < list->count; ++i)
+        described += list->ports[i].identity.described ? 1 : 0;
     for (uint32_t n = 1; n <= Ports; ++n)
         RemovePort(InstanceId(n).c_str());
     std::printf("  %u ports listed, %u described: the list alone %.2f ms, with descriptions %.2f ms "
