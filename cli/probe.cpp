@@ -65,7 +65,7 @@ void Ask(const CliOptions& o, DeviceLink& link, Probed& p)
     } else if (answer == Answer::Removed) {
         Result why;
         LinkRemoved(link, &why);
-        Settle(p, "failed", RemovalText(why, p.entry.port));
+        Settle(p, "failed", RemovalText(why, p.port));
     } else {
         Settle(p, "silent", "no answer within " + std::to_string(o.timeoutMs) + " ms");
     }
