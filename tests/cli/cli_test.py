@@ -5,32 +5,21 @@ verification, GBK at the edges, workers). The bytes of each request are the
 client's own tests' business.
 
 usage: cli_test.py QUORVANE_CLI QUORVANE_DEVICE"""
-import datetime, json, os, pty, pwd, re, select, shutil, signal, socket, subprocess, sys, tempfile, time, unittest, fcntl
+import datetime, json, os, pty, pwd, re, select, signal, socket, subprocess, sys, tempfile, time, unittest, fcntl
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from device_process import DeviceProcess
 
 CLI, DEVICE = sys.argv[1], sys.argv[2]
 README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "README.md")
 CN_PASSWORD = "新密码"
 
 
-class Device:
-    """One quorvane-device on a pty, reachable through a symlink; stopped by
-    its PID when the test ends, also on failure."""
+class Device(DeviceProcess):
+    """One quorvane-device on a pty, reachable through a symlink."""
 
     def __init__(self, test, *args):
-        self.dir = tempfile.mkdtemp(prefix="qv-cli-")
-        test.addCleanup(shutil.rmtree, self.dir, True)
-        self.link = os.path.join(self.dir, "dev")
-        self.log = os.path.join(self.dir, "frames")
-        self.proc = subprocess.Popen([DEVICE, "--link", self.link, "--frames-log", self.log, "--quiet",
-                                      "--seed", "7", *args], stdout=subprocess.PIPE)
-        test.addCleanup(self.stop)
-        self.proc.stdout.readline()   # the pty path: the device is serving
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-            self.proc.wait(5)
-        self.proc.stdout.close()
+        super().__init__(test, DEVICE, "qv-cli-", ["--seed", "7", *args], linked=True)
 
     def log_lines(self):
         with open(self.log) as f:

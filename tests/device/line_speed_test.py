@@ -5,7 +5,10 @@ for them, byte after byte, and no more than a loaded machine adds; without
 the option the answer comes at memory speed.
 
 usage: line_speed_test.py QUORVANE_DEVICE"""
-import os, select, shutil, signal, subprocess, sys, tempfile, time, tty, unittest
+import os, select, sys, time, tty, unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from device_process import DeviceProcess
 
 DEVICE = sys.argv[1]
 BYTE_S = 10 / 115200                      # start bit, 8 data bits, stop bit
@@ -13,17 +16,12 @@ IFCONFIG = bytes.fromhex("55 AA 05 00 00 09 69 66 63 6F 6E 66 69 67 00 A5 CC")
 QUIET_S = 0.5                             # the answer has ended
 
 
-class Device:
-    """A device on a new pty, stopped by its PID when the test ends."""
+class Device(DeviceProcess):
+    """A device on a new pty, opened raw by the test as its client."""
 
     def __init__(self, test, *args):
-        self.dir = tempfile.mkdtemp(prefix="qv-line-")
-        test.addCleanup(shutil.rmtree, self.dir, True)
-        self.log = os.path.join(self.dir, "frames")
-        self.proc = subprocess.Popen([DEVICE, "--quiet", "--frames-log", self.log, *args], stdout=subprocess.PIPE)
-        test.addCleanup(self.stop)
-        path = self.proc.stdout.readline().decode().strip()
-        self.fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        super().__init__(test, DEVICE, "qv-line-", args)
+        self.fd = os.open(self.path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
         test.addCleanup(self.close)
         tty.setraw(self.fd)
 
@@ -31,12 +29,6 @@ class Device:
         if self.fd >= 0:
             os.close(self.fd)
         self.fd = -1
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-            self.proc.wait(5)
-        self.proc.stdout.close()
 
     def log_lines(self):
         with open(self.log) as f:
